@@ -1,0 +1,218 @@
+/*
+ * 3100XE_DLL: one flat C interface to the two serial data-capture devices of
+ * the terminal, the barcode scan engine (COM port 1) and the 13.56 MHz RFID
+ * reader module (COM port 2).
+ *
+ * Conventions shared by every exported function:
+ *  - Arguments and results are 32-bit integers and plain byte buffers.
+ *  - Success is 1 (or a byte count); failures are the negative codes below.
+ *  - No function throws, logs or keeps a caller's buffer beyond the call.
+ *  - Buffers receive the text and a terminating NUL when they are large
+ *    enough, and the result is the text's length; otherwise they receive the
+ *    first size - 1 bytes and a NUL, and the result is the size.
+ *
+ * Device masks: any of the bit values 1, 2 and 4 (together 7) select the
+ * barcode engine, 32 the RFID module.
+ *
+ * Threads: the thread that calls InitReader or InitReaderEx owns the
+ * library's hidden window; decode announcements are delivered on that thread
+ * while it dispatches messages (ReaderHostDispatch on POSIX hosts). The
+ * lifecycle functions expect to be called from one application thread.
+ */
+#ifndef READER_3100XE_DLL_H
+#define READER_3100XE_DLL_H
+
+#if defined(_WIN32)
+#  if defined(READER_BUILDING_LIBRARY)
+#    define READER_API __declspec(dllexport)
+#  else
+#    define READER_API __declspec(dllimport)
+#  endif
+#  define READER_CALL __cdecl
+#else
+#  define READER_API __attribute__((visibility("default")))
+#  define READER_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- API return codes ------------------------------------------------- */
+#define READER_OK                      1
+#define READER_ERR_ALREADY_STARTED   (-51)  /* a device channel is already open */
+#define READER_ERR_NO_DEVICE        (-101)  /* neither engine nor module present */
+#define READER_ERR_START_FAILED     (-102)  /* window or open failed, nothing opened */
+#define READER_ERR_BARCODE_FAILED   (-111)  /* engine found but not opened / not set up */
+#define READER_ERR_RFID_FAILED      (-112)  /* module found but not opened / not set up */
+#define READER_ERR_SETTINGS         (-121)  /* null settings record */
+#define READER_ERR_NO_BARCODE       (-131)  /* barcode selected but none fitted */
+#define READER_ERR_NO_RFID          (-132)  /* RFID selected but none fitted */
+#define READER_ERR_BAD_BUFFER       (-300)  /* null buffer or size below 1 */
+
+/* ---- Device masks ----------------------------------------------------- */
+#define READER_DEVICE_BARCODE  7
+#define READER_DEVICE_RFID    32
+#define READER_DEVICE_ALL    255
+
+/* ---- Reader type mask (GetReaderType) --------------------------------- */
+#define READER_TYPE_TEXT_ENGINE    1   /* barcode engine driven by text commands */
+#define READER_TYPE_SSI_ENGINE_4   2   /* SSI engine, variant 4 */
+#define READER_TYPE_SSI_ENGINE_3   4   /* SSI engine, variant 3 */
+#define READER_TYPE_HEX_MODULE    16   /* RFID module taking hexadecimal frames */
+#define READER_TYPE_ASCII_MODULE  32   /* RFID module taking ASCII commands */
+
+/* ---- Lifecycle -------------------------------------------------------- */
+
+/* Starts the reader: registers the messages, creates the named events
+ * "DecodeEventBC" and "DecodeEventRFID" and the hidden window (on the calling
+ * thread), identifies the fitted devices through the terminal's hardware
+ * information, opens them at their working speed and starts the worker
+ * threads. Returns 1, -51 (already started: a channel is open), -102
+ * (nothing opened), -111 (engine fitted but failed; the module works) or
+ * -112 (module fitted but failed; the engine works). Blocks for the whole
+ * detection: up to several seconds for a device that does not answer. */
+READER_API int READER_CALL InitReader(void);
+
+/* Like InitReader, but probes the device kinds instead of trusting the
+ * hardware information, opens only the devices whose channel is closed,
+ * sends the engine's default set-up, and reports any partial start as 1.
+ * Returns 1 or -102. */
+READER_API int READER_CALL InitReaderEx(void);
+
+/* Closes the devices selected by the mask and their named events; threads and
+ * the window stay. Returns 1, or -101 when no device is present at all. */
+READER_API int READER_CALL HaltReader(int deviceMask);
+
+/* ---- Device queries --------------------------------------------------- */
+
+/* Mask of the fitted devices (READER_TYPE_* bits); 0 when none. */
+READER_API int READER_CALL GetReaderType(void);
+/* 0, 7 (engine), 32 (module) or 255 (both): the devices taking part in
+ * scanning. */
+READER_API int READER_CALL GetActiveDevice(void);
+/* Puts the selected devices in use and the others out of use. Returns 1,
+ * -131 (engine selected, none fitted) or -132 (module selected, none
+ * fitted). */
+READER_API int READER_CALL SetActiveDevice(int deviceMask);
+/* Whether the trigger keys start scans (0 after load). */
+READER_API int READER_CALL GetTriggerKeyStatus(void);
+/* Any nonzero value enables the trigger keys; returns 1. */
+READER_API int READER_CALL SetTriggerKey(int enable);
+/* Copies the version text "2.00.0027". Returns 1, or 0 for a null buffer or
+ * a size below 1. */
+READER_API int READER_CALL GetDllVer(char *buffer, int size);
+/* Copies the terminal's serial number. Returns its length when the buffer
+ * holds more than the text and its NUL; otherwise the first size - 1 bytes
+ * and a NUL are stored and the result is size (a buffer of exactly length + 1
+ * bytes receives the whole text and returns length + 1). -300 for a null
+ * buffer or a size below 1. */
+READER_API int READER_CALL GetSerialNumber(char *buffer, int size);
+
+/* ---- Settings --------------------------------------------------------- *
+ * One packed record of READER_SETTINGS_RECORD_SIZE bytes carries every
+ * setting: byte 0 the device mask (1 = text-command engine, 2 = SSI engine
+ * variant 4, 4 = SSI engine variant 3, 32 always), bytes 1 to 82 the
+ * text-command engine's settings, 101 to 168 those of the SSI engine variant
+ * 4, 191 to 290 those of variant 3, 311 to 375 the library options (output
+ * record, feedback, RFID auto-read). Only the fitted engine's section is
+ * meaningful; bytes not in use are 0 when read and ignored when written.
+ *
+ * The calls talk to the engine and block for the exchanges: a few hundred
+ * milliseconds per settings group with an SSI engine, one block transfer per
+ * changed group with the text-command engine, several seconds for a reset
+ * of an SSI engine. They may be called from any application thread, one at
+ * a time. */
+#define READER_SETTINGS_RECORD_SIZE 401
+
+/* Fills the record (at least READER_SETTINGS_RECORD_SIZE bytes) from the
+ * fitted engine and the library options. A settings group the engine does
+ * not report is left 0. Returns 1, or -121 for a null record. */
+READER_API int READER_CALL GetReaderSettings(unsigned char *record);
+
+/* Applies the record: the fitted engine's section to the engine (groups
+ * whose values the engine already holds are not sent; a group the engine
+ * refuses keeps its earlier values and is not reported), the scan time-out
+ * from the engine's scan-time byte, and the library options. Writing a
+ * self-triggered trigger mode (1, 5 or 7) to the text-command engine starts
+ * the library's continuous scan loop; another mode stops it after the
+ * current cycle. Returns 1, or -121 for a null record. */
+READER_API int READER_CALL SetReaderSettings(const unsigned char *record);
+
+/* Puts the library options back to their defaults and sends the default
+ * set-up to the devices selected by the mask (1, 2 or 4: the engine; 32: the
+ * RFID module). Returns 1; -101 when no device is present; -111 when the
+ * engine's set-up failed (the module is then not set up); -112 when the
+ * module's set-up failed. The options are reset in every case but -101. */
+READER_API int READER_CALL ResetReaderToDefault(int deviceMask);
+
+/* ResetReaderToDefault for both devices, then GetReaderSettings. Returns 1;
+ * -101 when no device is present; -121 for a null record (the devices have
+ * been reset all the same). */
+READER_API int READER_CALL GetDllDefaultSettings(unsigned char *record);
+
+/* ---- POSIX host API --------------------------------------------------- *
+ * On POSIX hosts the terminal's window system and key driver do not exist;
+ * these calls stand in for them. */
+
+/* Dispatches the pending messages of the windows the calling thread owns
+ * (the library's hidden window belongs to the thread that called InitReader),
+ * waiting up to timeoutMs for the first one (0: do not wait; negative: wait
+ * without limit). Returns how many messages were dispatched. */
+READER_API int READER_CALL ReaderHostDispatch(int timeoutMs);
+
+/* Does what the terminal's key driver does when trigger key 1 or 2 goes down
+ * (pressed != 0) or up: posts "WM_USER<key>DOWN" or "WM_USER<key>UP" to all
+ * top-level windows. Returns 1, or 0 for a key other than 1 or 2. */
+READER_API int READER_CALL ReaderHostTriggerKey(int key, int pressed);
+
+/* Waits for the named auto-reset event ("DecodeEventBC", "DecodeEventRFID").
+ * Returns 1 when it was signalled, 0 on time-out, -1 when no event of that
+ * name exists. timeoutMs negative waits without limit. */
+READER_API int READER_CALL ReaderHostWaitEvent(const char *name, int timeoutMs);
+
+/* Receives every broadcast message ("WM_DECODEDATA" with wParam 7 or 32,
+ * the trigger-key messages) by name. Called on the thread that broadcasts;
+ * it must return promptly and must not call back into the lifecycle
+ * functions. NULL removes the listener. */
+typedef void (*ReaderBroadcastListener)(const char *message, long wParam,
+                                        long lParam, void *context);
+READER_API void READER_CALL
+ReaderHostSetBroadcastListener(ReaderBroadcastListener listener, void *context);
+
+/* Outputs of the terminal's own drivers, handed to the host. */
+enum ReaderOutputKind {
+  READER_OUTPUT_VIBRATOR = 1,  /* value: 1 on, 0 off */
+  READER_OUTPUT_AUDIO = 2,     /* data: the 20-byte audio driver record,
+                                  value: its command (0x1122, 0x7777, 0x8888) */
+  READER_OUTPUT_SOUND = 3,     /* text: sound file path (UTF-8), NULL to stop
+                                  the playing sound; value: play flags */
+  READER_OUTPUT_KEY_CHARS = 4, /* data: dataLength 32-bit character values
+                                  typed into the focused window */
+  READER_OUTPUT_KEY_EVENT = 5, /* value: virtual-key code; value2: 1 released,
+                                  0 pressed */
+  READER_OUTPUT_TRACE = 6      /* text: one line of the serial trace (enabled
+                                  by the environment variable READER_TRACE) */
+};
+
+typedef struct ReaderOutput {
+  int kind;           /* a ReaderOutputKind */
+  long value;
+  long value2;
+  const char *text;
+  const void *data;
+  int dataLength;
+} ReaderOutput;
+
+/* Receives the outputs above. Called on the library thread that produces
+ * the output; the pointers are valid for the call only. NULL removes the
+ * listener (trace lines then go to standard error). */
+typedef void (*ReaderOutputListener)(const ReaderOutput *output, void *context);
+READER_API void READER_CALL
+ReaderHostSetOutputListener(ReaderOutputListener listener, void *context);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* READER_3100XE_DLL_H */

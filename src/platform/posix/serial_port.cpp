@@ -1,0 +1,394 @@
+// Serial ports on POSIX terminals (real UARTs, USB serial adapters, and
+// pseudo-terminals for tests and simulators).
+//
+// Port n is the device path in the environment variable READER_COM<n>. The
+// descriptor is non-blocking, exclusive (TIOCEXCL), raw 8N1 without flow
+// control, VMIN = VTIME = 0; every wait is a poll() against a deadline on the
+// monotonic clock, so time-outs are honoured to the millisecond and EINTR
+// only restarts the wait. The "4096-byte queues" of the contract are the
+// kernel's own buffers here; nothing is set up for them.
+//
+// Reads take what has arrived in one read() into a small buffer and serve
+// single bytes from it; purge() empties that buffer with the kernel's.
+//
+// Closing while other threads are inside a call: close() marks the port
+// closing (new calls fail at once with EBADF), writes to a self-pipe that
+// every wait polls beside the device (so a blocked readByte or write returns
+// Failed / EBADF within a poll wake-up), waits until no call is inside the
+// descriptor, and only then closes it, so a descriptor number is never used
+// after it was closed (and possibly reused by the process).
+#include "platform/serial_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+namespace reader::platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;  // CLOCK_MONOTONIC
+
+ErrorCode lastErrno() { return static_cast<ErrorCode>(errno); }
+
+// Whole milliseconds until `deadline`, rounded up, for poll().
+int msUntil(Clock::time_point deadline) {
+  auto remaining = deadline - Clock::now();
+  if (remaining <= Clock::duration::zero()) return 0;
+  auto ms = std::chrono::ceil<std::chrono::milliseconds>(remaining).count();
+  return static_cast<int>(std::min<long long>(ms, INT_MAX));
+}
+
+bool speedConstant(int bitsPerSecond, speed_t &out) {
+  switch (bitsPerSecond) {
+    case 9600: out = B9600; return true;
+    case 19200: out = B19200; return true;
+    case 38400: out = B38400; return true;
+    case 57600: out = B57600; return true;
+    case 115200: out = B115200; return true;
+    default: return false;
+  }
+}
+
+void set8N1(termios &settings) {
+  settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB);
+  settings.c_cflag |= CS8;
+}
+
+// Modem-line ioctls a port without modem lines (a pseudo-terminal) refuses.
+bool noModemLines(int error) {
+  return error == ENOTTY || error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP;
+}
+
+class PosixSerialPort final : public SerialPort {
+ public:
+  PosixSerialPort(int fd, int wakeRead, int wakeWrite)
+      : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite) {}
+  ~PosixSerialPort() override { close(); }
+
+  ErrorCode setSpeed(int bitsPerSecond) override;
+  ErrorCode getTimeouts(SerialTimeouts &out) override;
+  ErrorCode setTimeouts(const SerialTimeouts &timeouts) override;
+  ErrorCode purge() override;
+  ReadStatus readByte(std::uint8_t &out, ErrorCode &error) override;
+  ErrorCode write(const std::uint8_t *data, std::size_t size, std::size_t &written) override;
+  ErrorCode setRts(bool on) override { return setModemLine(TIOCM_RTS, on); }
+  ErrorCode setDtr(bool on) override { return setModemLine(TIOCM_DTR, on); }
+  void close() override;
+  bool isOpen() const override;
+
+ private:
+  enum class State { Open, Closing, Closed };
+
+  // Counts a call inside the descriptor; refused (EBADF) unless open.
+  class Use {
+   public:
+    explicit Use(PosixSerialPort &port) : port_(port) {
+      std::lock_guard lock(port_.stateMutex_);
+      admitted_ = port_.state_ == State::Open;
+      if (admitted_) ++port_.callsInside_;
+    }
+    ~Use() {
+      if (!admitted_) return;
+      std::lock_guard lock(port_.stateMutex_);
+      if (--port_.callsInside_ == 0) port_.allCallsOut_.notify_all();
+    }
+    Use(const Use &) = delete;
+    Use &operator=(const Use &) = delete;
+    bool admitted() const { return admitted_; }
+
+   private:
+    PosixSerialPort &port_;
+    bool admitted_ = false;
+  };
+
+  enum class Wait { Ready, TimedOut, Closed, Error };
+
+  // Polls the device for `events` beside the wake-up pipe until `deadline`.
+  // Ready also covers POLLHUP/POLLERR (in `revents`).
+  Wait waitFor(short events, Clock::time_point deadline, short &revents, ErrorCode &error);
+  ErrorCode setModemLine(int line, bool on);
+
+  const int fd_;
+  const int wakeRead_;
+  const int wakeWrite_;
+
+  mutable std::mutex stateMutex_;  // state_, callsInside_, timeouts_
+  std::condition_variable allCallsOut_;
+  State state_ = State::Open;
+  int callsInside_ = 0;
+  SerialTimeouts timeouts_;
+
+  std::mutex writeMutex_;  // one write() at a time: writes never interleave
+
+  std::mutex inputMutex_;  // the input buffer and every read() of the device
+  std::uint8_t input_[256];
+  std::size_t inputPos_ = 0;
+  std::size_t inputEnd_ = 0;
+};
+
+PosixSerialPort::Wait PosixSerialPort::waitFor(short events, Clock::time_point deadline,
+                                               short &revents, ErrorCode &error) {
+  for (;;) {
+    pollfd fds[2] = {{fd_, events, 0}, {wakeRead_, POLLIN, 0}};
+    int ready = ::poll(fds, 2, msUntil(deadline));
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      error = lastErrno();
+      return Wait::Error;
+    }
+    if (fds[1].revents != 0) return Wait::Closed;
+    if (fds[0].revents & POLLNVAL) {
+      error = EBADF;
+      return Wait::Error;
+    }
+    if (fds[0].revents != 0) {
+      revents = fds[0].revents;
+      return Wait::Ready;
+    }
+    // Nothing ready: poll may have returned a little before the deadline
+    // (its rounding); the deadline is what counts.
+    if (Clock::now() >= deadline) return Wait::TimedOut;
+  }
+}
+
+ErrorCode PosixSerialPort::setSpeed(int bitsPerSecond) {
+  speed_t speed;
+  if (!speedConstant(bitsPerSecond, speed)) return EINVAL;
+  Use use(*this);
+  if (!use.admitted()) return EBADF;
+  termios settings{};
+  if (tcgetattr(fd_, &settings) != 0) return lastErrno();
+  cfsetispeed(&settings, speed);
+  cfsetospeed(&settings, speed);
+  set8N1(settings);
+  // TCSADRAIN: bytes already written leave at the old speed (no flow control
+  // is set, so the drain is bounded by the bytes queued).
+  while (tcsetattr(fd_, TCSADRAIN, &settings) != 0) {
+    if (errno != EINTR) return lastErrno();
+  }
+  // tcsetattr succeeds when any change was made; check the speed took.
+  termios applied{};
+  if (tcgetattr(fd_, &applied) != 0) return lastErrno();
+  if (cfgetospeed(&applied) != speed) return EINVAL;
+  return 0;
+}
+
+ErrorCode PosixSerialPort::getTimeouts(SerialTimeouts &out) {
+  std::lock_guard lock(stateMutex_);
+  if (state_ != State::Open) return EBADF;
+  out = timeouts_;
+  return 0;
+}
+
+ErrorCode PosixSerialPort::setTimeouts(const SerialTimeouts &timeouts) {
+  std::lock_guard lock(stateMutex_);
+  if (state_ != State::Open) return EBADF;
+  timeouts_ = timeouts;
+  return 0;
+}
+
+ErrorCode PosixSerialPort::purge() {
+  Use use(*this);
+  if (!use.admitted()) return EBADF;
+  std::lock_guard lock(inputMutex_);
+  inputPos_ = inputEnd_ = 0;
+  if (tcflush(fd_, TCIOFLUSH) != 0) return lastErrno();
+  return 0;
+}
+
+ReadStatus PosixSerialPort::readByte(std::uint8_t &out, ErrorCode &error) {
+  error = 0;
+  Use use(*this);
+  if (!use.admitted()) {
+    error = EBADF;
+    return ReadStatus::Failed;
+  }
+  std::uint32_t timeoutMs;
+  {
+    std::lock_guard lock(stateMutex_);
+    timeoutMs = timeouts_.readTotalMs;
+  }
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  bool hungUp = false;
+  for (;;) {
+    {
+      std::lock_guard lock(inputMutex_);
+      if (inputPos_ == inputEnd_) {
+        ssize_t got = ::read(fd_, input_, sizeof input_);
+        if (got > 0) {
+          inputPos_ = 0;
+          inputEnd_ = static_cast<std::size_t>(got);
+        } else if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+          error = lastErrno();
+          return ReadStatus::Failed;
+        }
+        // got == 0: nothing has arrived (a raw terminal with VMIN = VTIME = 0
+        // reports "no data" that way, even when non-blocking).
+      }
+      if (inputPos_ < inputEnd_) {
+        out = input_[inputPos_++];
+        return ReadStatus::Byte;
+      }
+    }
+    if (hungUp) {  // what arrived before the hang-up has been served
+      error = EIO;
+      return ReadStatus::Failed;
+    }
+    short revents = 0;
+    switch (waitFor(POLLIN, deadline, revents, error)) {
+      case Wait::Ready:
+        hungUp = (revents & (POLLHUP | POLLERR)) != 0;
+        break;  // read what is there (another reader may have taken it)
+      case Wait::TimedOut:
+        return ReadStatus::TimedOut;
+      case Wait::Closed:
+        error = EBADF;
+        return ReadStatus::Failed;
+      case Wait::Error:
+        return ReadStatus::Failed;
+    }
+  }
+}
+
+ErrorCode PosixSerialPort::write(const std::uint8_t *data, std::size_t size,
+                                 std::size_t &written) {
+  written = 0;
+  Use use(*this);
+  if (!use.admitted()) return EBADF;
+  std::lock_guard writeLock(writeMutex_);
+  std::uint32_t timeoutMs;
+  {
+    std::lock_guard lock(stateMutex_);
+    if (state_ != State::Open) return EBADF;  // closed while this call queued
+    timeoutMs = timeouts_.writeTotalMs;
+  }
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (written < size) {
+    ssize_t put = ::write(fd_, data + written, size - written);
+    if (put > 0) {
+      written += static_cast<std::size_t>(put);
+      continue;
+    }
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return lastErrno();
+    // The output queue is full: wait for room until the deadline.
+    short revents = 0;
+    ErrorCode error = 0;
+    switch (waitFor(POLLOUT, deadline, revents, error)) {
+      case Wait::Ready:
+        if ((revents & (POLLHUP | POLLERR)) != 0 && (revents & POLLOUT) == 0) return EIO;
+        break;
+      case Wait::TimedOut:
+        return 0;  // partial write: success with the shorter count
+      case Wait::Closed:
+        return EBADF;
+      case Wait::Error:
+        return error;
+    }
+  }
+  return 0;
+}
+
+ErrorCode PosixSerialPort::setModemLine(int line, bool on) {
+  Use use(*this);
+  if (!use.admitted()) return EBADF;
+  int bits = line;
+  if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) != 0) {
+    int error = errno;
+    if (!noModemLines(error)) return static_cast<ErrorCode>(error);
+  }
+  return 0;
+}
+
+void PosixSerialPort::close() {
+  std::unique_lock lock(stateMutex_);
+  if (state_ == State::Closing) {  // another thread is closing: wait for it
+    allCallsOut_.wait(lock, [this] { return state_ == State::Closed; });
+    return;
+  }
+  if (state_ == State::Closed) return;
+  state_ = State::Closing;
+  const char wake = 1;
+  while (::write(wakeWrite_, &wake, 1) < 0 && errno == EINTR) {
+  }
+  allCallsOut_.wait(lock, [this] { return callsInside_ == 0; });
+  // Unsent output is discarded (as the core's purge before close does), so
+  // close(2) does not wait for the driver's closing drain.
+  tcflush(fd_, TCIOFLUSH);
+  ::close(fd_);
+  ::close(wakeRead_);
+  ::close(wakeWrite_);
+  state_ = State::Closed;
+  allCallsOut_.notify_all();
+}
+
+bool PosixSerialPort::isOpen() const {
+  std::lock_guard lock(stateMutex_);
+  return state_ == State::Open;
+}
+
+// Configures a freshly opened terminal; 0 or the failing call's errno.
+ErrorCode configureTerminal(int fd) {
+  termios settings{};
+  if (tcgetattr(fd, &settings) != 0) return lastErrno();  // ENOTTY: not a terminal
+  if (::ioctl(fd, TIOCEXCL) != 0) return lastErrno();
+  cfmakeraw(&settings);
+  settings.c_cflag |= CLOCAL | CREAD;
+  settings.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+  settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+  set8N1(settings);
+  settings.c_cc[VMIN] = 0;
+  settings.c_cc[VTIME] = 0;
+  cfsetispeed(&settings, B9600);
+  cfsetospeed(&settings, B9600);
+  if (tcsetattr(fd, TCSANOW, &settings) != 0) return lastErrno();
+  if (tcflush(fd, TCIOFLUSH) != 0) return lastErrno();
+  return 0;
+}
+
+}  // namespace
+
+std::shared_ptr<SerialPort> SerialPort::open(int portNumber, ErrorCode &error) {
+  error = 0;
+  char variable[32];
+  std::snprintf(variable, sizeof variable, "READER_COM%d", portNumber);
+  const char *path = std::getenv(variable);
+  if (path == nullptr || *path == '\0') {
+    error = ENOENT;
+    return nullptr;
+  }
+  int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    error = lastErrno();
+    return nullptr;
+  }
+  error = configureTerminal(fd);
+  int wake[2] = {-1, -1};
+  if (error == 0 && ::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) error = lastErrno();
+  if (error != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  try {
+    return std::make_shared<PosixSerialPort>(fd, wake[0], wake[1]);
+  } catch (...) {  // std::bad_alloc
+    ::close(fd);
+    ::close(wake[0]);
+    ::close(wake[1]);
+    error = ENOMEM;
+    return nullptr;
+  }
+}
+
+}  // namespace reader::platform

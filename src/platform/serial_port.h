@@ -1,0 +1,85 @@
+// Serial ports: "COM<n>:" of the terminal.
+//
+// Required of every backend. All calls are safe from any thread; calls on one
+// port from several threads at once are allowed (one reader and one writer is
+// the common case) and never corrupt the port. close() may be called while
+// another thread is blocked in readByte() or write() on the same port: that
+// call then returns promptly with a failure, and later calls fail at once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "platform/platform_types.h"
+
+namespace reader::platform {
+
+// The time-outs the core sets on a port (milliseconds).
+struct SerialTimeouts {
+  // How long one readByte() waits for its byte. 0: take a byte that has
+  // already arrived, never wait.
+  std::uint32_t readTotalMs = 0;
+  // How long one write() may take in all. 0: write what the port takes at
+  // once, never wait.
+  std::uint32_t writeTotalMs = 0;
+
+  bool operator==(const SerialTimeouts &) const = default;
+};
+
+enum class ReadStatus {
+  Byte,      // one byte was read
+  TimedOut,  // no byte within readTotalMs (error code 0)
+  Failed     // the port failed (closed, hung up, ...); error code set
+};
+
+class SerialPort {
+ public:
+  // Opens COM port `portNumber` for reading and writing, exclusively, raw
+  // 8 data bits, no parity, one stop bit, no flow control, with 4096-byte
+  // queues, both directions purged. The POSIX backend maps port n to the
+  // device path in the environment variable READER_COM<n>; unset or
+  // unopenable gives nullptr and a system error code in `error`.
+  static std::shared_ptr<SerialPort> open(int portNumber, ErrorCode &error);
+
+  virtual ~SerialPort() = default;
+
+  // Sets the line speed in bit/s (8N1 kept). Supported: 9600, 19200, 38400,
+  // 57600, 115200; anything else fails (EINVAL on POSIX) and changes nothing.
+  virtual ErrorCode setSpeed(int bitsPerSecond) = 0;
+  virtual ErrorCode getTimeouts(SerialTimeouts &out) = 0;
+  virtual ErrorCode setTimeouts(const SerialTimeouts &timeouts) = 0;
+
+  // Discards every byte received and not yet read, and every byte written and
+  // not yet sent.
+  virtual ErrorCode purge() = 0;
+
+  // Reads one byte, waiting up to the read time-out.
+  virtual ReadStatus readByte(std::uint8_t &out, ErrorCode &error) = 0;
+
+  // Writes `size` bytes within the write time-out. `written` receives how
+  // many were taken by the port; a time-out that wrote only part of the
+  // bytes returns 0 (success) with the shorter count, a failure returns the
+  // error code.
+  virtual ErrorCode write(const std::uint8_t *data, std::size_t size,
+                          std::size_t &written) = 0;
+
+  // Modem control lines. A port without modem lines (a pseudo-terminal)
+  // reports success: the lines simply do not exist there.
+  virtual ErrorCode setRts(bool on) = 0;
+  virtual ErrorCode setDtr(bool on) = 0;
+
+  // Closes the port; idempotent. Wakes blocked callers (see above).
+  virtual void close() = 0;
+  virtual bool isOpen() const = 0;
+};
+
+}  // namespace reader::platform
+
+namespace reader::platform {
+
+// The error code a call on a port that is not open reports (EBADF on POSIX,
+// ERROR_INVALID_HANDLE on Windows).
+ErrorCode invalidPortError();
+
+}  // namespace reader::platform
