@@ -1,0 +1,89 @@
+// Barcode scan engines of DeviceKinds 3 and 4: SSI packets with numbered
+// parameters and a switchable link speed.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "readersim/pty_device.h"
+#include "readersim/ssi_packet.h"
+#include "readersim/ssi_parameter_table.h"
+
+namespace readersim {
+
+class SsiEngine final : public PtyDevice {
+ public:
+  // The byte before the third space of the revision text tells the host the
+  // variant: 'P' for kind 3; 0x00, 0x07 or 'G' for kind 4.
+  static constexpr std::uint8_t kVariantKind3 = 'P';
+  static constexpr std::uint8_t kVariantKind4 = 'G';
+
+  struct Options {
+    int kind = 3;  // 3 or 4: the parameter set the engine has
+    // The variant byte of the revision text; unset: the one of `kind`. Set
+    // it apart from `kind` to present an engine that claims another variant.
+    std::optional<std::uint8_t> variantByte;
+    // An engine sits at 9600 after power-up until the host moves it.
+    int startSpeed = 9600;
+  };
+
+  SsiEngine();
+  explicit SsiEngine(Options options);
+  ~SsiEngine() override;
+
+  int engineKind() const { return engineKind_; }
+
+  // nullopt for a parameter this engine does not have.
+  std::optional<std::uint8_t> parameter(ssi::ParameterNumber number) const;
+  // false (nothing changed) for a parameter this engine does not have.
+  // Setting kLinkSpeed to a known code moves the device speed at once.
+  bool setParameter(ssi::ParameterNumber number, std::uint8_t value);
+  std::map<ssi::ParameterNumber, std::uint8_t> parameters() const;
+
+  std::uint8_t variantByte() const;
+  void setVariantByte(std::uint8_t variant);
+  // The revision text sent as data of the revision reply.
+  std::vector<std::uint8_t> revisionText() const;
+
+  bool decoding() const;
+  bool aiming() const;
+
+  // Answer the next `packets` packets that would be answered with a NAK of
+  // `cause` instead (nothing is applied).
+  void nakNext(int packets, std::uint8_t cause = ssi::kNakResend);
+
+  // Packets received with a valid checksum, in order.
+  std::vector<ssi::Packet> packetsReceived() const;
+
+  // The link speed codes of parameter 0x9C.
+  static std::optional<int> speedOfCode(std::uint8_t code);
+  static std::optional<std::uint8_t> codeOfSpeed(int bitsPerSecond);
+
+ private:
+  void onBytes(std::span<const std::uint8_t> bytes) override;
+  std::optional<std::chrono::milliseconds> pendingFrameTimeout() const override;
+  void onSilence() override;
+  void onLineReset() override;
+
+  void handlePacket(const std::vector<std::uint8_t> &raw);
+  void handleParamSend(const ssi::Packet &packet);
+  void handleParamRequest(const ssi::Packet &packet);
+  void sendAck();
+  void sendNak(std::uint8_t cause);
+  std::optional<std::uint8_t> parameterLocked(ssi::ParameterNumber number) const;
+  std::vector<std::uint8_t> revisionTextLocked() const;
+
+  const int engineKind_;
+  std::map<ssi::ParameterNumber, std::uint8_t> parameters_;
+  std::uint8_t variant_;
+  bool decoding_ = false;
+  bool aiming_ = false;
+  int nakNext_ = 0;
+  std::uint8_t nakCause_ = ssi::kNakResend;
+  std::vector<std::uint8_t> pending_;
+};
+
+}  // namespace readersim

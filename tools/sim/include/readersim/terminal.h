@@ -1,0 +1,85 @@
+// A simulated terminal: one scan engine on COM port 1, one RFID module on
+// COM port 2, and the terminal's identity, all as the host sees them through
+// its environment.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "readersim/ascii_module.h"
+#include "readersim/hex_module.h"
+#include "readersim/pty_device.h"
+#include "readersim/ssi_engine.h"
+#include "readersim/text_engine.h"
+
+namespace readersim {
+
+// One text of the terminal's identity: derived from the fitted devices,
+// given, or left unset.
+struct IdentityText {
+  enum class Mode { Derived, Given, Unset };
+  Mode mode = Mode::Derived;
+  std::string text;
+
+  static IdentityText derived() { return {}; }
+  static IdentityText given(std::string text) { return {Mode::Given, std::move(text)}; }
+  static IdentityText unset() { return {Mode::Unset, {}}; }
+};
+
+struct TerminalConfig {
+  int engineKind = 3;  // 0 (none), 2, 3 or 4
+  int moduleKind = 6;  // 0 (none), 5 or 6
+  // Derived: "HLM3200XE" with a kind-5 module, else "HLM3100XE".
+  IdentityText model;
+  // Derived: engine character ('0', '2', '3', '4'), '-', '1' when a module
+  // is fitted else '0'; e.g. "3-1".
+  IdentityText hardwareInfo;
+  // Derived: "SIM3100XE0001".
+  IdentityText serialNumber;
+
+  TextEngine::Options textEngine;
+  SsiEngine::Options ssiEngine;  // its kind is taken from engineKind
+  AsciiModule::Options asciiModule;
+  HexModule::Options hexModule;
+  bool pacing = false;
+};
+
+struct EnvironmentEntry {
+  std::string name;
+  std::optional<std::string> value;  // nullopt: unset
+};
+
+class Terminal {
+ public:
+  // Throws std::invalid_argument for an unknown kind, std::system_error when
+  // a pseudo-terminal cannot be made.
+  explicit Terminal(TerminalConfig config);
+
+  const TerminalConfig &config() const { return config_; }
+
+  // The fitted devices; nullptr where none is fitted or the kind differs.
+  PtyDevice *engine() const { return engine_.get(); }
+  PtyDevice *module() const { return module_.get(); }
+  TextEngine *textEngine() const;
+  SsiEngine *ssiEngine() const;
+  AsciiModule *asciiModule() const;
+  HexModule *hexModule() const;
+
+  // READER_COM1, READER_COM2, READER_HW_INFO, READER_MODEL,
+  // READER_SERIAL_NUMBER, in that order.
+  std::vector<EnvironmentEntry> environment() const;
+  // setenv/unsetenv for every entry. Not safe while other threads read the
+  // environment.
+  void applyEnvironment() const;
+
+  static std::string derivedHardwareInfo(int engineKind, bool moduleFitted);
+
+ private:
+  TerminalConfig config_;
+  std::unique_ptr<PtyDevice> engine_;
+  std::unique_ptr<PtyDevice> module_;
+};
+
+}  // namespace readersim

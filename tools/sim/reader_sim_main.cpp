@@ -1,0 +1,277 @@
+// reader-sim: runs a simulated terminal on pseudo-terminals and prints the
+// environment a host needs to find it.
+#include <getopt.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <iostream>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "readersim/readersim.h"
+
+namespace {
+
+using readersim::AsciiModule;
+using readersim::IdentityText;
+using readersim::TerminalConfig;
+
+const char kUsage[] = R"usage(Usage: reader-sim [OPTION]...
+Simulates the terminal's scan engine (COM port 1) and RFID module (COM port 2)
+on pseudo-terminals, prints the environment a host needs as shell lines
+("export NAME=value", or "unset NAME"), then runs until SIGINT or SIGTERM.
+
+  --engine=KIND          scan engine: 0 (none), 2, 3 or 4 [3]
+  --module=KIND          RFID module: 0 (none), 5 or 6 [6]
+  --model=TEXT           READER_MODEL [HLM3200XE with a kind-5 module, else HLM3100XE]
+  --no-model             leave READER_MODEL unset
+  --hw-info=TEXT         READER_HW_INFO [engine digit, '-', '1' with a module else '0']
+  --serial=TEXT          READER_SERIAL_NUMBER [SIM3100XE0001]
+  --no-serial            leave READER_SERIAL_NUMBER unset
+  --variant=BYTE         SSI revision variant byte: one character (P, G) or a
+                         number (0x00, 0x07) [P for kind 3, G for kind 4]
+  --engine-speed=BPS     SSI engine speed at power-up: 9600, 38400, 115200 [9600]
+  --block-length=N       kind-2 configuration block length in bytes [32]
+  --module-version=V     kind-5 version: multiiso (MultiISO 1.0) or iso09v (ISO 0.9v) [multiiso]
+  --speed-answer=A       kind-5 answer to the speed change: accept, F or R [accept]
+  --module-speed=BPS     kind-5 speed at power-up: 9600 to 115200 [9600]
+  --pacing               send answers at the real byte time of the line speed
+  --log                  print all traffic to standard error as it happens
+  --daemon               print the environment, then go on in the background:
+                           eval "$(reader-sim --daemon ...)"; ... kill $READER_SIM_PID
+  --help                 show this help
+
+Example:
+  reader-sim --engine=4 --module=5 --log > sim.env &
+)usage";
+
+struct Arguments {
+  TerminalConfig config;
+  bool log = false;
+  bool daemon = false;
+};
+
+[[noreturn]] void usageError(const std::string &message) {
+  std::cerr << "reader-sim: " << message << "\nTry 'reader-sim --help'.\n";
+  std::exit(2);
+}
+
+int parseInt(const char *text, const char *option) {
+  char *end = nullptr;
+  long value = std::strtol(text, &end, 0);
+  if (end == text || *end != '\0' || value < 0 || value > 1'000'000) {
+    usageError(std::string("bad number for ") + option + ": " + text);
+  }
+  return static_cast<int>(value);
+}
+
+std::uint8_t parseVariant(const char *text) {
+  if (std::strlen(text) == 1) return static_cast<std::uint8_t>(text[0]);
+  int value = parseInt(text, "--variant");
+  if (value > 0xFF) usageError("--variant must be one byte");
+  return static_cast<std::uint8_t>(value);
+}
+
+Arguments parseArguments(int argc, char **argv) {
+  enum Option {
+    kEngine = 1, kModule, kModel, kNoModel, kHwInfo, kSerial, kNoSerial, kVariant, kEngineSpeed,
+    kBlockLength, kModuleVersion, kSpeedAnswer, kModuleSpeed, kPacing, kLog, kDaemon, kHelp
+  };
+  static const option kOptions[] = {
+      {"engine", required_argument, nullptr, kEngine},
+      {"module", required_argument, nullptr, kModule},
+      {"model", required_argument, nullptr, kModel},
+      {"no-model", no_argument, nullptr, kNoModel},
+      {"hw-info", required_argument, nullptr, kHwInfo},
+      {"serial", required_argument, nullptr, kSerial},
+      {"no-serial", no_argument, nullptr, kNoSerial},
+      {"variant", required_argument, nullptr, kVariant},
+      {"engine-speed", required_argument, nullptr, kEngineSpeed},
+      {"block-length", required_argument, nullptr, kBlockLength},
+      {"module-version", required_argument, nullptr, kModuleVersion},
+      {"speed-answer", required_argument, nullptr, kSpeedAnswer},
+      {"module-speed", required_argument, nullptr, kModuleSpeed},
+      {"pacing", no_argument, nullptr, kPacing},
+      {"log", no_argument, nullptr, kLog},
+      {"daemon", no_argument, nullptr, kDaemon},
+      {"help", no_argument, nullptr, kHelp},
+      {nullptr, 0, nullptr, 0},
+  };
+
+  Arguments args;
+  auto &config = args.config;
+  int option;
+  while ((option = getopt_long(argc, argv, "", kOptions, nullptr)) != -1) {
+    switch (option) {
+      case kEngine: config.engineKind = parseInt(optarg, "--engine"); break;
+      case kModule: config.moduleKind = parseInt(optarg, "--module"); break;
+      case kModel: config.model = IdentityText::given(optarg); break;
+      case kNoModel: config.model = IdentityText::unset(); break;
+      case kHwInfo: config.hardwareInfo = IdentityText::given(optarg); break;
+      case kSerial: config.serialNumber = IdentityText::given(optarg); break;
+      case kNoSerial: config.serialNumber = IdentityText::unset(); break;
+      case kVariant: config.ssiEngine.variantByte = parseVariant(optarg); break;
+      case kEngineSpeed: config.ssiEngine.startSpeed = parseInt(optarg, "--engine-speed"); break;
+      case kBlockLength: {
+        int length = parseInt(optarg, "--block-length");
+        if (length < 1 || length > 255) usageError("--block-length must be 1 to 255");
+        config.textEngine.block = readersim::TextEngine::defaultBlock(static_cast<std::size_t>(length));
+        break;
+      }
+      case kModuleVersion:
+        if (std::strcmp(optarg, "multiiso") == 0) {
+          config.asciiModule.version = AsciiModule::Version::MultiIso10;
+        } else if (std::strcmp(optarg, "iso09v") == 0) {
+          config.asciiModule.version = AsciiModule::Version::Iso09v;
+        } else {
+          usageError("--module-version must be multiiso or iso09v");
+        }
+        break;
+      case kSpeedAnswer:
+        if (std::strcmp(optarg, "accept") == 0) {
+          config.asciiModule.speedChangeAnswer = AsciiModule::SpeedChangeAnswer::Accept;
+        } else if (std::strcmp(optarg, "F") == 0) {
+          config.asciiModule.speedChangeAnswer = AsciiModule::SpeedChangeAnswer::Fail;
+        } else if (std::strcmp(optarg, "R") == 0) {
+          config.asciiModule.speedChangeAnswer = AsciiModule::SpeedChangeAnswer::Refuse;
+        } else {
+          usageError("--speed-answer must be accept, F or R");
+        }
+        break;
+      case kModuleSpeed: config.asciiModule.startSpeed = parseInt(optarg, "--module-speed"); break;
+      case kPacing: config.pacing = true; break;
+      case kLog: args.log = true; break;
+      case kDaemon: args.daemon = true; break;
+      case kHelp:
+        std::cout << kUsage;
+        std::exit(0);
+      default: usageError("unknown option");
+    }
+  }
+  if (optind < argc) usageError(std::string("unexpected argument: ") + argv[optind]);
+  return args;
+}
+
+// Single quotes keep any text literal for the shell.
+std::string shellQuoted(const std::string &text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+std::string environmentLines(const readersim::Terminal &terminal, std::optional<pid_t> daemonPid) {
+  std::string lines;
+  for (const auto &entry : terminal.environment()) {
+    if (entry.value) {
+      lines += "export " + entry.name + "=" + shellQuoted(*entry.value) + "\n";
+    } else {
+      lines += "unset " + entry.name + "\n";
+    }
+  }
+  if (daemonPid) lines += "export READER_SIM_PID=" + std::to_string(*daemonPid) + "\n";
+  return lines;
+}
+
+void attachLog(readersim::PtyDevice *device, const char *port, std::mutex &printMutex) {
+  if (device == nullptr) return;
+  std::string label = std::string(port) + " kind " + std::to_string(device->kind());
+  device->log().setListener([label, &printMutex](const readersim::TrafficRecord &record) {
+    std::lock_guard lock(printMutex);
+    std::fprintf(stderr, "%s %s\n", label.c_str(), readersim::describe(record).c_str());
+    std::fflush(stderr);
+  });
+}
+
+int runTerminal(const Arguments &args, int readyFd) {
+  // Blocked before the device threads start, so they inherit the mask and
+  // only sigwait below sees the signals.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  std::mutex printMutex;
+  std::optional<readersim::Terminal> terminal;
+  try {
+    terminal.emplace(args.config);
+  } catch (const std::exception &error) {
+    std::cerr << "reader-sim: " << error.what() << "\n";
+    return 1;
+  }
+  if (args.log) {
+    attachLog(terminal->engine(), "COM1", printMutex);
+    attachLog(terminal->module(), "COM2", printMutex);
+  }
+
+  std::string lines = environmentLines(*terminal, args.daemon ? std::optional<pid_t>(getpid()) : std::nullopt);
+  if (readyFd >= 0) {
+    ssize_t written = write(readyFd, lines.data(), lines.size());
+    (void)written;  // the parent reports a short hand-over
+    close(readyFd);
+  } else {
+    std::fputs(lines.c_str(), stdout);
+    std::fflush(stdout);
+  }
+
+  int signal = 0;
+  sigwait(&stopSignals, &signal);
+  return 0;  // the terminal's devices stop and join their threads here
+}
+
+// The parent prints what the child hands over, so the shell's command
+// substitution ends while the child runs on.
+int runDaemon(const Arguments &args) {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) {
+    std::perror("reader-sim: pipe");
+    return 1;
+  }
+  pid_t child = fork();
+  if (child < 0) {
+    std::perror("reader-sim: fork");
+    return 1;
+  }
+  if (child == 0) {
+    close(pipeFds[0]);
+    setsid();
+    if (FILE *null = std::freopen("/dev/null", "w", stdout); null == nullptr) return 1;
+    if (!args.log) std::freopen("/dev/null", "w", stderr);
+    return runTerminal(args, pipeFds[1]);
+  }
+  close(pipeFds[1]);
+  std::string lines;
+  char buffer[512];
+  ssize_t n;
+  while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) lines.append(buffer, static_cast<std::size_t>(n));
+  close(pipeFds[0]);
+  if (lines.empty()) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    std::cerr << "reader-sim: the simulator did not start\n";
+    return 1;
+  }
+  std::fputs(lines.c_str(), stdout);
+  std::fflush(stdout);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  Arguments args = parseArguments(argc, argv);
+  return args.daemon ? runDaemon(args) : runTerminal(args, -1);
+}

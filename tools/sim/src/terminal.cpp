@@ -1,0 +1,78 @@
+#include "readersim/terminal.h"
+
+#include <stdlib.h>
+
+#include <stdexcept>
+
+namespace readersim {
+namespace {
+
+std::optional<std::string> resolve(const IdentityText &identity, std::string derived) {
+  switch (identity.mode) {
+    case IdentityText::Mode::Derived: return derived;
+    case IdentityText::Mode::Given: return identity.text;
+    case IdentityText::Mode::Unset: return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+Terminal::Terminal(TerminalConfig config) : config_(std::move(config)) {
+  switch (config_.engineKind) {
+    case 0: break;
+    case 2: engine_ = std::make_unique<TextEngine>(config_.textEngine); break;
+    case 3:
+    case 4: {
+      auto options = config_.ssiEngine;
+      options.kind = config_.engineKind;
+      engine_ = std::make_unique<SsiEngine>(options);
+      break;
+    }
+    default: throw std::invalid_argument("engine kind must be 0, 2, 3 or 4");
+  }
+  switch (config_.moduleKind) {
+    case 0: break;
+    case 5: module_ = std::make_unique<AsciiModule>(config_.asciiModule); break;
+    case 6: module_ = std::make_unique<HexModule>(config_.hexModule); break;
+    default: throw std::invalid_argument("module kind must be 0, 5 or 6");
+  }
+  if (engine_) engine_->setPacing(config_.pacing);
+  if (module_) module_->setPacing(config_.pacing);
+}
+
+TextEngine *Terminal::textEngine() const { return dynamic_cast<TextEngine *>(engine_.get()); }
+SsiEngine *Terminal::ssiEngine() const { return dynamic_cast<SsiEngine *>(engine_.get()); }
+AsciiModule *Terminal::asciiModule() const { return dynamic_cast<AsciiModule *>(module_.get()); }
+HexModule *Terminal::hexModule() const { return dynamic_cast<HexModule *>(module_.get()); }
+
+std::string Terminal::derivedHardwareInfo(int engineKind, bool moduleFitted) {
+  char engine = engineKind == 2 || engineKind == 3 || engineKind == 4 ? static_cast<char>('0' + engineKind) : '0';
+  return {engine, '-', moduleFitted ? '1' : '0'};
+}
+
+std::vector<EnvironmentEntry> Terminal::environment() const {
+  auto path = [](const std::unique_ptr<PtyDevice> &device) -> std::optional<std::string> {
+    if (!device) return std::nullopt;
+    return device->portPath();
+  };
+  return {
+      {"READER_COM1", path(engine_)},
+      {"READER_COM2", path(module_)},
+      {"READER_HW_INFO", resolve(config_.hardwareInfo, derivedHardwareInfo(config_.engineKind, module_ != nullptr))},
+      {"READER_MODEL", resolve(config_.model, config_.moduleKind == 5 ? "HLM3200XE" : "HLM3100XE")},
+      {"READER_SERIAL_NUMBER", resolve(config_.serialNumber, "SIM3100XE0001")},
+  };
+}
+
+void Terminal::applyEnvironment() const {
+  for (const auto &entry : environment()) {
+    if (entry.value) {
+      ::setenv(entry.name.c_str(), entry.value->c_str(), 1);
+    } else {
+      ::unsetenv(entry.name.c_str());
+    }
+  }
+}
+
+}  // namespace readersim
