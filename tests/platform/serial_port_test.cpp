@@ -3,6 +3,8 @@
 #include "platform/serial_port.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
@@ -121,6 +123,21 @@ TEST_F(SerialPortTest, SecondOpenOfAnExclusivePortIsRefused) {
   ErrorCode error = 0;
   EXPECT_EQ(SerialPort::open(1, error), nullptr);
   EXPECT_EQ(error, static_cast<ErrorCode>(EBUSY));
+}
+
+TEST_F(SerialPortTest, ClosingGivesUpTheExclusiveUse) {
+  // The flag lives in the terminal, which a pseudo-terminal keeps while its
+  // other end is open: left set, it would refuse every later open (but a
+  // privileged one), so the port could never be reopened.
+  port_->close();
+  const int fd = ::open(pty_.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  int exclusive = 1;
+  ASSERT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0);
+  ::close(fd);
+  ErrorCode error = 0;
+  EXPECT_NE(SerialPort::open(1, error), nullptr);
 }
 
 TEST_F(SerialPortTest, TimeoutsAreStoredAsSet) {

@@ -326,6 +326,10 @@ void PosixSerialPort::close() {
   // Unsent output is discarded (as the core's purge before close does), so
   // close(2) does not wait for the driver's closing drain.
   tcflush(fd_, TCIOFLUSH);
+  // The exclusive flag belongs to the terminal, not to this descriptor: on a
+  // device that outlives the close (a pseudo-terminal whose other end stays
+  // open) it would keep every later open out, ours included.
+  ::ioctl(fd_, TIOCNXCL);
   ::close(fd_);
   ::close(wakeRead_);
   ::close(wakeWrite_);
