@@ -1,0 +1,91 @@
+// The library's state for its whole loaded life: the device object, the
+// options, the semaphores that hand work to the worker threads, the hidden
+// window and the named events.
+//
+// Loading constructs it (nothing touches the hardware); unloading stops the
+// worker threads, waits until each has left its loop, and tears the device
+// object down, which closes both ports and switches the vibrator off.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "core/reader_device.h"
+#include "platform/named_event.h"
+#include "platform/semaphore.h"
+#include "platform/thread.h"
+#include "platform/window_messages.h"
+#include "settings/library_options.h"
+
+namespace reader {
+
+// The registered messages: trigger keys in, decode announcements out.
+struct ReaderMessages {
+  std::atomic<std::uint32_t> user1Down{0};
+  std::atomic<std::uint32_t> user2Down{0};
+  std::atomic<std::uint32_t> user1Up{0};
+  std::atomic<std::uint32_t> user2Up{0};
+  std::atomic<std::uint32_t> decode{0};
+  std::atomic<std::uint32_t> decodeData{0};
+};
+
+// "DecodeEventBC" and "DecodeEventRFID": created at start, closed by
+// HaltReader; set from the window thread.
+class DecodeEvents {
+ public:
+  void createMissing();
+  void closeBarcode();
+  void closeRfid();
+  // Setting a closed event does nothing.
+  bool setBarcode();
+  bool setRfid();
+
+ private:
+  std::mutex mutex_;
+  std::unique_ptr<platform::NamedEvent> barcode_;
+  std::unique_ptr<platform::NamedEvent> rfid_;
+};
+
+struct WorkerThreads {
+  std::unique_ptr<platform::Thread> barcodeScan;
+  std::unique_ptr<platform::Thread> autoScan;
+  std::unique_ptr<platform::Thread> rfidRead;
+  std::unique_ptr<platform::Thread> vibrate;
+  std::unique_ptr<platform::Thread> feedback;
+};
+
+class Library {
+ public:
+  Library();
+  ~Library();
+  Library(const Library &) = delete;
+  Library &operator=(const Library &) = delete;
+
+  ReaderDevice device;
+  LibraryOptions options;
+
+  // Hand-over to the worker threads; all with a maximum count of 1.
+  platform::Semaphore barcodeTriggerSem{0, 1};
+  platform::Semaphore rfidTriggerSem{0, 1};
+  platform::Semaphore autoScanSem{0, 1};
+  platform::Semaphore autoScanToken{0, 1};
+  platform::Semaphore feedbackSem{0, 1};
+  platform::Semaphore vibrateSem{0, 1};
+  std::atomic<int> barcodeStopFlag{0};
+  std::atomic<int> rfidStopFlag{0};
+
+  ReaderMessages messages;
+  DecodeEvents events;
+  std::atomic<platform::WindowHandle> readerWindow{0};
+  std::atomic<int> triggerKeyEnabled{0};
+
+  // Started and joined only by the lifecycle calls and the unload.
+  WorkerThreads threads;
+};
+
+// The one instance, alive from load to unload.
+Library &library();
+
+}  // namespace reader

@@ -1,0 +1,113 @@
+// InitReader, InitReaderEx, HaltReader.
+#include <3100XE_DLL.h>
+
+#include "api/api_guard.h"
+#include "api/library.h"
+#include "api/window_procedure.h"
+#include "api/worker_threads.h"
+#include "core/channel_error.h"
+#include "core/device_kind.h"
+#include "core/device_open.h"
+#include "settings/library_options.h"
+
+namespace reader {
+
+namespace {
+
+bool registerMessages(Library &lib) {
+  ReaderMessages &m = lib.messages;
+  m.user1Down = platform::registerWindowMessage("WM_USER1DOWN");
+  m.user2Down = platform::registerWindowMessage("WM_USER2DOWN");
+  m.user1Up = platform::registerWindowMessage("WM_USER1UP");
+  m.user2Up = platform::registerWindowMessage("WM_USER2UP");
+  m.decode = platform::registerWindowMessage("WM_DECODE");
+  m.decodeData = platform::registerWindowMessage("WM_DECODEDATA");
+  return true;
+}
+
+// The first four steps of every start: messages, events, the options reset,
+// the hidden window on the calling thread.
+bool prepareStart(Library &lib) {
+  registerMessages(lib);
+  lib.events.createMissing();
+  resetOptionsOnStart(lib.options);
+  if (lib.readerWindow == 0) {
+    if (!platform::registerWindowClass(kWindowClassName, readerWindowProcedure)) return false;
+    const platform::WindowHandle window = platform::createWindow(kWindowClassName);
+    if (window == 0) return false;
+    lib.readerWindow = window;
+  }
+  return true;
+}
+
+int initReader() {
+  Library &lib = library();
+  if (!prepareStart(lib)) return READER_ERR_START_FAILED;
+  std::uint32_t code = 0;
+  if (openDevices(lib.device, true, true, code)) {
+    if (lib.device.barcodePresent) startBarcodeThreads(lib);
+    if (lib.device.rfidPresent) startRfidThread(lib);
+    startFeedbackThreads(lib);
+    return READER_OK;
+  }
+  switch (code) {
+    case ChannelError::AlreadyOpen:
+      return READER_ERR_ALREADY_STARTED;
+    case ChannelError::BarcodeFailed:
+      if (lib.device.rfidPresent) startRfidThread(lib);
+      startFeedbackThreads(lib);
+      return READER_ERR_BARCODE_FAILED;
+    case ChannelError::RfidFailed:
+      if (lib.device.barcodePresent) startBarcodeThreads(lib);
+      startFeedbackThreads(lib);
+      return READER_ERR_RFID_FAILED;
+    default:
+      return READER_ERR_START_FAILED;
+  }
+}
+
+int initReaderEx() {
+  Library &lib = library();
+  if (!prepareStart(lib)) return READER_ERR_START_FAILED;
+  const bool opened = openDevicesEx(lib.device, 1, 1);
+  if (!opened && !lib.device.barcodePresent && !lib.device.rfidPresent) return READER_ERR_START_FAILED;
+  if (lib.device.barcodePresent) startBarcodeThreads(lib);
+  if (lib.device.rfidPresent) startRfidThread(lib);
+  startFeedbackThreads(lib);
+  return READER_OK;
+}
+
+int haltReader(int mask) {
+  Library &lib = library();
+  ReaderDevice &device = lib.device;
+  if (device.barcodeKind() == 0 && device.rfidKind() == 0) return READER_ERR_NO_DEVICE;
+  if ((mask & READER_DEVICE_BARCODE) != 0 && device.barcodeKind() != 0) {
+    closeDevice(device, kBarcodeDevice);
+    lib.events.closeBarcode();
+  }
+  if ((mask & READER_DEVICE_RFID) != 0 && device.rfidKind() != 0) {
+    closeDevice(device, kRfidDevice);
+    lib.events.closeRfid();
+  }
+  return READER_OK;
+}
+
+}  // namespace
+
+}  // namespace reader
+
+extern "C" {
+
+READER_API int READER_CALL InitReader(void) {
+  return reader::guarded(READER_ERR_START_FAILED, reader::initReader);
+}
+
+READER_API int READER_CALL InitReaderEx(void) {
+  return reader::guarded(READER_ERR_START_FAILED, reader::initReaderEx);
+}
+
+READER_API int READER_CALL HaltReader(int deviceMask) {
+  return reader::guarded(READER_ERR_NO_DEVICE, [deviceMask] { return reader::haltReader(deviceMask); });
+}
+
+}  // extern "C"

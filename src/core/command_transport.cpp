@@ -1,0 +1,86 @@
+#include "core/command_transport.h"
+
+#include "core/device_kind.h"
+#include "core/serial_channel.h"
+#include "core/ssi_checksum.h"
+
+namespace reader {
+
+namespace {
+
+constexpr int kAnswerTimeoutMs = 1000;
+constexpr int kTextEnginePreamble = 30;  // 0xFF bytes that wake the engine
+
+bool sendToTextEngine(DeviceChannel &channel, const ByteString &command, ByteString *answer,
+                      int attempts) {
+  ByteString frame;
+  for (int i = 0; i < kTextEnginePreamble; ++i) frame.append(0xFF);
+  frame.append(0x1B);
+  frame.append(command);
+  frame.append(0x0D);
+  if (answer == nullptr) return writeFrame(channel, frame);
+  if (attempts < 1) return false;
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    if (writeFrame(channel, frame) && readFrame(channel, *answer, kAnswerTimeoutMs, false) &&
+        !answer->equals("NG"))
+      return true;
+  }
+  return false;
+}
+
+bool writeSsi(DeviceChannel &channel, const ByteString &packet) {
+  wakeLine(channel, 1);
+  const bool written = writeFrame(channel, packet);
+  wakeLine(channel, 0);
+  return written;
+}
+
+bool sendToSsiEngine(DeviceChannel &channel, ByteString &packet, int timeoutMs, ByteString *answer,
+                     int attempts) {
+  appendSsiChecksum(packet);
+  if (answer == nullptr) return writeSsi(channel, packet);
+  if (attempts < 1) return false;
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    if (writeSsi(channel, packet) && readFrame(channel, *answer, timeoutMs, false) &&
+        !isSsiNak(*answer))
+      return true;
+  }
+  return false;
+}
+
+bool sendToModule(DeviceChannel &channel, const ByteString &command, ByteString *answer,
+                  int attempts) {
+  if (answer == nullptr) return writeFrame(channel, command);
+  if (attempts < 1) return false;
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    if (writeFrame(channel, command) && readFrame(channel, *answer, kAnswerTimeoutMs, false))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool isSsiNak(const ByteString &answer) {
+  return answer.length() >= 5 && answer.byteAt(0) == 5 && answer.byteAt(1) == 0xD1 &&
+         answer.byteAt(2) == 0 && answer.byteAt(3) == 0;
+}
+
+bool sendCommand(DeviceChannel &channel, ByteString &command, int timeoutMs, ByteString *answer,
+                 int attempts) {
+  setTimeout(channel, timeoutMs, 'w');
+  switch (channel.kind) {
+    case DeviceKind::TextEngine:
+      return sendToTextEngine(channel, command, answer, attempts);
+    case DeviceKind::SsiEngine3:
+    case DeviceKind::SsiEngine4:
+      return sendToSsiEngine(channel, command, timeoutMs, answer, attempts);
+    case DeviceKind::AsciiModule:
+    case DeviceKind::HexModule:
+      return sendToModule(channel, command, answer, attempts);
+    default:
+      return false;
+  }
+}
+
+}  // namespace reader

@@ -1,0 +1,152 @@
+#include "core/device_open.h"
+
+#include "core/channel_error.h"
+#include "core/device_kind.h"
+#include "core/engine_detection.h"
+#include "core/serial_channel.h"
+#include "platform/clock.h"
+#include "rfid/protocol_select.h"
+#include "settings/default_setup.h"
+
+namespace reader {
+
+namespace {
+
+enum class Route { Hardware, Request };
+
+// The engine needs time after its port opens before it answers.
+constexpr std::uint32_t kEngineSettleMs = 500;
+
+void stopIdleCloseThread(ReaderDevice &device) {
+  if (!device.idleThread) return;
+  device.stopIdleThread = 1;
+  device.rfid.idleWake.release();
+  device.idleThreadDone.wait(platform::kWaitForever);
+  device.idleThread->join();
+  device.idleThread.reset();
+}
+
+bool openBarcode(ReaderDevice &device, Route route, int request) {
+  DeviceChannel &channel = device.barcode;
+  channel.portNumber = 1;
+  if (!openPort(channel)) return false;
+  platform::sleepMs(kEngineSettleMs);
+  const bool identified =
+      route == Route::Hardware ? identifyByHardware(channel) : identifyByRequest(channel, request);
+  if (!identified) {
+    closePort(channel);
+    return false;
+  }
+  // On the probing route the engine gets its default set-up; the device is
+  // open whatever the set-up gives.
+  if (route == Route::Request) applyDefaultSetup(device, kBarcodeDevice);
+  return true;
+}
+
+bool openRfid(ReaderDevice &device, Route route, int request) {
+  DeviceChannel &channel = device.rfid;
+  channel.portNumber = 2;
+  if (!openPort(channel)) return false;
+  const bool identified =
+      route == Route::Hardware ? identifyByHardware(channel) : identifyByRequest(channel, request);
+  if (!identified) {
+    closePort(channel);
+    return false;
+  }
+  if (channel.kind == DeviceKind::AsciiModule) {
+    // The ASCII module's port is open only while it scans.
+    closePort(channel);
+    applyDefaultSetup(device, kRfidDevice);
+    return true;
+  }
+  // Hex-frame module: its port stays open until the idle-close thread closes
+  // it. One idle-close thread per channel: a second start after an idle
+  // close keeps the one that runs.
+  if (!device.idleThread) startIdleCloseThread(device);
+  if (applyDefaultSetup(device, kRfidDevice)) return true;
+  // A module that cannot be set up is closed again, as one that fails
+  // identification is, so that no port stays open behind a kind of 0.
+  stopIdleCloseThread(device);
+  closePort(channel);
+  return false;
+}
+
+}  // namespace
+
+bool openDevices(ReaderDevice &device, bool barcodeWanted, bool rfidWanted,
+                 std::uint32_t &resultCode) {
+  resultCode = 0;
+  if (device.barcode.port.isOpen() || device.rfid.port.isOpen()) {
+    resultCode = ChannelError::AlreadyOpen;
+    return false;
+  }
+  device.model = readModel();
+  if (barcodeWanted) device.barcodePresent = openBarcode(device, Route::Hardware, 0) ? 1 : 0;
+  if (rfidWanted) device.rfidPresent = openRfid(device, Route::Hardware, 0) ? 1 : 0;
+
+  const bool barcodeFitted = device.barcode.kind != DeviceKind::None;
+  const bool rfidFitted = device.rfid.kind != DeviceKind::None;
+  if (device.barcodePresent == 0 && device.rfidPresent == 0) {
+    if (barcodeFitted && rfidFitted)
+      resultCode = ChannelError::BothFailed;
+    else if (barcodeFitted)
+      resultCode = ChannelError::BarcodeFailed;
+    else if (rfidFitted)
+      resultCode = ChannelError::RfidFailed;
+    device.barcode.kind = DeviceKind::None;
+    device.rfid.kind = DeviceKind::None;
+    return false;
+  }
+  if (device.barcodePresent == 0 && barcodeFitted) {
+    resultCode = ChannelError::BarcodeFailed;
+    device.barcode.kind = DeviceKind::None;
+    return false;
+  }
+  if (device.rfidPresent == 1 || !rfidFitted) return true;
+  resultCode = ChannelError::RfidFailed;
+  device.rfid.kind = DeviceKind::None;
+  return false;
+}
+
+bool openDevicesEx(ReaderDevice &device, int barcodeRequest, int rfidRequest) {
+  device.model = readModel();
+  bool barcodeOpened = false;
+  bool rfidOpened = false;
+  if (!device.barcode.port.isOpen() && barcodeRequest != 0) {
+    barcodeOpened = openBarcode(device, Route::Request, barcodeRequest);
+    if (!barcodeOpened) {
+      const std::uint32_t error = device.barcode.lastError;
+      if (error != 0)
+        device.initMessage.format("The barcode scanner fails, error code = %d\r\n", static_cast<int>(error));
+      else
+        device.initMessage.assign("No barcode scanner is installed.\r\n");
+    }
+    device.barcodePresent = barcodeOpened ? 1 : 0;
+  }
+  if (!device.rfid.port.isOpen() && rfidRequest != 0) {
+    rfidOpened = openRfid(device, Route::Request, rfidRequest);
+    if (!rfidOpened) {
+      const std::uint32_t error = device.rfid.lastError;
+      ByteString text;
+      if (error != 0)
+        text.format("The RFID scanner fails, error code = %d", static_cast<int>(error));
+      else
+        text.assign("No RFID scanner is installed.\r\n");
+      device.initMessage.append(text);
+    }
+    device.rfidPresent = rfidOpened ? 1 : 0;
+  }
+  return barcodeOpened || rfidOpened;
+}
+
+bool reopenRfidPort(DeviceChannel &channel) {
+  if (channel.port.isOpen()) return true;
+  if (!openPort(channel)) return false;
+  if (!setBaud(channel, channel.baudRate)) {
+    closePort(channel);
+    return false;
+  }
+  return applyDefaultSetup(channel.device, kRfidDevice) && selectProtocol(channel);
+}
+
+}  // namespace reader

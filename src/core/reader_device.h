@@ -1,0 +1,61 @@
+// ReaderDevice: the one device object of the library, owning the barcode
+// engine's channel (COM port 1) and the RFID module's channel (COM port 2),
+// the device-wide options, and the idle-close thread of the hex-frame module.
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "core/byte_string.h"
+#include "core/device_channel.h"
+#include "core/guarded_text.h"
+#include "platform/semaphore.h"
+#include "platform/thread.h"
+
+namespace reader {
+
+inline constexpr const char *kDefaultAutoReadKey = "AA5BC8D61E3A97";
+
+class ReaderDevice {
+ public:
+  ReaderDevice();
+  // Closes both devices and switches the vibrator off.
+  ~ReaderDevice();
+  ReaderDevice(const ReaderDevice &) = delete;
+  ReaderDevice &operator=(const ReaderDevice &) = delete;
+
+  int barcodeKind() const { return barcode.kind; }
+  int rfidKind() const { return rfid.kind; }
+
+  platform::Semaphore idleThreadDone{0, 1};  // released by the idle-close thread as it ends
+  DeviceChannel barcode{*this};
+  DeviceChannel rfid{*this};
+  ByteString initMessage;                    // failure text of the probing open
+  std::unique_ptr<platform::Thread> idleThread;
+
+  std::atomic<int> stopIdleThread{0};
+  std::atomic<int> model{0};                 // 0 unknown, 1 HLM3100XE, 2 HLM3200XE / Pocket_PC
+  std::atomic<int> upcAAsEan13{0};
+  std::atomic<int> sendEan13CheckDigit{0};
+  std::atomic<int> sendUpcACheckDigit{0};
+  std::atomic<int> barcodePresent{0};
+  std::atomic<int> rfidPresent{0};
+  std::atomic<int> autoReadStart{-1};
+  std::atomic<int> autoReadLength{80};
+  GuardedText autoReadKey{kDefaultAutoReadKey};
+  std::atomic<int> idleCloseSeconds{20};
+};
+
+// Closes one device (1 barcode, 2 RFID): stops the idle-close thread for the
+// RFID module, closes the port, resets the channel and clears the device's
+// present flag. Any other value does nothing.
+void closeDevice(ReaderDevice &device, int which);
+
+// Closes both devices and switches the vibrator off; the result is the
+// vibrator control's.
+bool shutdownDevices(ReaderDevice &device);
+
+// Starts the idle-close thread for the RFID channel (hex-frame module).
+void startIdleCloseThread(ReaderDevice &device);
+
+}  // namespace reader

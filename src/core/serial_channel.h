@@ -1,0 +1,54 @@
+// Byte-level operations on one channel: its port, speed and time-outs,
+// writing a command, reading single bytes and whole frames in the framing of
+// the channel's device kind, and the SSI engines' wake line.
+//
+// A failing operation returns false and leaves the system's error code in
+// the channel's lastError. None of them locks: callers that share a port hold
+// the channel's portLock across a whole exchange.
+#pragma once
+
+#include <cstdint>
+
+#include "core/byte_string.h"
+#include "core/device_channel.h"
+
+namespace reader {
+
+// A frame longer than this is not a frame but a device that babbles: the read
+// gives up instead of exhausting memory.
+inline constexpr std::uint32_t kMaxFrameBytes = 64 * 1024;
+
+// Inter-byte gaps that end (or bound) a frame.
+inline constexpr int kInterByteGapMs = 20;
+inline constexpr int kHexModuleGapMs = 40;
+
+// Opens COM<portNumber>: and purges it.
+bool openPort(DeviceChannel &channel);
+// Purges and closes the port if it is open.
+void closePort(DeviceChannel &channel);
+
+// Sets the line speed (8N1); the speed is kept in baudRate even when the
+// port refuses it.
+bool setBaud(DeviceChannel &channel, int bitsPerSecond);
+
+// Sets the read ('r') or write ('w') time-out. Returns false, changing
+// nothing, when the value is already set or the selector is unknown.
+bool setTimeout(DeviceChannel &channel, int timeoutMs, char selector);
+
+// Purges the port, then writes all bytes (the low 8 bits of each element).
+// True when at least one byte was written.
+bool writeFrame(DeviceChannel &channel, const ByteString &bytes);
+
+// Reads one byte within the read time-out.
+bool readByte(DeviceChannel &channel, std::uint8_t &out);
+
+// Reads one frame in the framing of the channel's kind. The first byte is
+// awaited for firstByteTimeoutMs, later ones for the inter-byte gap. For the
+// SSI engines `decode` selects a decode packet instead of a command answer.
+// On failure `out` keeps what arrived.
+bool readFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode);
+
+// Asserts (1) or releases (0) the SSI engine's wake line.
+void wakeLine(DeviceChannel &channel, int mode);
+
+}  // namespace reader

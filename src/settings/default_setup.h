@@ -1,0 +1,19 @@
+// The default set-up: the fixed configuration the library works with, sent
+// when a device is opened and when the reader is reset to its defaults.
+#pragma once
+
+#include "core/reader_device.h"
+
+namespace reader {
+
+// Sets up device 1 (barcode engine) or 2 (RFID module) of its present kind.
+// False for another device number, a kind the set-up does not know, or a
+// device that could not be set up.
+bool applyDefaultSetup(ReaderDevice &device, int which);
+
+// The per-kind set-ups behind it.
+bool applyEngineDefaultSetup(ReaderDevice &device);
+bool applyAsciiModuleSetup(DeviceChannel &channel);
+bool applyHexModuleSetup(DeviceChannel &channel);
+
+}  // namespace reader

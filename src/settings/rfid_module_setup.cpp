@@ -1,0 +1,63 @@
+// The RFID modules' set-up.
+#include <atomic>
+
+#include "core/command_transport.h"
+#include "core/engine_detection.h"
+#include "core/serial_channel.h"
+#include "platform/clock.h"
+#include "rfid/hex_module_frames.h"
+#include "settings/default_setup.h"
+
+namespace reader {
+
+namespace {
+
+// The hex-frame module keeps its set-up for as long as it is powered, so each
+// frame is sent once per library lifetime, after its first acceptance.
+std::atomic<int> setupFrame1Sent{0};
+std::atomic<int> setupFrame2Sent{0};
+
+// Writes a module parameter until the module confirms the value, up to ten
+// times.
+void writeParameterConfirmed(DeviceChannel &channel, const char *command, const char *expected) {
+  for (int i = 0; i < 10; ++i) {
+    ByteString answer;
+    if (sendCommand(channel, command, 1000, &answer, 3) && answer.equals(expected)) return;
+  }
+}
+
+}  // namespace
+
+bool applyAsciiModuleSetup(DeviceChannel &channel) {
+  if (!openPort(channel)) return false;
+  if (!negotiateLink(channel)) {
+    closePort(channel);
+    return false;
+  }
+  platform::sleepMs(100);
+  writeParameterConfirmed(channel, "wp0B08", "08");
+  writeParameterConfirmed(channel, "wp0E7F", "7F");
+  // The block holds the module's parameters as read now, not appended to the
+  // ones of an earlier set-up.
+  channel.configBlock.reset();
+  readConfiguration(channel, channel.configBlock);
+  closePort(channel);
+  return true;
+}
+
+bool applyHexModuleSetup(DeviceChannel &channel) {
+  if (setupFrame1Sent == 1 && setupFrame2Sent == 1) return true;
+  ByteString answer;
+  if (setupFrame1Sent == 0) {
+    if (!sendCommand(channel, HexModuleFrame::SetupFirst, 3000, &answer, 3)) return false;
+    setupFrame1Sent = 1;
+  }
+  if (setupFrame2Sent == 0) {
+    const bool sent = sendCommand(channel, HexModuleFrame::SetupSecond, 3000, &answer, 3);
+    if (sent) setupFrame2Sent = 1;
+    return sent;
+  }
+  return true;
+}
+
+}  // namespace reader

@@ -1,0 +1,125 @@
+// Loading and unloading the module itself: an unload with the reader started
+// stops every thread the library started and closes both ports, and the
+// module really goes away, so that a new load starts from scratch.
+#include <gtest/gtest.h>
+
+#include <3100XE_DLL.h>
+#include <dlfcn.h>
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+#include "support/test_terminal.h"
+
+using namespace testing_support;
+
+namespace {
+
+// The exported functions of one load of the module.
+class LoadedModule {
+ public:
+  LoadedModule() {
+    handle_ = dlopen(READER_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) return;
+    initReader = symbol<decltype(initReader)>("InitReader");
+    haltReader = symbol<decltype(haltReader)>("HaltReader");
+    getReaderType = symbol<decltype(getReaderType)>("GetReaderType");
+    setTriggerKey = symbol<decltype(setTriggerKey)>("SetTriggerKey");
+    triggerKey = symbol<decltype(triggerKey)>("ReaderHostTriggerKey");
+    dispatch = symbol<decltype(dispatch)>("ReaderHostDispatch");
+    setOutputListener = symbol<decltype(setOutputListener)>("ReaderHostSetOutputListener");
+  }
+  ~LoadedModule() { unload(); }
+
+  bool loaded() const { return handle_ != nullptr; }
+
+  // Unloads and tells whether the module is really gone from the process.
+  bool unload() {
+    if (handle_ == nullptr) return true;
+    dlclose(handle_);
+    handle_ = nullptr;
+    void *still = dlopen(READER_MODULE_PATH, RTLD_NOW | RTLD_NOLOAD);
+    if (still == nullptr) return true;
+    dlclose(still);
+    return false;
+  }
+
+  int (*initReader)() = nullptr;
+  int (*haltReader)(int) = nullptr;
+  int (*getReaderType)() = nullptr;
+  int (*setTriggerKey)(int) = nullptr;
+  int (*triggerKey)(int, int) = nullptr;
+  int (*dispatch)(int) = nullptr;
+  void (*setOutputListener)(ReaderOutputListener, void *) = nullptr;
+
+ private:
+  template <class F>
+  F symbol(const char *name) {
+    return reinterpret_cast<F>(dlsym(handle_, name));
+  }
+  void *handle_ = nullptr;
+};
+
+// Lives longer than any load of the module: the unload still reports to it.
+struct VibratorWatch {
+  std::mutex mutex;
+  std::vector<long> switches;
+  static void listen(const ReaderOutput *output, void *context) {
+    if (output->kind != READER_OUTPUT_VIBRATOR) return;
+    auto *self = static_cast<VibratorWatch *>(context);
+    std::lock_guard lock(self->mutex);
+    self->switches.push_back(output->value);
+  }
+};
+VibratorWatch vibrator;
+
+class UnloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    clearReaderEnvironment();
+    std::lock_guard lock(vibrator.mutex);
+    vibrator.switches.clear();
+  }
+};
+
+}  // namespace
+
+TEST_F(UnloadTest, UnloadWithoutAStartOnlySwitchesTheVibratorOff) {
+  const int threads = threadCount();
+  LoadedModule module;
+  ASSERT_TRUE(module.loaded()) << dlerror();
+  module.setOutputListener(&VibratorWatch::listen, &vibrator);
+  EXPECT_EQ(threadCount(), threads);
+  EXPECT_TRUE(module.unload());
+  EXPECT_EQ(threadCount(), threads);
+  std::lock_guard lock(vibrator.mutex);
+  EXPECT_EQ(vibrator.switches, std::vector<long>{0});
+}
+
+TEST_F(UnloadTest, UnloadWithTheReaderRunningStopsEveryThreadAndClosesThePorts) {
+  auto terminal = startTerminal(quickConfig(2, 6));
+  const int threads = threadCount();
+  for (int round = 1; round <= 2; ++round) {
+    LoadedModule module;
+    ASSERT_TRUE(module.loaded()) << dlerror();
+    module.setOutputListener(&VibratorWatch::listen, &vibrator);
+    ASSERT_EQ(module.initReader(), READER_OK);
+    EXPECT_EQ(module.getReaderType(), READER_TYPE_TEXT_ENGINE | READER_TYPE_HEX_MODULE);
+    EXPECT_EQ(threadCount(), threads + 6);
+    // Keep the scan threads busy with trigger presses while unloading.
+    module.setTriggerKey(1);
+    for (int i = 0; i < 5; ++i) module.triggerKey(1, i % 2 == 0);
+    module.dispatch(0);
+
+    ASSERT_TRUE(module.unload());
+    EXPECT_EQ(threadCount(), threads);
+    EXPECT_TRUE(terminal->engine()->waitForHostCloseCount(round, kPatience));
+    EXPECT_TRUE(terminal->module()->waitForHostCloseCount(round, kPatience));
+  }
+  // Each load starts afresh: the module's one-time set-up went out again.
+  const auto frames = terminal->hexModule()->frames();
+  EXPECT_EQ(std::count(frames.begin(), frames.end(), std::string(readersim::HexModule::kSetupFrame1)), 2);
+  std::lock_guard lock(vibrator.mutex);
+  EXPECT_EQ(vibrator.switches, (std::vector<long>{0, 0}));
+}
