@@ -1,0 +1,101 @@
+// Settings of the text-command engine: every setting is a bit field of its
+// configuration block, of which the barcode channel keeps a copy.
+//
+// Reading a setting extracts its bits from the copy. Changing one edits the
+// copy and sends the whole block back as "SAVE" followed by the block in
+// uppercase hexadecimal; a refused or unanswered send puts the copy back, so
+// the copy always equals the engine. The settings are grouped: one group is
+// one operation with a fixed list of parameters (ConfigGroup). Every
+// operation holds the barcode channel's portLock for its whole length.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+
+#include "core/reader_device.h"
+
+namespace reader {
+
+// Bits lo..hi of a value as an unsigned number; 0 when hi < lo.
+std::uint32_t getBits(std::uint32_t value, int lo, int hi);
+
+// Writes the low hi - lo + 1 bits of `value` into bits lo..hi of `element`,
+// leaving its other bits alone.
+void setBits(std::int16_t &element, int lo, int hi, std::uint32_t value);
+
+// The settings groups, in the order of the settings record.
+enum class ConfigGroup : std::uint8_t {
+  Group1,
+  Group6,
+  Group10,
+  Group17,
+  Group24,
+  Group31,
+  Group33,
+  Group39,
+  Group42,
+  Group48,
+  UpcEan,
+  Group62,
+  Group64,
+  Group74,
+  Code128,
+  Ean128,
+  Scan,
+  Group81,
+  Group82,
+};
+inline constexpr int kConfigGroupCount = 19;
+inline constexpr int kMaxConfigParameters = 10;
+
+// The engine needs at least this many block bytes for the groups to mean
+// anything; a shorter copy is not worked on.
+inline constexpr std::uint32_t kMinConfigBlockBytes = 30;
+
+// Operation codes shared by the settings operations.
+inline constexpr char kReadSettings = 'r';
+inline constexpr char kWriteSettings = 'w';
+
+// Number of parameters of a group.
+int configGroupParameterCount(ConfigGroup group);
+
+// Reads ('r') or writes ('w') one group. parameters[i] points to the value
+// of parameter i + 1; a null pointer (or a missing entry) leaves that
+// parameter alone. Returns false for an engine that is not the text engine,
+// a copy shorter than 30 bytes, another operation code, or a refused or
+// unanswered send. Takes the barcode channel's portLock without time limit.
+bool configGroupOperation(ReaderDevice &device, ConfigGroup group, char operation,
+                          std::span<int *const> parameters);
+inline bool configGroupOperation(ReaderDevice &device, ConfigGroup group, char operation,
+                                 std::initializer_list<int *> parameters) {
+  return configGroupOperation(device, group, operation,
+                              std::span<int *const>(parameters.begin(), parameters.size()));
+}
+
+// A read for callers that already hold the barcode channel's portLock (the
+// self-triggered scan cycle, which filters decodes by the block's bits).
+bool readConfigGroupLockHeld(ReaderDevice &device, ConfigGroup group,
+                             std::span<int *const> parameters);
+
+// Whether a caller still has to take portLock, or already holds it.
+enum class PortLockUse { Take, AlreadyHeld };
+
+// Trigger modes in which the engine scans by itself and the library only
+// waits for its decodes.
+inline bool isSelfTriggeredMode(int mode) { return mode == 1 || mode == 5 || mode == 7; }
+
+// The engine's trigger mode (scan group, parameter 1); 0 when it cannot be
+// read (not the text engine, short copy).
+int readTriggerMode(ReaderDevice &device, PortLockUse lock = PortLockUse::Take);
+
+// Whether the engine lets Code 128 and EAN-128 decodes through (block byte
+// 22 bits 7 and 6). False, both 0, when the copy cannot be read.
+struct Code128Acceptance {
+  int code128 = 0;
+  int ean128 = 0;
+};
+bool readCode128Acceptance(ReaderDevice &device, Code128Acceptance &out,
+                           PortLockUse lock = PortLockUse::Take);
+
+}  // namespace reader

@@ -1,0 +1,40 @@
+// The settings record: one packed 401-byte record that carries every engine
+// setting of the fitted barcode engine (one section per engine kind) and the
+// library-wide options, and the four calls that move it between the caller,
+// the engine and the library.
+#pragma once
+
+#include <cstdint>
+
+#include "core/reader_device.h"
+#include "platform/semaphore.h"
+#include "settings/library_options.h"
+
+namespace reader {
+
+inline constexpr int kSettingsRecordBytes = 401;
+
+// What the settings calls work on.
+struct SettingsContext {
+  ReaderDevice &device;
+  LibraryOptions &options;
+  // The self-triggered scan loop of the text engine: released and given its
+  // token when such a trigger mode is written, the token taken back when
+  // another mode is.
+  platform::Semaphore &autoScanSem;
+  platform::Semaphore &autoScanToken;
+};
+
+// Each returns an API code: 1, or -121 for a null record.
+int getReaderSettings(SettingsContext &context, std::uint8_t *record);
+int setReaderSettings(SettingsContext &context, const std::uint8_t *record);
+
+// 1; -101 with no device at all; -111 / -112 when the engine's or the
+// module's default set-up failed. Mask bits 1, 2, 4 select the engine, 32
+// the module.
+int resetReaderToDefault(SettingsContext &context, int deviceMask);
+
+// The reset for both devices, then the record; 1, -101 or -121.
+int getDllDefaultSettings(SettingsContext &context, std::uint8_t *record);
+
+}  // namespace reader

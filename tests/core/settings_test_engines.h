@@ -1,0 +1,73 @@
+// A ReaderDevice whose barcode channel is open on a simulated engine, for the
+// tests of the settings operations below the API.
+#pragma once
+
+#include <stdlib.h>
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/device_kind.h"
+#include "core/engine_detection.h"
+#include "core/reader_device.h"
+#include "core/serial_channel.h"
+#include "readersim/pty_device.h"
+#include "readersim/ssi_engine.h"
+#include "readersim/text_engine.h"
+
+namespace settings_testing {
+
+// Opens COM1 on `portPath` at `speed` as an engine of `kind`; the text
+// engine's configuration block is read as the open routine reads it.
+inline void openBarcodeChannel(reader::ReaderDevice &device, const std::string &portPath, int kind,
+                               int speed) {
+  ::setenv("READER_COM1", portPath.c_str(), 1);
+  reader::DeviceChannel &channel = device.barcode;
+  channel.portNumber = 1;
+  if (!reader::openPort(channel)) throw std::runtime_error("cannot open " + portPath);
+  reader::setBaud(channel, speed);
+  channel.kind = kind;
+  if (kind == reader::DeviceKind::TextEngine) reader::readConfiguration(channel, channel.configBlock);
+}
+
+struct TextEngineDevice {
+  explicit TextEngineDevice(readersim::TextEngine::Options options = {}) : engine(std::move(options)) {
+    openBarcodeChannel(device, engine.portPath(), reader::DeviceKind::TextEngine, readersim::TextEngine::kSpeed);
+  }
+  // SAVE commands the engine received, as their hexadecimal block texts.
+  std::vector<std::string> saves() const {
+    std::vector<std::string> out;
+    for (const std::string &c : engine.commands())
+      if (c.rfind("SAVE", 0) == 0) out.push_back(c.substr(4));
+    return out;
+  }
+
+  readersim::TextEngine engine;
+  reader::ReaderDevice device;
+};
+
+struct SsiEngineDevice {
+  explicit SsiEngineDevice(int kind) : engine(optionsFor(kind)) {
+    openBarcodeChannel(device, engine.portPath(), kind, engine.speed());
+  }
+  static readersim::SsiEngine::Options optionsFor(int kind) {
+    readersim::SsiEngine::Options options;
+    options.kind = kind;
+    options.startSpeed = kind == 3 ? 115200 : 38400;
+    return options;
+  }
+  // The packets of one opcode the engine received, as their data bytes.
+  std::vector<std::vector<std::uint8_t>> received(std::uint8_t opcode) const {
+    std::vector<std::vector<std::uint8_t>> out;
+    for (const auto &packet : engine.packetsReceived())
+      if (packet.opcode == opcode) out.push_back(packet.data);
+    return out;
+  }
+
+  readersim::SsiEngine engine;
+  reader::ReaderDevice device;
+};
+
+}  // namespace settings_testing
