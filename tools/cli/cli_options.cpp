@@ -1,0 +1,110 @@
+#include "cli_options.h"
+
+#include <ostream>
+
+namespace readerctl {
+
+namespace {
+
+bool parseInt(const std::string &text, int &value) {
+  try {
+    std::size_t used = 0;
+    value = std::stoi(text, &used, 0);
+    return used == text.size();
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+std::optional<CliOptions> parseOptions(int argc, char **argv, std::string &error) {
+  CliOptions options;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string &arg = args[i];
+    auto value = [&](const char *name) -> std::optional<std::string> {
+      if (i + 1 >= args.size()) {
+        error = std::string(name) + " needs a value";
+        return std::nullopt;
+      }
+      return args[++i];
+    };
+    auto number = [&](const char *name, int &out) {
+      const auto text = value(name);
+      if (!text) return false;
+      if (!parseInt(*text, out)) {
+        error = std::string(name) + ": not a number: " + *text;
+        return false;
+      }
+      return true;
+    };
+    if (!options.command.empty()) {
+      options.arguments.push_back(arg);
+    } else if (arg == "-h" || arg == "--help") {
+      options.help = true;
+    } else if (arg == "--ex") {
+      options.useInitReaderEx = true;
+    } else if (arg == "--trace") {
+      options.trace = true;
+    } else if (arg == "--traffic") {
+      options.traffic = true;
+    } else if (arg == "--pace") {
+      options.pacing = true;
+    } else if (arg == "--engine") {
+      if (!number("--engine", options.engineKind)) return std::nullopt;
+      if (options.engineKind != 0 && (options.engineKind < 2 || options.engineKind > 4)) {
+        error = "--engine: the engine kind is 0 (none), 2, 3 or 4";
+        return std::nullopt;
+      }
+    } else if (arg == "--module") {
+      if (!number("--module", options.moduleKind)) return std::nullopt;
+      if (options.moduleKind != 0 && options.moduleKind != 5 && options.moduleKind != 6) {
+        error = "--module: the module kind is 0 (none), 5 or 6";
+        return std::nullopt;
+      }
+    } else if (arg == "--engine-speed") {
+      if (!number("--engine-speed", options.engineStartSpeed)) return std::nullopt;
+    } else if (arg == "--model") {
+      if (!(options.model = value("--model"))) return std::nullopt;
+    } else if (arg == "--hw") {
+      if (!(options.hardwareInfo = value("--hw"))) return std::nullopt;
+    } else if (arg == "--serial") {
+      if (!(options.serialNumber = value("--serial"))) return std::nullopt;
+    } else if (!arg.empty() && arg[0] == '-') {
+      error = "unknown option " + arg;
+      return std::nullopt;
+    } else {
+      options.command = arg;
+    }
+  }
+  return options;
+}
+
+void printUsage(std::ostream &out) {
+  out << "usage: readerctl [options] <command> [arguments]\n"
+         "\n"
+         "commands:\n"
+         "  info                      start the reader and print what it found\n"
+         "  settings get [--json]     print the settings record as named fields\n"
+         "  settings set NAME=VALUE.. change settings by name\n"
+         "  settings reset [--mask N] reset the engine and options to their defaults\n"
+         "  settings defaults         reset, then print the resulting record\n"
+         "\n"
+         "options:\n"
+         "  --ex                 start with InitReaderEx (probe the device kinds)\n"
+         "  --trace              print every frame sent and received\n"
+         "  --traffic            print the simulated devices' traffic log at the end\n"
+         "\n"
+         "With READER_COM1 and READER_COM2 both unset, readerctl starts a built-in\n"
+         "simulated terminal; these options choose it:\n"
+         "  --engine KIND        barcode engine: 0 none, 2 text commands, 3 or 4 SSI (default 2)\n"
+         "  --module KIND        RFID module: 0 none, 5 ASCII, 6 hex frames (default 6)\n"
+         "  --model TEXT         model description, e.g. HLM3100XE; \"none\" leaves it unset\n"
+         "  --hw TEXT            fitted-hardware text (default derived, e.g. 2-1); \"none\": unset\n"
+         "  --serial TEXT        serial number\n"
+         "  --engine-speed N     speed an SSI engine starts at (default 9600)\n"
+         "  --pace               send simulated answers at the real byte time\n";
+}
+
+}  // namespace readerctl

@@ -1,0 +1,33 @@
+// readerctl's command line: global options, the command and its arguments.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace readerctl {
+
+struct CliOptions {
+  bool useInitReaderEx = false;  // --ex
+  bool trace = false;            // --trace: print the serial trace
+  bool traffic = false;          // --traffic: print the simulated devices' traffic
+  // The built-in simulated terminal (used when READER_COM1 and READER_COM2
+  // are both unset).
+  int engineKind = 2;
+  int moduleKind = 6;
+  std::optional<std::string> model;         // "none": unset
+  std::optional<std::string> hardwareInfo;  // "none": unset
+  std::optional<std::string> serialNumber;
+  int engineStartSpeed = 0;                 // 0: the simulator's default
+  bool pacing = false;
+  std::string command;
+  std::vector<std::string> arguments;
+  bool help = false;
+};
+
+// Parses argv; on a usage error returns nullopt and sets `error`.
+std::optional<CliOptions> parseOptions(int argc, char **argv, std::string &error);
+
+void printUsage(std::ostream &out);
+
+}  // namespace readerctl

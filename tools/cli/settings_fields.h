@@ -1,0 +1,54 @@
+// The settings record as named fields, for people: every byte of the record
+// that means something has a stable name ("k2.trigger_mode",
+// "k3.code39.length1", "prefix"), a kind that says which values it takes,
+// and a way to show and to parse its value. Built on the public record
+// layout only.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace readerctl {
+
+enum class FieldKind {
+  DeviceMask,    // byte 0: which engine is fitted; read only
+  Flag,          // 0 or 1
+  Bits2,         // 0 to 3
+  Bits4,         // 0 to 15
+  Bits7,         // 0 to 127
+  Byte,          // 0 to 255
+  OnWithValue,   // 0 = off, 1 to 4 = on with value 0 to 3
+  LengthMode,    // 0, 2 or 3
+  UpToTwo,       // 0 to 2
+  StartAddress,  // -1 (the tag family's default) to 254
+  VibrateTime,   // 0 to 255; also sets its on/off byte
+  Text,          // at most size - 1 characters
+};
+
+struct SettingsField {
+  std::string name;
+  int offset;
+  FieldKind kind;
+  int section;   // the engine kind whose section holds it (2, 3, 4), 0 for always
+  int size = 1;  // text fields: bytes including the terminating 0
+};
+
+// Every named field, in record order.
+std::span<const SettingsField> settingsFields();
+
+// nullptr for an unknown name.
+const SettingsField *findSettingsField(std::string_view name);
+
+// The fitted engine's kind from byte 0 (2, 3, 4), 0 when none.
+int engineKindOf(const unsigned char *record);
+
+// The field's value as text: a number, or the text itself.
+std::string fieldValueText(const SettingsField &field, const unsigned char *record);
+
+// Stores `text` as the field's value. False, changing nothing, with a reason
+// in `error` when the value is not one the field takes.
+bool storeFieldValue(const SettingsField &field, std::string_view text, unsigned char *record,
+                     std::string &error);
+
+}  // namespace readerctl
