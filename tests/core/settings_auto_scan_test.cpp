@@ -16,113 +16,72 @@ namespace reader {
 namespace {
 
 using Record = std::array<std::uint8_t, kSettingsRecordBytes>;
-using platform::WaitResult;
 
-bool isReleased(platform::Semaphore &s) { return s.wait(0) == WaitResult::Signaled; }
+bool isReleased(platform::Semaphore &s) { return s.wait(0) == platform::WaitResult::Signaled; }
 
-struct AutoScanEngine {
-  AutoScanEngine() : context{t.device, options, autoScanSem, autoScanToken} {}
-
+TEST(SettingsAutoScan, ASelfTriggeredModeHandsTheLoopItsTokenAndAnotherModeTakesItBack) {
+  settings_testing::TextEngineDevice t;
+  LibraryOptions options;
+  platform::Semaphore sem{0, 1}, token{0, 1};
+  SettingsContext context{t.device, options, sem, token};
   // Writes the trigger mode through the record, everything else unchanged.
-  void writeMode(int mode) {
+  auto writeMode = [&](int mode) {
     Record record{};
     ASSERT_EQ(getReaderSettings(context, record.data()), 1);
     record[78] = static_cast<std::uint8_t>(mode);
     ASSERT_EQ(setReaderSettings(context, record.data()), 1);
-  }
+  };
 
-  settings_testing::TextEngineDevice t;
-  LibraryOptions options;
-  platform::Semaphore autoScanSem{0, 1};
-  platform::Semaphore autoScanToken{0, 1};
-  SettingsContext context;
-};
+  // Mode 1 is the engine's own: nothing but Code 128 and EAN-128 is sent,
+  // and the group counts as written.
+  const std::size_t saves = t.saves();
+  writeMode(1);
+  EXPECT_EQ(t.saves(), saves + 2);
+  EXPECT_TRUE(isReleased(sem));
+  EXPECT_TRUE(isReleased(token));
 
-TEST(SettingsAutoScan, ASelfTriggeredModeArmsTheLoopAndAnotherModeTakesTheTokenBack) {
-  AutoScanEngine e;
-  e.writeMode(5);
-  EXPECT_EQ(e.t.engine.block()[20] >> 4, 5);
-  EXPECT_TRUE(isReleased(e.autoScanSem));
-  EXPECT_TRUE(isReleased(e.autoScanToken));
-  e.autoScanToken.release();  // the token stays out while the mode holds
+  token.release();  // the token stays out while the mode holds
+  writeMode(6);
+  EXPECT_EQ(t.engine.block()[20] >> 4, 6);
+  EXPECT_FALSE(isReleased(token));
+  EXPECT_FALSE(isReleased(sem));
 
-  e.writeMode(6);
-  EXPECT_FALSE(isReleased(e.autoScanToken));
-  EXPECT_FALSE(isReleased(e.autoScanSem));
+  writeMode(0x17);  // the engine keeps the low four bits: mode 7
+  EXPECT_EQ(t.engine.block()[20] >> 4, 7);
+  EXPECT_TRUE(isReleased(sem));
+  EXPECT_TRUE(isReleased(token));
+
+  // A refused mode touches neither semaphore.
+  token.release();
+  t.engine.setRefuseAll(true);
+  writeMode(6);
+  EXPECT_TRUE(isReleased(token));
+  writeMode(5);
+  EXPECT_FALSE(isReleased(sem));
 }
 
-TEST(SettingsAutoScan, AModeTheEngineAlreadyHasCountsAsWritten) {
-  AutoScanEngine e;
-  ASSERT_EQ(e.t.engine.block()[20] >> 4, 1);  // the engine's own mode
-  const std::size_t saves = e.t.saves().size();
-  e.writeMode(1);
-  EXPECT_EQ(e.t.saves().size(), saves + 2);  // Code 128 and EAN-128 only
-  EXPECT_TRUE(isReleased(e.autoScanSem));
-  EXPECT_TRUE(isReleased(e.autoScanToken));
-}
-
-TEST(SettingsAutoScan, TheModeIsJudgedAsTheEngineKeepsIt) {
-  AutoScanEngine e;
-  e.writeMode(0x17);  // the engine keeps the low four bits: mode 7
-  EXPECT_EQ(e.t.engine.block()[20] >> 4, 7);
-  EXPECT_TRUE(isReleased(e.autoScanSem));
-  EXPECT_TRUE(isReleased(e.autoScanToken));
-}
-
-TEST(SettingsAutoScan, ARefusedModeChangesNeitherSemaphore) {
-  AutoScanEngine e;
-  e.autoScanToken.release();  // a loop already running
-  e.t.engine.setRefuseAll(true);
-  e.writeMode(6);
-  EXPECT_TRUE(isReleased(e.autoScanToken));
-  e.writeMode(5);
-  EXPECT_FALSE(isReleased(e.autoScanSem));
-}
-
-// ---- Trigger press ----------------------------------------------------------
-
-class TriggerPress : public ::testing::Test {
- protected:
-  void SetUp() override {
-    lib.messages.user1Down = kDown;
-    lib.triggerKeyEnabled = 1;
-    lib.device.barcode.kind = 2;
-  }
-  void TearDown() override {
-    lib.device.barcode.kind = 0;
-    lib.barcodeTriggerSem.wait(0);
-    lib.rfidTriggerSem.wait(0);
-  }
-  void useBlockWithMode(int mode, std::size_t length = 32) {
-    std::vector<std::uint8_t> block(length, 0);
-    block[20] = static_cast<std::uint8_t>(mode << 4);
-    lib.device.barcode.configBlock = ByteString::fromBytes(block);
-  }
-  void press() { readerWindowProcedure(0, kDown, 0, 0); }
-
-  static constexpr std::uint32_t kDown = 0xC123;
+TEST(TriggerPress, AnEngineInASelfTriggeredModeIsLeftToItselfAndOnlyTheRfidReadIsReleased) {
+  constexpr std::uint32_t kDown = 0xC123;
   Library &lib = library();
-};
-
-TEST_F(TriggerPress, AnEngineInASelfTriggeredModeIsLeftToItselfAndOnlyTheRfidReadIsReleased) {
-  for (int mode : {1, 5, 7}) {
-    useBlockWithMode(mode);
-    press();
-    EXPECT_FALSE(isReleased(lib.barcodeTriggerSem)) << mode;
-    EXPECT_TRUE(isReleased(lib.rfidTriggerSem)) << mode;
+  lib.messages.user1Down = kDown;
+  lib.triggerKeyEnabled = 1;
+  lib.device.barcode.kind = 2;
+  // Modes 1, 5 and 7 trigger by themselves; a block too short to be read
+  // counts as mode 0.
+  const struct {
+    int mode;
+    std::size_t length;
+    bool barcodeReleased;
+  } cases[] = {{1, 32, false}, {5, 32, false}, {7, 32, false}, {6, 32, true}, {5, 29, true}};
+  for (const auto &c : cases) {
+    std::vector<std::uint8_t> block(c.length, 0);
+    block[20] = static_cast<std::uint8_t>(c.mode << 4);
+    lib.device.barcode.configBlock = ByteString::fromBytes(block);
+    readerWindowProcedure(0, kDown, 0, 0);
+    EXPECT_EQ(isReleased(lib.barcodeTriggerSem), c.barcodeReleased) << c.mode;
+    EXPECT_TRUE(isReleased(lib.rfidTriggerSem)) << c.mode;
   }
-}
-
-TEST_F(TriggerPress, AnyOtherModeOrAnUnreadableBlockReleasesBoth) {
-  useBlockWithMode(6);
-  press();
-  EXPECT_TRUE(isReleased(lib.barcodeTriggerSem));
-  EXPECT_TRUE(isReleased(lib.rfidTriggerSem));
-
-  useBlockWithMode(5, 29);  // too short to be read: counts as mode 0
-  press();
-  EXPECT_TRUE(isReleased(lib.barcodeTriggerSem));
-  EXPECT_TRUE(isReleased(lib.rfidTriggerSem));
+  lib.device.barcode.kind = 0;
 }
 
 }  // namespace

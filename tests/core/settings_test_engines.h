@@ -13,7 +13,6 @@
 #include "core/engine_detection.h"
 #include "core/reader_device.h"
 #include "core/serial_channel.h"
-#include "readersim/pty_device.h"
 #include "readersim/ssi_engine.h"
 #include "readersim/text_engine.h"
 
@@ -36,12 +35,11 @@ struct TextEngineDevice {
   explicit TextEngineDevice(readersim::TextEngine::Options options = {}) : engine(std::move(options)) {
     openBarcodeChannel(device, engine.portPath(), reader::DeviceKind::TextEngine, readersim::TextEngine::kSpeed);
   }
-  // SAVE commands the engine received, as their hexadecimal block texts.
-  std::vector<std::string> saves() const {
-    std::vector<std::string> out;
-    for (const std::string &c : engine.commands())
-      if (c.rfind("SAVE", 0) == 0) out.push_back(c.substr(4));
-    return out;
+  // The number of SAVE commands the engine received.
+  std::size_t saves() const {
+    std::size_t n = 0;
+    for (const std::string &c : engine.commands()) n += c.rfind("SAVE", 0) == 0 ? 1 : 0;
+    return n;
   }
 
   readersim::TextEngine engine;
@@ -49,20 +47,14 @@ struct TextEngineDevice {
 };
 
 struct SsiEngineDevice {
-  explicit SsiEngineDevice(int kind) : engine(optionsFor(kind)) {
+  explicit SsiEngineDevice(int kind) : engine({.kind = kind, .variantByte = {}, .startSpeed = 38400}) {
     openBarcodeChannel(device, engine.portPath(), kind, engine.speed());
   }
-  static readersim::SsiEngine::Options optionsFor(int kind) {
-    readersim::SsiEngine::Options options;
-    options.kind = kind;
-    options.startSpeed = kind == 3 ? 115200 : 38400;
-    return options;
-  }
-  // The packets of one opcode the engine received, as their data bytes.
-  std::vector<std::vector<std::uint8_t>> received(std::uint8_t opcode) const {
+  // The data bytes of the PARAM_SEND packets the engine received.
+  std::vector<std::vector<std::uint8_t>> sends() const {
     std::vector<std::vector<std::uint8_t>> out;
     for (const auto &packet : engine.packetsReceived())
-      if (packet.opcode == opcode) out.push_back(packet.data);
+      if (packet.opcode == readersim::ssi::kOpcodeParamSend) out.push_back(packet.data);
     return out;
   }
 

@@ -1,30 +1,28 @@
-// Helpers for the platform tests: pseudo-terminals, time measurement, and
-// waiting (without fixed sleeps) until another thread is blocked.
+// Helpers for the platform tests: pseudo-terminals, environment variables,
+// and a call run on its own thread that the test waits (without fixed sleeps)
+// to see blocked in the kernel.
 #pragma once
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/types.h>
-#include <termios.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
-#include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace platform_test {
 
 using Clock = std::chrono::steady_clock;
 
-// Milliseconds since `start` (fractional).
 inline double elapsedMs(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
@@ -35,13 +33,9 @@ inline constexpr double kPromptMs = 2000.0;
 // A pseudo-terminal pair; the slave's path is what READER_COM<n> names.
 class Pty {
  public:
-  Pty() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
-    const char *name = ptsname(master_);
+  Pty() : master_(posix_openpt(O_RDWR | O_NOCTTY)) {
+    const char *name = master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0 ? ptsname(master_) : nullptr;
     if (name != nullptr) slavePath_ = name;
-    // The master sees raw bytes; keep it non-blocking for writes too.
-    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
   }
   ~Pty() { closeMaster(); }
   Pty(const Pty &) = delete;
@@ -50,100 +44,90 @@ class Pty {
   bool ok() const { return master_ >= 0 && !slavePath_.empty(); }
   int master() const { return master_; }
   const std::string &slavePath() const { return slavePath_; }
-
   void closeMaster() {
     if (master_ >= 0) ::close(master_);
     master_ = -1;
   }
-
   bool send(const std::string &bytes) {
     return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
   }
-
-  // Reads exactly `count` bytes from the master, waiting up to timeoutMs.
-  std::string receive(std::size_t count, int timeoutMs = 2000) {
+  // Reads `count` bytes from the master, or what came within the hang guard.
+  std::string receive(std::size_t count) {
     std::string out;
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (out.size() < count && Clock::now() < deadline) {
-      pollfd fd{master_, POLLIN, 0};
-      if (::poll(&fd, 1, 50) <= 0) continue;
-      char buffer[4096];
+    char buffer[256];
+    pollfd fd{master_, POLLIN, 0};
+    while (out.size() < count && ::poll(&fd, 1, static_cast<int>(kPromptMs)) > 0) {
       ssize_t got = ::read(master_, buffer, std::min(sizeof buffer, count - out.size()));
-      if (got > 0) out.append(buffer, static_cast<std::size_t>(got));
+      if (got <= 0) break;
+      out.append(buffer, static_cast<std::size_t>(got));
     }
     return out;
   }
 
-  // Drains whatever the master has to read, without waiting.
-  std::size_t drain() {
-    std::size_t total = 0;
-    char buffer[4096];
-    for (;;) {
-      ssize_t got = ::read(master_, buffer, sizeof buffer);
-      if (got <= 0) return total;
-      total += static_cast<std::size_t>(got);
-    }
-  }
-
  private:
-  int master_ = -1;
+  int master_;
   std::string slavePath_;
 };
 
-// Sets an environment variable for the scope (restores the old value).
+// Sets (or, for nullptr, unsets) an environment variable for the scope.
 class ScopedEnv {
  public:
   ScopedEnv(const char *name, const char *value) : name_(name) {
-    if (const char *old = std::getenv(name)) {
-      hadOld_ = true;
-      old_ = old;
-    }
-    if (value != nullptr) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
+    if (const char *old = std::getenv(name)) old_ = old;
+    set(value);
   }
-  ~ScopedEnv() {
-    if (hadOld_) {
-      setenv(name_.c_str(), old_.c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
-  }
+  ~ScopedEnv() { set(old_ ? old_->c_str() : nullptr); }
   ScopedEnv(const ScopedEnv &) = delete;
   ScopedEnv &operator=(const ScopedEnv &) = delete;
 
  private:
+  void set(const char *value) { value != nullptr ? setenv(name_.c_str(), value, 1) : unsetenv(name_.c_str()); }
   std::string name_;
-  std::string old_;
-  bool hadOld_ = false;
+  std::optional<std::string> old_;
 };
 
-// The scheduler state letter of thread `tid` of this process ('S' sleeping in
-// a blocking call, 'R' running...), or 0 when unknown.
-inline char threadState(pid_t tid) {
-  std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  auto close = text.rfind(')');
-  if (close == std::string::npos || close + 2 >= text.size()) return 0;
-  return text[close + 2];
-}
-
-// Waits until thread `tid` sleeps in the kernel (blocked in poll, a futex...)
-// for several consecutive looks, or the hang guard passes. true when seen.
-inline bool waitUntilBlocked(pid_t tid, int guardMs = 2000) {
-  auto deadline = Clock::now() + std::chrono::milliseconds(guardMs);
-  int sleepingLooks = 0;
-  while (Clock::now() < deadline) {
-    if (threadState(tid) == 'S') {
-      if (++sleepingLooks >= 3) return true;
-    } else {
-      sleepingLooks = 0;
-    }
-    std::this_thread::yield();
+// Runs `call` on its own thread. blocked() waits until that thread sleeps in
+// the kernel (poll, a futex...) for several looks in a row; finish() joins
+// and gives how long the call took.
+class BlockingCall {
+ public:
+  explicit BlockingCall(std::function<void()> call)
+      : thread_([this, call = std::move(call)] {
+          tid_ = static_cast<pid_t>(::syscall(SYS_gettid));
+          auto start = Clock::now();
+          call();
+          elapsedMs_ = elapsedMs(start);
+        }) {}
+  ~BlockingCall() {
+    if (thread_.joinable()) thread_.join();
   }
-  return false;
-}
+
+  bool blocked() const {
+    auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<int>(kPromptMs));
+    int sleepingLooks = 0;
+    while (Clock::now() < deadline && sleepingLooks < 3) {
+      pid_t tid = tid_;
+      sleepingLooks = tid != 0 && state(tid) == 'S' ? sleepingLooks + 1 : 0;
+      std::this_thread::yield();
+    }
+    return sleepingLooks >= 3;
+  }
+  double finish() {
+    thread_.join();
+    return elapsedMs_;
+  }
+
+ private:
+  static char state(pid_t tid) {
+    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    auto close = text.rfind(')');
+    return close == std::string::npos || close + 2 >= text.size() ? 0 : text[close + 2];
+  }
+
+  std::atomic<pid_t> tid_{0};
+  double elapsedMs_ = 0;
+  std::thread thread_;
+};
 
 }  // namespace platform_test

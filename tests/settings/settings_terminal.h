@@ -1,6 +1,6 @@
 // A simulated terminal for the settings tests: one barcode engine of the
 // kind asked for (SSI engines already at their working speed, so a start
-// need not wait for the slow probe), no RFID module unless asked, and the
+// need not wait for the slow probe), no RFID module, and the
 // settings record as a value type.
 #pragma once
 
@@ -18,28 +18,23 @@ namespace settings_testing {
 
 using Record = std::array<unsigned char, READER_SETTINGS_RECORD_SIZE>;
 
-inline readersim::TerminalConfig terminalConfig(int engineKind, int moduleKind = 0) {
-  readersim::TerminalConfig config;
-  config.engineKind = engineKind;
-  config.moduleKind = moduleKind;
-  config.ssiEngine.startSpeed = engineKind == 4 ? 38400 : 115200;
-  return config;
-}
-
 class SimulatedTerminal {
  public:
-  explicit SimulatedTerminal(readersim::TerminalConfig config) : terminal_(std::move(config)) {
-    terminal_.applyEnvironment();
-  }
-  explicit SimulatedTerminal(int engineKind, int moduleKind = 0)
-      : SimulatedTerminal(terminalConfig(engineKind, moduleKind)) {}
+  explicit SimulatedTerminal(int engineKind) : terminal_(configFor(engineKind)) { terminal_.applyEnvironment(); }
   ~SimulatedTerminal() { HaltReader(READER_DEVICE_ALL); }
 
-  readersim::Terminal &terminal() { return terminal_; }
   readersim::TextEngine &textEngine() { return *terminal_.textEngine(); }
   readersim::SsiEngine &ssiEngine() { return *terminal_.ssiEngine(); }
 
  private:
+  static readersim::TerminalConfig configFor(int engineKind) {
+    readersim::TerminalConfig config;
+    config.engineKind = engineKind;
+    config.moduleKind = 0;
+    config.ssiEngine.startSpeed = engineKind == 4 ? 38400 : 115200;
+    return config;
+  }
+
   readersim::Terminal terminal_;
 };
 
