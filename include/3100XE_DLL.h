@@ -84,7 +84,8 @@ READER_API int READER_CALL InitReaderEx(void);
  * the window stay. Returns 1, or -101 when no device is present at all. */
 READER_API int READER_CALL HaltReader(int deviceMask);
 
-/* ---- Device queries --------------------------------------------------- */
+/* ---- Device queries --------------------------------------------------- *
+ * None of these blocks; any thread may call them. */
 
 /* Mask of the fitted devices (READER_TYPE_* bits); 0 when none. */
 READER_API int READER_CALL GetReaderType(void);
@@ -158,7 +159,10 @@ READER_API int READER_CALL GetDllDefaultSettings(unsigned char *record);
 /* Dispatches the pending messages of the windows the calling thread owns
  * (the library's hidden window belongs to the thread that called InitReader),
  * waiting up to timeoutMs for the first one (0: do not wait; negative: wait
- * without limit). Returns how many messages were dispatched. */
+ * without limit). Returns how many messages were dispatched; 0 at once once
+ * the module is unloading. A thread without windows just waits. Call it from
+ * the thread that started the reader, as a Windows application runs its
+ * message loop. */
 READER_API int READER_CALL ReaderHostDispatch(int timeoutMs);
 
 /* Does what the terminal's key driver does when trigger key 1 or 2 goes down
@@ -168,13 +172,16 @@ READER_API int READER_CALL ReaderHostTriggerKey(int key, int pressed);
 
 /* Waits for the named auto-reset event ("DecodeEventBC", "DecodeEventRFID").
  * Returns 1 when it was signalled, 0 on time-out, -1 when no event of that
- * name exists. timeoutMs negative waits without limit. */
+ * name exists (also when HaltReader closes it during the wait). timeoutMs
+ * negative waits without limit. Any thread. */
 READER_API int READER_CALL ReaderHostWaitEvent(const char *name, int timeoutMs);
 
 /* Receives every broadcast message ("WM_DECODEDATA" with wParam 7 or 32,
  * the trigger-key messages) by name. Called on the thread that broadcasts;
  * it must return promptly and must not call back into the lifecycle
- * functions. NULL removes the listener. */
+ * functions. NULL removes the listener. Once the call returns, the old
+ * listener is not running any more (unless the call was made from inside a
+ * listener), so its context may be freed. */
 typedef void (*ReaderBroadcastListener)(const char *message, long wParam,
                                         long lParam, void *context);
 READER_API void READER_CALL
@@ -206,7 +213,9 @@ typedef struct ReaderOutput {
 
 /* Receives the outputs above. Called on the library thread that produces
  * the output; the pointers are valid for the call only. NULL removes the
- * listener (trace lines then go to standard error). */
+ * listener (trace lines then go to standard error); replacing it waits for
+ * running calls of the old one, as above. A listener still set when the
+ * module unloads receives the vibrator's final "off". */
 typedef void (*ReaderOutputListener)(const ReaderOutput *output, void *context);
 READER_API void READER_CALL
 ReaderHostSetOutputListener(ReaderOutputListener listener, void *context);

@@ -123,7 +123,10 @@ int runDefaults(const std::vector<std::string> &args, std::ostream &out, std::os
   return kDone;
 }
 
-int runSet(const std::vector<std::string> &args, std::ostream &err) {
+// Writes the changes, then reads the record back and shows each changed
+// field as the reader now holds it: the library does not report an engine
+// that refused a group, so the read-back is what tells.
+int runSet(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
   if (args.size() < 2) return usage(err, "set needs at least one NAME=VALUE");
   std::vector<std::pair<const SettingsField *, std::string>> changes;
   for (std::size_t i = 1; i < args.size(); ++i) {
@@ -150,6 +153,24 @@ int runSet(const std::vector<std::string> &args, std::ostream &err) {
   }
   const int written = SetReaderSettings(record.data());
   if (written != READER_OK) return libraryFailed("SetReaderSettings", written, err);
+  Record after{};
+  const int reread = GetReaderSettings(after.data());
+  if (reread != READER_OK) return libraryFailed("GetReaderSettings", reread, err);
+  bool allTaken = true;
+  for (const auto &[field, value] : changes) {
+    const std::string wanted = fieldValueText(*field, record.data());
+    const std::string now = fieldValueText(*field, after.data());
+    out << field->name << "=" << now;
+    if (now != wanted) {
+      out << "  (not taken: " << wanted << " was written)";
+      allTaken = false;
+    }
+    out << "\n";
+  }
+  if (!allTaken) {
+    err << "readerctl settings: the reader did not take every change\n";
+    return kLibraryFailed;
+  }
   return kDone;
 }
 
@@ -183,7 +204,7 @@ int runSettingsCommand(const std::vector<std::string> &args, std::ostream &out, 
   if (args.empty()) return usage(err, "missing command");
   const std::string &command = args[0];
   if (command == "get") return runGet(args, out, err);
-  if (command == "set") return runSet(args, err);
+  if (command == "set") return runSet(args, out, err);
   if (command == "reset") return runReset(args, err);
   if (command == "defaults") return runDefaults(args, out, err);
   return usage(err, "unknown command '" + command + "'");
