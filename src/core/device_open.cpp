@@ -17,15 +17,6 @@ enum class Route { Hardware, Request };
 // The engine needs time after its port opens before it answers.
 constexpr std::uint32_t kEngineSettleMs = 500;
 
-void stopIdleCloseThread(ReaderDevice &device) {
-  if (!device.idleThread) return;
-  device.stopIdleThread = 1;
-  device.rfid.idleWake.release();
-  device.idleThreadDone.wait(platform::kWaitForever);
-  device.idleThread->join();
-  device.idleThread.reset();
-}
-
 bool openBarcode(ReaderDevice &device, Route route, int request) {
   DeviceChannel &channel = device.barcode;
   channel.portNumber = 1;

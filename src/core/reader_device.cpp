@@ -36,19 +36,22 @@ void startIdleCloseThread(ReaderDevice &device) {
   device.idleThread = platform::Thread::start([&device] { idleCloseLoop(device); });
 }
 
+void stopIdleCloseThread(ReaderDevice &device) {
+  if (!device.idleThread) return;
+  device.stopIdleThread = 1;
+  device.rfid.idleWake.release();
+  device.idleThreadDone.wait(platform::kWaitForever);
+  device.idleThread->join();
+  device.idleThread.reset();
+}
+
 void closeDevice(ReaderDevice &device, int which) {
   if (which == 1) {
     releaseChannel(device.barcode);
     resetChannel(device.barcode);
     device.barcodePresent = 0;
   } else if (which == 2) {
-    if (device.idleThread) {
-      device.stopIdleThread = 1;
-      device.rfid.idleWake.release();
-      device.idleThreadDone.wait(platform::kWaitForever);
-      device.idleThread->join();
-      device.idleThread.reset();
-    }
+    stopIdleCloseThread(device);
     releaseChannel(device.rfid);
     resetChannel(device.rfid);
     device.rfidPresent = 0;

@@ -55,7 +55,9 @@ void closeDevice(ReaderDevice &device, int which);
 // vibrator control's.
 bool shutdownDevices(ReaderDevice &device);
 
-// Starts the idle-close thread for the RFID channel (hex-frame module).
+// Starts the idle-close thread for the RFID channel (hex-frame module), and
+// stops it again, waiting until it has ended; stopping none does nothing.
 void startIdleCloseThread(ReaderDevice &device);
+void stopIdleCloseThread(ReaderDevice &device);
 
 }  // namespace reader

@@ -16,77 +16,73 @@ namespace {
 
 class LifecycleTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    clearReaderEnvironment();
-    baseThreads_ = threadCount();
-  }
+  void SetUp() override { clearReaderEnvironment(); }
   void TearDown() override { HaltReader(READER_DEVICE_ALL); }
 
-  // Threads started by the library (the simulator's own are counted by the
-  // caller's baseline).
-  int libraryThreads(int simulatorThreads) const { return threadCount() - baseThreads_ - simulatorThreads; }
+  // Starts a simulated terminal; the threads running from then on (the
+  // simulator's, a sanitizer's) are the baseline of libraryThreads().
+  void start(const TerminalConfig &config) {
+    terminal_ = startTerminal(config);
+    baseThreads_ = threadCount();
+  }
+  int libraryThreads() const { return threadCount() - baseThreads_; }
 
   std::unique_ptr<readersim::Terminal> terminal_;
   int baseThreads_ = 0;
 };
-
-int simulatorThreads(const readersim::Terminal &terminal) {
-  return (terminal.engine() ? 1 : 0) + (terminal.module() ? 1 : 0);
-}
 
 int eventState(const char *name) { return ReaderHostWaitEvent(name, 0); }
 
 }  // namespace
 
 TEST_F(LifecycleTest, BothDevicesStartEveryThreadOnceAndASecondStartIsRefused) {
-  terminal_ = startTerminal(quickConfig(2, 6));
-  const int sim = simulatorThreads(*terminal_);
+  start(quickConfig(2, 6));
   ASSERT_EQ(InitReader(), READER_OK);
   EXPECT_EQ(GetReaderType(), READER_TYPE_TEXT_ENGINE | READER_TYPE_HEX_MODULE);
   EXPECT_EQ(GetActiveDevice(), READER_DEVICE_ALL);
   // Barcode scan, auto-scan (text engine), RFID read, vibrate, feedback, and
   // the hex-frame module's idle-close thread.
-  EXPECT_EQ(libraryThreads(sim), 6);
+  EXPECT_EQ(libraryThreads(), 6);
   EXPECT_EQ(eventState("DecodeEventBC"), 0);
   EXPECT_EQ(eventState("DecodeEventRFID"), 0);
 
   const std::size_t framesBefore = receivedFrames(*terminal_->engine()).size();
   EXPECT_EQ(InitReader(), READER_ERR_ALREADY_STARTED);
-  EXPECT_EQ(libraryThreads(sim), 6);
+  EXPECT_EQ(libraryThreads(), 6);
   EXPECT_EQ(receivedFrames(*terminal_->engine()).size(), framesBefore);  // nothing sent
 }
 
 TEST_F(LifecycleTest, ModuleOnlyTerminalStartsOnlyTheRfidAndFeedbackThreads) {
   TerminalConfig config = quickConfig(0, 6);
-  terminal_ = startTerminal(config);
+  start(config);
   ASSERT_EQ(InitReader(), READER_OK);
   EXPECT_EQ(GetReaderType(), READER_TYPE_HEX_MODULE);
-  EXPECT_EQ(libraryThreads(simulatorThreads(*terminal_)), 4);  // RFID read, vibrate, feedback, idle close
+  EXPECT_EQ(libraryThreads(), 4);  // RFID read, vibrate, feedback, idle close
 }
 
 TEST_F(LifecycleTest, SilentEngineGivesBarcodeFailedWhileTheModuleWorks) {
-  terminal_ = startTerminal(quickConfig(2, 6));
+  start(quickConfig(2, 6));
   terminal_->engine()->setSilent(true);
   EXPECT_EQ(InitReader(), READER_ERR_BARCODE_FAILED);
   EXPECT_EQ(GetReaderType(), READER_TYPE_HEX_MODULE);
   EXPECT_EQ(GetActiveDevice(), READER_DEVICE_RFID);
   // No barcode threads: RFID read, vibrate, feedback, idle close.
-  EXPECT_EQ(libraryThreads(simulatorThreads(*terminal_)), 4);
+  EXPECT_EQ(libraryThreads(), 4);
   // The engine's port was closed again.
   EXPECT_TRUE(terminal_->engine()->waitForHostCloseCount(1, kPatience));
 }
 
 TEST_F(LifecycleTest, SilentModuleGivesRfidFailedWhileTheEngineWorks) {
-  terminal_ = startTerminal(quickConfig(2, 6));
+  start(quickConfig(2, 6));
   terminal_->module()->setSilent(true);
   EXPECT_EQ(InitReader(), READER_ERR_RFID_FAILED);
   EXPECT_EQ(GetReaderType(), READER_TYPE_TEXT_ENGINE);
   EXPECT_EQ(GetActiveDevice(), READER_DEVICE_BARCODE);
-  EXPECT_EQ(libraryThreads(simulatorThreads(*terminal_)), 4);  // scan, auto-scan, vibrate, feedback
+  EXPECT_EQ(libraryThreads(), 4);  // scan, auto-scan, vibrate, feedback
 }
 
 TEST_F(LifecycleTest, BothSilentOrNothingFittedIsAFailedStart) {
-  terminal_ = startTerminal(quickConfig(2, 6));
+  start(quickConfig(2, 6));
   terminal_->engine()->setSilent(true);
   terminal_->module()->setSilent(true);
   EXPECT_EQ(InitReader(), READER_ERR_START_FAILED);
@@ -95,7 +91,7 @@ TEST_F(LifecycleTest, BothSilentOrNothingFittedIsAFailedStart) {
 
   TerminalConfig none = quickConfig(2, 6);
   none.hardwareInfo = readersim::IdentityText::given("0-0");
-  terminal_ = startTerminal(none);
+  start(none);
   EXPECT_EQ(InitReader(), READER_ERR_START_FAILED);
   EXPECT_TRUE(receivedFrames(*terminal_->engine()).empty());
   EXPECT_TRUE(receivedFrames(*terminal_->module()).empty());
@@ -106,16 +102,15 @@ TEST_F(LifecycleTest, BothSilentOrNothingFittedIsAFailedStart) {
 }
 
 TEST_F(LifecycleTest, HexModuleThatCannotBeSetUpIsClosedAgainAndCanBeStartedLater) {
-  terminal_ = startTerminal(quickConfig(0, 6));
+  start(quickConfig(0, 6));
   auto *module = terminal_->hexModule();
   module->silenceFrame(readersim::HexModule::kSetupFrame1);
-  const int sim = simulatorThreads(*terminal_);
   EXPECT_EQ(InitReader(), READER_ERR_RFID_FAILED);
   // Closed again: the port, and the idle-close thread (only the vibrate and
   // feedback threads run).
   EXPECT_TRUE(module->waitForHostCloseCount(1, kPatience));
   EXPECT_FALSE(module->hostOpen());
-  EXPECT_EQ(libraryThreads(sim), 2);
+  EXPECT_EQ(libraryThreads(), 2);
   EXPECT_EQ(GetReaderType(), 0);
 
   // Once the module answers, a new start opens it: nothing was left open
@@ -128,7 +123,7 @@ TEST_F(LifecycleTest, HexModuleThatCannotBeSetUpIsClosedAgainAndCanBeStartedLate
 }
 
 TEST_F(LifecycleTest, SecondSetUpFrameFailureIsRetriedWithoutTheFirst) {
-  terminal_ = startTerminal(quickConfig(2, 6));
+  start(quickConfig(2, 6));
   auto *module = terminal_->hexModule();
   module->silenceFrame(readersim::HexModule::kSetupFrame2, 3);  // all three attempts
   EXPECT_EQ(InitReader(), READER_ERR_RFID_FAILED);
@@ -141,10 +136,9 @@ TEST_F(LifecycleTest, SecondSetUpFrameFailureIsRetriedWithoutTheFirst) {
 }
 
 TEST_F(LifecycleTest, HaltAndRestartOfTheOnlyDeviceReusesItsThreads) {
-  terminal_ = startTerminal(quickConfig(2, 0));
+  start(quickConfig(2, 0));
   ASSERT_EQ(InitReader(), READER_OK);
-  const int sim = simulatorThreads(*terminal_);
-  const int threads = libraryThreads(sim);
+  const int threads = libraryThreads();
   EXPECT_EQ(threads, 4);
 
   ASSERT_EQ(HaltReader(READER_DEVICE_BARCODE), READER_OK);
@@ -157,15 +151,14 @@ TEST_F(LifecycleTest, HaltAndRestartOfTheOnlyDeviceReusesItsThreads) {
   ASSERT_EQ(InitReader(), READER_OK);
   EXPECT_EQ(GetReaderType(), READER_TYPE_TEXT_ENGINE);
   EXPECT_EQ(eventState("DecodeEventBC"), 0);
-  EXPECT_EQ(libraryThreads(sim), threads);
+  EXPECT_EQ(libraryThreads(), threads);
   EXPECT_TRUE(terminal_->engine()->waitForHostOpenCount(2, kPatience));
 }
 
 TEST_F(LifecycleTest, WithBothOpenOnlyTheProbingStartReopensAHaltedEngine) {
-  terminal_ = startTerminal(quickConfig(2, 6));
+  start(quickConfig(2, 6));
   ASSERT_EQ(InitReader(), READER_OK);
-  const int sim = simulatorThreads(*terminal_);
-  const int threads = libraryThreads(sim);
+  const int threads = libraryThreads();
 
   ASSERT_EQ(HaltReader(READER_DEVICE_BARCODE), READER_OK);
   EXPECT_EQ(GetReaderType(), READER_TYPE_HEX_MODULE);
@@ -181,7 +174,7 @@ TEST_F(LifecycleTest, WithBothOpenOnlyTheProbingStartReopensAHaltedEngine) {
   EXPECT_EQ(GetReaderType(), READER_TYPE_TEXT_ENGINE | READER_TYPE_HEX_MODULE);
   EXPECT_EQ(GetActiveDevice(), READER_DEVICE_ALL);
   EXPECT_EQ(receivedFrames(*terminal_->module()).size(), moduleFrames);  // left untouched
-  EXPECT_EQ(libraryThreads(sim), threads);
+  EXPECT_EQ(libraryThreads(), threads);
 
   // A second probing start with both open opens nothing.
   const std::size_t engineFrames = receivedFrames(*terminal_->engine()).size();
@@ -190,20 +183,19 @@ TEST_F(LifecycleTest, WithBothOpenOnlyTheProbingStartReopensAHaltedEngine) {
 }
 
 TEST_F(LifecycleTest, HaltingTheModuleClosesOnlyItsChannelAndEvent) {
-  terminal_ = startTerminal(quickConfig(2, 6));
+  start(quickConfig(2, 6));
   ASSERT_EQ(InitReader(), READER_OK);
-  const int sim = simulatorThreads(*terminal_);
   ASSERT_EQ(HaltReader(READER_DEVICE_RFID), READER_OK);
   EXPECT_TRUE(terminal_->module()->waitForHostCloseCount(1, kPatience));
   EXPECT_TRUE(terminal_->engine()->hostOpen());
   EXPECT_EQ(GetReaderType(), READER_TYPE_TEXT_ENGINE);
   EXPECT_EQ(eventState("DecodeEventRFID"), -1);
   EXPECT_EQ(eventState("DecodeEventBC"), 0);
-  EXPECT_EQ(libraryThreads(sim), 5);  // the idle-close thread has ended
+  EXPECT_EQ(libraryThreads(), 5);  // the idle-close thread has ended
 }
 
 TEST_F(LifecycleTest, HexModulePortIsClosedWhenIdleAndReopenedByTheNextStart) {
-  terminal_ = startTerminal(quickConfig(0, 6));
+  start(quickConfig(0, 6));
   readersim::PtyDevice &module = *terminal_->module();
   const auto opened = std::chrono::steady_clock::now();
   ASSERT_EQ(InitReader(), READER_OK);
@@ -217,5 +209,5 @@ TEST_F(LifecycleTest, HexModulePortIsClosedWhenIdleAndReopenedByTheNextStart) {
   EXPECT_TRUE(module.hostOpen());
   const auto frames = terminal_->hexModule()->frames();
   EXPECT_EQ(std::count(frames.begin(), frames.end(), std::string(readersim::HexModule::kSetupFrame1)), 1);
-  EXPECT_EQ(libraryThreads(simulatorThreads(*terminal_)), 4);  // still one idle-close thread
+  EXPECT_EQ(libraryThreads(), 4);  // still one idle-close thread
 }

@@ -4,10 +4,8 @@
 
 #include <thread>
 
-#include "api/library.h"
 #include "core/command_transport.h"
-#include "core/serial_channel.h"
-#include "raw_pty.h"
+#include "barcode_port_fixture.h"
 
 using reader::ByteString;
 using reader::DeviceChannel;
@@ -47,17 +45,7 @@ class ScriptedDevice {
 
 std::vector<std::uint8_t> text(const std::string &s) { return {s.begin(), s.end()}; }
 
-class CommandTransportTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    pty_ = std::make_unique<RawPty>(1);
-    channel().portNumber = 1;
-    ASSERT_TRUE(reader::openPort(channel()));
-  }
-  void TearDown() override { reader::closePort(channel()); }
-  DeviceChannel &channel() { return reader::library().device.barcode; }
-  std::unique_ptr<RawPty> pty_;
-};
+using CommandTransportTest = testing_support::BarcodePortTest;
 
 }  // namespace
 

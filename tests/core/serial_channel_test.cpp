@@ -9,7 +9,7 @@
 #include "api/library.h"
 #include "core/device_kind.h"
 #include "core/serial_channel.h"
-#include "raw_pty.h"
+#include "barcode_port_fixture.h"
 
 using reader::ByteString;
 using reader::DeviceChannel;
@@ -17,23 +17,12 @@ using testing_support::RawPty;
 
 namespace {
 
-class SerialChannelTest : public ::testing::Test {
+class SerialChannelTest : public testing_support::BarcodePortTest {
  protected:
-  void SetUp() override {
-    pty_ = std::make_unique<RawPty>(1);
-    channel().portNumber = 1;
-    ASSERT_TRUE(reader::openPort(channel()));
-  }
-  void TearDown() override { reader::closePort(channel()); }
-
-  DeviceChannel &channel() { return reader::library().device.barcode; }
-
   bool read(int kind, ByteString &out, int firstByteTimeoutMs = 1000, bool decode = false) {
     channel().kind = kind;
     return reader::readFrame(channel(), out, firstByteTimeoutMs, decode);
   }
-
-  std::unique_ptr<RawPty> pty_;
 };
 
 std::vector<std::uint8_t> bytes(const ByteString &s) { return s.toBytes(); }

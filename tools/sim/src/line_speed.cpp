@@ -39,4 +39,16 @@ std::chrono::nanoseconds byteTime(int bps) {
   return std::chrono::nanoseconds(10LL * 1'000'000'000LL / bps);
 }
 
+std::optional<int> speedOfDeviceCode(DeviceSpeedCodes codes, std::uint8_t code) {
+  for (const auto &[known, speed] : codes)
+    if (known == code) return speed;
+  return std::nullopt;
+}
+
+std::optional<std::uint8_t> deviceCodeOfSpeed(DeviceSpeedCodes codes, int bitsPerSecond) {
+  for (const auto &[code, speed] : codes)
+    if (speed == bitsPerSecond) return code;
+  return std::nullopt;
+}
+
 }  // namespace readersim

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "readersim/hex_text.h"
+#include "readersim/line_speed.h"
 
 namespace readersim {
 namespace {
@@ -37,19 +38,9 @@ SsiEngine::SsiEngine(Options options) : PtyDevice(options.kind, options.startSpe
 
 SsiEngine::~SsiEngine() { shutdown(); }
 
-std::optional<int> SsiEngine::speedOfCode(std::uint8_t code) {
-  for (const auto &[known, speed] : kSpeedCodes) {
-    if (known == code) return speed;
-  }
-  return std::nullopt;
-}
+std::optional<int> SsiEngine::speedOfCode(std::uint8_t code) { return speedOfDeviceCode(kSpeedCodes, code); }
 
-std::optional<std::uint8_t> SsiEngine::codeOfSpeed(int bps) {
-  for (const auto &[code, speed] : kSpeedCodes) {
-    if (speed == bps) return code;
-  }
-  return std::nullopt;
-}
+std::optional<std::uint8_t> SsiEngine::codeOfSpeed(int bps) { return deviceCodeOfSpeed(kSpeedCodes, bps); }
 
 // --- public -------------------------------------------------------------------
 

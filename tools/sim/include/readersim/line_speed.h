@@ -4,7 +4,10 @@
 #include <termios.h>
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
+#include <span>
+#include <utility>
 
 namespace readersim {
 
@@ -17,5 +20,10 @@ std::optional<int> bitsPerSecond(speed_t code);
 
 // The time one byte takes on the line: 10 bits (start, 8 data, stop).
 std::chrono::nanoseconds byteTime(int bitsPerSecond);
+
+// A device's own numbering of the speeds it can switch to: code, bit/s.
+using DeviceSpeedCodes = std::span<const std::pair<std::uint8_t, int>>;
+std::optional<int> speedOfDeviceCode(DeviceSpeedCodes codes, std::uint8_t code);
+std::optional<std::uint8_t> deviceCodeOfSpeed(DeviceSpeedCodes codes, int bitsPerSecond);
 
 }  // namespace readersim
