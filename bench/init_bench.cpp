@@ -63,17 +63,23 @@ ChildResult inChild(Body body) {
 
 double byteMs(std::size_t bytes, int speed) { return speed > 0 ? bytes * 10.0 * 1000.0 / speed : 0.0; }
 
+struct Waits {
+  double imposedMs = 0;   // what the devices and the protocol make the host wait
+  double hostLineMs = 0;  // the host's own bytes on a real line (a pseudo-terminal takes them at once)
+};
+
 // The waits the protocol itself imposes on the host, read off a device's
-// traffic: each byte's time on the line, the fixed pauses of the kind, the
-// silence that ends a hex-module answer, and a full answer time-out for
-// every command the device did not answer.
-double imposedMs(const readersim::PtyDevice &device) {
-  double ms = 0;
+// traffic: the device's answer bytes at its line speed, the fixed pauses of
+// the kind, the silence that ends a hex-module answer, and a full answer
+// time-out for every command the device did not answer.
+Waits waitsOf(const readersim::PtyDevice &device) {
+  Waits waits;
+  double &ms = waits.imposedMs;
   const auto records = device.log().snapshot();
   for (std::size_t i = 0; i < records.size(); ++i) {
     const readersim::TrafficRecord &r = records[i];
     if (r.type == readersim::RecordType::FromHost) {
-      ms += byteMs(r.bytes.size(), r.hostSpeed);
+      waits.hostLineMs += byteMs(r.bytes.size(), r.hostSpeed);
       const bool noise = r.has(readersim::traffic_flag::kGarbled) || r.has(readersim::traffic_flag::kIgnored);
       if (device.kind() == 3 || device.kind() == 4) ms += 150;  // the wake line's fixed waits per write
       bool answered = false;
@@ -85,14 +91,14 @@ double imposedMs(const readersim::PtyDevice &device) {
       if (device.kind() == 6) ms += 40;
     }
   }
-  return ms;
+  return waits;
 }
 
 struct Row {
   std::string name;
   int result;
   double wallMs;
-  double imposedMs;
+  Waits waits;
 };
 
 Row measure(const Case &c, bool ex) {
@@ -111,13 +117,16 @@ Row measure(const Case &c, bool ex) {
     HaltReader(READER_DEVICE_ALL);
     return ChildResult{result, wall, 0};
   });
-  double imposed = 0;
-  if (terminal.engine()) imposed += imposedMs(*terminal.engine()) + 500;  // the engine's settle pause
-  if (terminal.module()) {
-    imposed += imposedMs(*terminal.module());
-    if (c.moduleKind == 5) imposed += 100;  // the set-up's pause
+  Waits waits;
+  for (readersim::PtyDevice *device : {terminal.engine(), terminal.module()}) {
+    if (device == nullptr) continue;
+    const Waits w = waitsOf(*device);
+    waits.imposedMs += w.imposedMs;
+    waits.hostLineMs += w.hostLineMs;
   }
-  return {std::string(c.name) + (ex ? "  InitReaderEx" : "  InitReader"), child.result, child.wallMs, imposed};
+  if (terminal.engine()) waits.imposedMs += 500;          // the engine's settle pause
+  if (c.moduleKind == 5) waits.imposedMs += 100;          // the set-up's pause
+  return {std::string(c.name) + (ex ? "  InitReaderEx" : "  InitReader"), child.result, child.wallMs, waits};
 }
 
 }  // namespace
@@ -133,15 +142,20 @@ int main() {
       {"module 5 (ASCII) at 9600  ", 0, 5, 9600},
       {"module 6 (hex frames)     ", 0, 6, 115200},
   };
-  std::printf("%-42s %7s %10s %12s %7s\n", "device, start", "result", "wall ms", "imposed ms", "ratio");
+  std::printf("%-42s %7s %10s %12s %7s %14s\n", "device, start", "result", "wall ms", "imposed ms", "ratio",
+              "host line ms");
   for (const Case &c : cases) {
     for (bool ex : {false, true}) {
       const Row row = measure(c, ex);
-      std::printf("%-42s %7d %10.1f %12.1f %7.3f\n", row.name.c_str(), row.result, row.wallMs, row.imposedMs,
-                  row.imposedMs > 0 ? row.wallMs / row.imposedMs : 0.0);
+      std::printf("%-42s %7d %10.1f %12.1f %7.3f %14.1f\n", row.name.c_str(), row.result, row.wallMs,
+                  row.waits.imposedMs, row.waits.imposedMs > 0 ? row.wallMs / row.waits.imposedMs : 0.0,
+                  row.waits.hostLineMs);
       std::fflush(stdout);
     }
   }
+  std::printf("(imposed: device answers at their line speed, fixed pauses, frame-end silences, answer\n"
+              " time-outs; host line: the host's own bytes, which a real line would add and a\n"
+              " pseudo-terminal does not)\n");
 
   // Idle cost: both devices open, nothing happening, for 10 s.
   readersim::TerminalConfig config;
