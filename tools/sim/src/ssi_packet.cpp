@@ -17,10 +17,13 @@ bool checksumValid(std::span<const std::uint8_t> packet) {
 
 std::vector<std::uint8_t> makePacket(std::uint8_t opcode, std::uint8_t source, std::uint8_t status,
                                      std::span<const std::uint8_t> data) {
-  std::vector<std::uint8_t> packet{static_cast<std::uint8_t>(4 + data.size()), opcode, source, status};
-  packet.insert(packet.end(), data.begin(), data.end());
-  auto sum = checksum(packet);
-  packet.insert(packet.end(), sum.begin(), sum.end());
+  std::vector<std::uint8_t> packet;
+  packet.reserve(data.size() + 6);
+  for (std::uint8_t b : {static_cast<std::uint8_t>(4 + data.size()), opcode, source, status}) packet.push_back(b);
+  for (std::uint8_t b : data) packet.push_back(b);
+  const auto sum = checksum(packet);
+  packet.push_back(sum[0]);
+  packet.push_back(sum[1]);
   return packet;
 }
 
