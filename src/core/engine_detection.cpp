@@ -17,12 +17,6 @@ namespace {
 
 constexpr int kProbeTimeoutMs = 1000;
 
-ByteString ssiPacket(std::initializer_list<std::uint8_t> bytes) {
-  ByteString packet;
-  for (std::uint8_t b : bytes) packet.append(b);
-  return packet;
-}
-
 // The variant from the byte just before the third space of the revision text.
 bool classifySsiRevision(DeviceChannel &channel, const ByteString &answer) {
   std::uint32_t first = 0, second = 0, third = 0;
@@ -90,7 +84,7 @@ bool probeDevice(DeviceChannel &channel, int bitsPerSecond) {
     }
     case DeviceKind::SsiEngine3:
     case DeviceKind::SsiEngine4: {
-      ByteString request = ssiPacket({0x04, 0xA3, 0x04, 0x00});
+      ByteString request = ByteString::fromBytes({0x04, 0xA3, 0x04, 0x00});
       if (!sendCommand(channel, request, kProbeTimeoutMs, &answer, 5)) return false;
       return classifySsiRevision(channel, answer);
     }
@@ -125,7 +119,7 @@ bool switchEngineBaud(DeviceChannel &channel, int bitsPerSecond) {
     case DeviceKind::SsiEngine3:
     case DeviceKind::SsiEngine4: {
       const std::uint8_t code = bitsPerSecond == 38400 ? 8 : bitsPerSecond == 115200 ? 11 : 6;
-      ByteString packet = ssiPacket({0x07, 0xC6, 0x04, 0x08, 0xFF, 0x9C, code});
+      ByteString packet = ByteString::fromBytes({0x07, 0xC6, 0x04, 0x08, 0xFF, 0x9C, code});
       ByteString answer;
       return sendCommand(channel, packet, kProbeTimeoutMs, &answer, 5);
     }
@@ -173,7 +167,7 @@ bool negotiateLink(DeviceChannel &channel) {
 }
 
 bool sendSsiDefaults(DeviceChannel &channel) {
-  ByteString packet = ssiPacket({0x00, 0xC6, 0x04, 0x08, 0xFF, 0x8A, 0x08, 0xEC, 0x00, 0xEE, 0x01,
+  ByteString packet = ByteString::fromBytes({0x00, 0xC6, 0x04, 0x08, 0xFF, 0x8A, 0x08, 0xEC, 0x00, 0xEE, 0x01,
                                  0x9B, 0x14, 0x88, 0x1E, 0x9F, 0x01});
   if (channel.kind == DeviceKind::SsiEngine4) {
     packet.append(0xED);

@@ -151,8 +151,7 @@ void ensureVariant3Options(ReaderDevice &device, HeldValues &held) {
 
 bool setUpSsiEngine(ReaderDevice &device) {
   DeviceChannel &channel = device.barcode;
-  ByteString reset;
-  for (int b : {0x04, 0xC8, 0x04, 0x00}) reset.append(static_cast<std::int16_t>(b));
+  ByteString reset = ByteString::fromBytes({0x04, 0xC8, 0x04, 0x00});
   ByteString answer;
   sendCommand(channel, reset, 1000, &answer, 5);
   // Back at its own defaults (and at 9600), the engine holds none of the

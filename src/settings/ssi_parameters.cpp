@@ -181,12 +181,6 @@ std::uint8_t wireValue(const SsiParameter &p, int v) {
   return static_cast<std::uint8_t>(v & 0xFF);
 }
 
-ByteString header(std::initializer_list<std::uint8_t> bytes) {
-  ByteString packet;
-  for (std::uint8_t b : bytes) packet.append(b);
-  return packet;
-}
-
 void setLength(ByteString &packet) { packet.setAt(static_cast<std::int16_t>(packet.length()), 0); }
 
 // The argument a parameter number in an answer stands for, or -1. A
@@ -207,7 +201,7 @@ bool readGroup(ReaderDevice &device, const SsiGroupDescription &d, int kind, std
     if (d.arguments[i].kind == ValueKind::AimTime)
       if (int *ref = given(parameters, i)) *ref = device.barcode.aimTime;
 
-  ByteString request = header({0, kParamRequest, kSourceHost, 0x00});
+  ByteString request = ByteString::fromBytes({0, kParamRequest, kSourceHost, 0x00});
   for (int position = 0; position < d.count; ++position) {
     const SsiParameter &p = d.arguments[argumentAt(d, position)];
     if (exchanged(p, kind)) appendNumber(request, p);
@@ -238,7 +232,7 @@ bool writeGroup(ReaderDevice &device, const SsiGroupDescription &d, int kind, st
     if (d.arguments[i].kind == ValueKind::AimTime)
       if (const int *ref = given(parameters, i)) device.barcode.aimTime = *ref;
 
-  ByteString packet = header({0, kParamSend, kSourceHost, kStatusPermanent, kNoBeep});
+  ByteString packet = ByteString::fromBytes({0, kParamSend, kSourceHost, kStatusPermanent, kNoBeep});
   bool changed = false;
   for (int position = 0; position < d.count; ++position) {
     const int index = argumentAt(d, position);

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "result_text.h"
+
 namespace readerctl {
 
 namespace {

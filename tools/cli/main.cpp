@@ -4,6 +4,7 @@
 #include "cli_options.h"
 #include "info_command.h"
 #include "reader_session.h"
+#include "result_text.h"
 #include "settings_command.h"
 
 int main(int argc, char **argv) {

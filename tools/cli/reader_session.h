@@ -56,7 +56,4 @@ class ReaderSession {
   std::map<int, int> speeds_;
 };
 
-// A sentence for an API result code.
-std::string describeResult(int code);
-
 }  // namespace readerctl

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "result_text.h"
 #include "settings_fields.h"
 
 namespace readerctl {
@@ -26,18 +27,8 @@ const char *const kUsageText =
     "       readerctl settings reset [--mask N]\n"
     "       readerctl settings defaults [--json]\n";
 
-std::string explain(int code) {
-  switch (code) {
-    case READER_ERR_NO_DEVICE: return "no barcode engine and no RFID module is present";
-    case READER_ERR_BARCODE_FAILED: return "the barcode engine did not take its default set-up";
-    case READER_ERR_RFID_FAILED: return "the RFID module did not take its default set-up";
-    case READER_ERR_SETTINGS: return "the settings record could not be read";
-    default: return "unexpected result";
-  }
-}
-
 int libraryFailed(const char *call, int code, std::ostream &err) {
-  err << "readerctl settings: " << call << " failed with " << code << ": " << explain(code) << "\n";
+  err << "readerctl settings: " << call << " failed with " << code << ": " << describeResult(code) << "\n";
   return kLibraryFailed;
 }
 
@@ -101,24 +92,15 @@ bool parseJsonFlag(const std::vector<std::string> &args, bool &json, std::string
   return true;
 }
 
-int runGet(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
+// get and defaults: one call that fills the record, then the record printed.
+int runPrintingCall(const std::vector<std::string> &args, const char *name, int (*call)(unsigned char *),
+                    std::ostream &out, std::ostream &err) {
   bool json = false;
   std::string problem;
   if (!parseJsonFlag(args, json, problem)) return usage(err, problem);
   Record record{};
-  const int result = GetReaderSettings(record.data());
-  if (result != READER_OK) return libraryFailed("GetReaderSettings", result, err);
-  printRecord(record, json, out);
-  return kDone;
-}
-
-int runDefaults(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
-  bool json = false;
-  std::string problem;
-  if (!parseJsonFlag(args, json, problem)) return usage(err, problem);
-  Record record{};
-  const int result = GetDllDefaultSettings(record.data());
-  if (result != READER_OK) return libraryFailed("GetDllDefaultSettings", result, err);
+  const int result = call(record.data());
+  if (result != READER_OK) return libraryFailed(name, result, err);
   printRecord(record, json, out);
   return kDone;
 }
@@ -203,10 +185,10 @@ int runReset(const std::vector<std::string> &args, std::ostream &err) {
 int runSettingsCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
   if (args.empty()) return usage(err, "missing command");
   const std::string &command = args[0];
-  if (command == "get") return runGet(args, out, err);
+  if (command == "get") return runPrintingCall(args, "GetReaderSettings", GetReaderSettings, out, err);
   if (command == "set") return runSet(args, out, err);
   if (command == "reset") return runReset(args, err);
-  if (command == "defaults") return runDefaults(args, out, err);
+  if (command == "defaults") return runPrintingCall(args, "GetDllDefaultSettings", GetDllDefaultSettings, out, err);
   return usage(err, "unknown command '" + command + "'");
 }
 
