@@ -1,5 +1,6 @@
-// reader-sim: runs a simulated terminal on pseudo-terminals and prints the
-// environment a host needs to find it.
+// reader-sim: runs a simulated terminal on pseudo-terminals, prints the
+// environment a host needs to find it, and takes commands on standard input
+// and on its control FIFO.
 #include <getopt.h>
 #include <signal.h>
 #include <stdio.h>
@@ -7,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <iostream>
@@ -14,6 +16,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "readersim/readersim.h"
 
@@ -43,11 +47,28 @@ on pseudo-terminals, prints the environment a host needs as shell lines
   --speed-answer=A       kind-5 answer to the speed change: accept, F or R [accept]
   --module-speed=BPS     kind-5 speed at power-up: 9600 to 115200 [9600]
   --pacing               send answers at the real byte time of the line speed
+  --barcode=SYMBOLOGY:DATA
+                         queue one decode (repeatable; see the commands below)
+  --steady=SYMBOLOGY:DATA
+                         keep a barcode in view whenever the queue is empty
+  --decode-delay=MS      wait between switch-on and decode [0]
+  --repeat-interval=MS   least time between two decodes of a kind-2 engine that
+                         triggers itself (trigger modes 1, 5, 7) [100]
   --log                  print all traffic to standard error as it happens
   --daemon               print the environment, then go on in the background:
                            eval "$(reader-sim --daemon ...)"; ... kill $READER_SIM_PID
+                         (standard input is not read; command output goes to
+                         standard error, which only --log keeps)
   --help                 show this help
 
+Run-time commands, one per line, on standard input (while in the foreground)
+and on the FIFO named by READER_SIM_CONTROL (only this user may open it;
+removed on exit), e.g.  echo 'barcode ean13:4006381333931' > "$READER_SIM_CONTROL"
+A bad command gets a one-line error on standard error and changes nothing.
+
+)usage";
+
+const char kExample[] = R"usage(
 Example:
   reader-sim --engine=4 --module=5 --log > sim.env &
 )usage";
@@ -57,6 +78,10 @@ struct Arguments {
   bool log = false;
   bool daemon = false;
 };
+
+void printUsage() {
+  std::cout << kUsage << readersim::ControlCommands::help() << kExample;
+}
 
 [[noreturn]] void usageError(const std::string &message) {
   std::cerr << "reader-sim: " << message << "\nTry 'reader-sim --help'.\n";
@@ -72,6 +97,12 @@ int parseInt(const char *text, const char *option) {
   return static_cast<int>(value);
 }
 
+readersim::Barcode parseBarcodeOption(const char *text, const char *option) {
+  auto parsed = readersim::parseBarcode(text);
+  if (!parsed) usageError(std::string(option) + ": " + parsed.error);
+  return std::move(*parsed.barcode);
+}
+
 std::uint8_t parseVariant(const char *text) {
   if (std::strlen(text) == 1) return static_cast<std::uint8_t>(text[0]);
   int value = parseInt(text, "--variant");
@@ -82,7 +113,8 @@ std::uint8_t parseVariant(const char *text) {
 Arguments parseArguments(int argc, char **argv) {
   enum Option {
     kEngine = 1, kModule, kModel, kNoModel, kHwInfo, kSerial, kNoSerial, kVariant, kEngineSpeed,
-    kBlockLength, kModuleVersion, kSpeedAnswer, kModuleSpeed, kPacing, kLog, kDaemon, kHelp
+    kBlockLength, kModuleVersion, kSpeedAnswer, kModuleSpeed, kPacing, kLog, kDaemon, kHelp,
+    kBarcode, kSteady, kDecodeDelay, kRepeatInterval
   };
   static const option kOptions[] = {
       {"engine", required_argument, nullptr, kEngine},
@@ -99,6 +131,10 @@ Arguments parseArguments(int argc, char **argv) {
       {"speed-answer", required_argument, nullptr, kSpeedAnswer},
       {"module-speed", required_argument, nullptr, kModuleSpeed},
       {"pacing", no_argument, nullptr, kPacing},
+      {"barcode", required_argument, nullptr, kBarcode},
+      {"steady", required_argument, nullptr, kSteady},
+      {"decode-delay", required_argument, nullptr, kDecodeDelay},
+      {"repeat-interval", required_argument, nullptr, kRepeatInterval},
       {"log", no_argument, nullptr, kLog},
       {"daemon", no_argument, nullptr, kDaemon},
       {"help", no_argument, nullptr, kHelp},
@@ -147,10 +183,21 @@ Arguments parseArguments(int argc, char **argv) {
         break;
       case kModuleSpeed: config.asciiModule.startSpeed = parseInt(optarg, "--module-speed"); break;
       case kPacing: config.pacing = true; break;
+      case kBarcode: config.barcodes.push_back(parseBarcodeOption(optarg, "--barcode")); break;
+      case kSteady: config.steadyBarcode = parseBarcodeOption(optarg, "--steady"); break;
+      case kDecodeDelay:
+        config.decodeDelay = std::chrono::milliseconds(parseInt(optarg, "--decode-delay"));
+        break;
+      case kRepeatInterval: {
+        int interval = parseInt(optarg, "--repeat-interval");
+        if (interval < 1) usageError("--repeat-interval must be at least 1");
+        config.repeatInterval = std::chrono::milliseconds(interval);
+        break;
+      }
       case kLog: args.log = true; break;
       case kDaemon: args.daemon = true; break;
       case kHelp:
-        std::cout << kUsage;
+        printUsage();
         std::exit(0);
       default: usageError("unknown option");
     }
@@ -172,7 +219,8 @@ std::string shellQuoted(const std::string &text) {
   return quoted + "'";
 }
 
-std::string environmentLines(const readersim::Terminal &terminal, std::optional<pid_t> daemonPid) {
+std::string environmentLines(const readersim::Terminal &terminal, const readersim::ControlFifo &control,
+                             std::optional<pid_t> daemonPid) {
   std::string lines;
   for (const auto &entry : terminal.environment()) {
     if (entry.value) {
@@ -181,6 +229,7 @@ std::string environmentLines(const readersim::Terminal &terminal, std::optional<
       lines += "unset " + entry.name + "\n";
     }
   }
+  lines += "export READER_SIM_CONTROL=" + shellQuoted(control.path()) + "\n";
   if (daemonPid) lines += "export READER_SIM_PID=" + std::to_string(*daemonPid) + "\n";
   return lines;
 }
@@ -203,6 +252,12 @@ int runTerminal(const Arguments &args, int readyFd) {
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  // Run in the background of a shell, reading the terminal then fails
+  // instead of stopping the whole simulator; standard input is then no
+  // longer read.
+  signal(SIGTTIN, SIG_IGN);
+  // A reader of standard output that went away must not end the simulator.
+  signal(SIGPIPE, SIG_IGN);
 
   std::mutex printMutex;
   std::optional<readersim::Terminal> terminal;
@@ -217,7 +272,24 @@ int runTerminal(const Arguments &args, int readyFd) {
     attachLog(terminal->module(), "COM2", printMutex);
   }
 
-  std::string lines = environmentLines(*terminal, args.daemon ? std::optional<pid_t>(getpid()) : std::nullopt);
+  std::optional<readersim::ControlFifo> control;
+  try {
+    control.emplace();
+  } catch (const std::exception &error) {
+    std::cerr << "reader-sim: " << error.what() << "\n";
+    return 1;
+  }
+  readersim::ControlCommands commands(*terminal);
+  // Without a terminal of its own to talk to, command output goes where
+  // --log output goes.
+  FILE *output = args.daemon ? stderr : stdout;
+  auto print = [&](FILE *stream, const std::string &text) {
+    std::lock_guard lock(printMutex);
+    std::fputs(text.c_str(), stream);
+    std::fflush(stream);
+  };
+  std::string lines =
+      environmentLines(*terminal, *control, args.daemon ? std::optional<pid_t>(getpid()) : std::nullopt);
   if (readyFd >= 0) {
     ssize_t written = write(readyFd, lines.data(), lines.size());
     (void)written;  // the parent reports a short hand-over
@@ -227,9 +299,32 @@ int runTerminal(const Arguments &args, int readyFd) {
     std::fflush(stdout);
   }
 
-  int signal = 0;
-  sigwait(&stopSignals, &signal);
-  return 0;  // the terminal's devices stop and join their threads here
+  // Commands are taken once the environment is out, so that their output
+  // never comes before it.
+  std::vector<int> inputs{control->fd()};
+  if (!args.daemon) inputs.push_back(STDIN_FILENO);
+  std::optional<readersim::ControlInput> input;
+  try {
+    input.emplace(
+        inputs,
+        [&](std::string_view line) {
+          readersim::CommandResult result = commands.run(line);
+          if (result.ok) {
+            if (!result.text.empty()) print(output, result.text);
+          } else {
+            print(stderr, "reader-sim: " + result.text + "\n");
+          }
+        },
+        [&](std::string_view message) { print(stderr, "reader-sim: " + std::string(message) + "\n"); });
+  } catch (const std::exception &error) {
+    print(stderr, std::string("reader-sim: commands cannot be read: ") + error.what() + "\n");
+  }
+
+  int stopSignal = 0;
+  sigwait(&stopSignals, &stopSignal);
+  // The command input stops first, then the FIFO goes, then the devices
+  // stop and join their threads.
+  return 0;
 }
 
 // The parent prints what the child hands over, so the shell's command

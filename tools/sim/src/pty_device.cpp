@@ -292,14 +292,19 @@ void PtyDevice::run() {
     }
     waitForEvents(pollTimeoutMs());
     checkSilence();
+    checkTimer();
   }
 }
 
 int PtyDevice::pollTimeoutMs() const {
   std::lock_guard lock(mutex_);
-  auto pending = pendingFrameTimeout();
-  if (!pending) return -1;
-  auto left = lastByteTime_ + *pending - std::chrono::steady_clock::now();
+  std::optional<std::chrono::steady_clock::time_point> due = timerDue();
+  if (auto pending = pendingFrameTimeout()) {
+    auto silenceDue = lastByteTime_ + *pending;
+    if (!due || silenceDue < *due) due = silenceDue;
+  }
+  if (!due) return -1;
+  auto left = *due - std::chrono::steady_clock::now();
   if (left <= std::chrono::steady_clock::duration::zero()) return 0;
   // Rounded up: waking early would only poll again.
   return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
@@ -386,6 +391,15 @@ void PtyDevice::checkSilence() {
   publishRecords();
 }
 
+void PtyDevice::checkTimer() {
+  {
+    std::lock_guard lock(mutex_);
+    auto due = timerDue();
+    if (due && std::chrono::steady_clock::now() >= *due) onTimer();
+  }
+  publishRecords();
+}
+
 bool PtyDevice::refreshHostState() {
   short events = pty_.pollNow();
   bool portOpen = (events & (POLLHUP | POLLERR | POLLNVAL)) == 0;
@@ -406,6 +420,7 @@ void PtyDevice::markHostOpen() {
     lastHostSpeed_ = host.value_or(0);
     hostOpen_ = true;
     addRecord(makeRecord(RecordType::HostOpened, {}, 0));
+    onHostOpened();
   }
   // Counted once the record is in the log, so whoever waited for the count
   // finds the record there.

@@ -7,6 +7,7 @@
 
 #include "readersim/hex_text.h"
 #include "readersim/line_speed.h"
+#include "readersim/ssi_decode.h"
 
 namespace readersim {
 namespace {
@@ -28,7 +29,7 @@ constexpr std::string_view kRevisionKind4 = "SE955 NBRFMAAC ";
 
 SsiEngine::SsiEngine() : SsiEngine(Options{}) {}
 
-SsiEngine::SsiEngine(Options options) : PtyDevice(options.kind, options.startSpeed), engineKind_(options.kind) {
+SsiEngine::SsiEngine(Options options) : BarcodeEngine(options.kind, options.startSpeed), engineKind_(options.kind) {
   if (options.kind != 3 && options.kind != 4) throw std::invalid_argument("SSI engine kind must be 3 or 4");
   if (!codeOfSpeed(options.startSpeed)) throw std::invalid_argument("SSI engines run at 9600, 38400 or 115200");
   parameters_ = ssi::defaultParameters(engineKind_);
@@ -101,9 +102,14 @@ std::vector<std::uint8_t> SsiEngine::revisionTextLocked() const {
   return text;
 }
 
-bool SsiEngine::decoding() const {
+std::vector<SsiEngine::Event> SsiEngine::events() const {
   std::lock_guard lock(mutex());
-  return decoding_;
+  return events_;
+}
+
+std::optional<std::string> SsiEngine::refusal(const Barcode &barcode) const {
+  if (!barcode.symbology.ssiType) return std::nullopt;  // seen, never decoded
+  return ssi::decodeRefusal(*barcode.symbology.ssiType, barcode.data, barcode.ssiSegments);
 }
 
 bool SsiEngine::aiming() const {
@@ -175,7 +181,11 @@ void SsiEngine::handlePacket(const std::vector<std::uint8_t> &raw) {
     return;
   }
   // The host's own acknowledgements are never answered.
-  if (packet->opcode == ssi::kOpcodeAck || packet->opcode == ssi::kOpcodeNak) return;
+  if (packet->opcode == ssi::kOpcodeAck) {
+    acknowledgeDecodeLocked();
+    return;
+  }
+  if (packet->opcode == ssi::kOpcodeNak) return;
   if (nakNext_ > 0) {
     --nakNext_;
     sendNak(nakCause_);
@@ -198,19 +208,23 @@ void SsiEngine::handlePacket(const std::vector<std::uint8_t> &raw) {
       if (speedLocked() != 9600) switchSpeedAfterAnswers(9600);
       break;
     case ssi::kOpcodeStartDecode:
-      decoding_ = true;
+      events_.push_back(Event::StartDecode);
       sendAck();
+      switchOnLocked();  // the decode follows the acknowledgement
       break;
     case ssi::kOpcodeStopDecode:
-      decoding_ = false;
+      events_.push_back(Event::StopDecode);
+      switchOffLocked();
       sendAck();
       break;
     case ssi::kOpcodeAimOn:
       aiming_ = true;
+      events_.push_back(Event::AimOn);
       sendAck();
       break;
     case ssi::kOpcodeAimOff:
       aiming_ = false;
+      events_.push_back(Event::AimOff);
       sendAck();
       break;
     default:
@@ -282,6 +296,15 @@ void SsiEngine::handleParamRequest(const ssi::Packet &packet) {
     data.push_back(*value);
   }
   answer(ssi::makePacket(ssi::kOpcodeParamSend, ssi::kSourceEngine, 0, data));
+}
+
+void SsiEngine::sendOutcomeLocked(const ScanOutcome &outcome) {
+  const auto *barcode = std::get_if<Barcode>(&outcome);
+  // No-reads, silence and symbologies without a type number: no packet.
+  if (barcode == nullptr || !barcode->symbology.ssiType) return;
+  answer(ssi::makeDecodePacket(*barcode->symbology.ssiType, barcode->data, barcode->ssiSegments));
+  decodeSentLocked(*barcode);
+  events_.push_back(Event::DecodeSent);
 }
 
 }  // namespace readersim

@@ -16,6 +16,14 @@ std::optional<std::string> resolve(const IdentityText &identity, std::string der
   return std::nullopt;
 }
 
+const std::string kNoEngine = "no barcode engine is fitted";
+
+std::optional<std::string> refusalOf(const BarcodeEngine *engine, const Barcode &barcode) {
+  if (engine == nullptr) return kNoEngine;
+  if (auto why = engine->refusal(barcode)) return barcode.symbology.name + ": " + *why;
+  return std::nullopt;
+}
+
 }  // namespace
 
 Terminal::Terminal(TerminalConfig config) : config_(std::move(config)) {
@@ -39,6 +47,58 @@ Terminal::Terminal(TerminalConfig config) : config_(std::move(config)) {
   }
   if (engine_) engine_->setPacing(config_.pacing);
   if (module_) module_->setPacing(config_.pacing);
+
+  if (BarcodeEngine *engine = barcodeEngine()) {
+    engine->setDecodeDelay(config_.decodeDelay);
+    engine->setRepeatInterval(config_.repeatInterval);
+  }
+  for (const Barcode &barcode : config_.barcodes) {
+    if (auto error = presentBarcode(barcode)) throw std::invalid_argument(*error);
+  }
+  if (config_.steadyBarcode) {
+    if (auto error = setSteadyBarcode(config_.steadyBarcode)) throw std::invalid_argument(*error);
+  }
+}
+
+BarcodeEngine *Terminal::barcodeEngine() const { return dynamic_cast<BarcodeEngine *>(engine_.get()); }
+
+std::optional<std::string> Terminal::presentBarcode(Barcode barcode) const {
+  BarcodeEngine *engine = barcodeEngine();
+  if (auto error = refusalOf(engine, barcode)) return error;
+  engine->presentBarcode(std::move(barcode));
+  return std::nullopt;
+}
+
+std::optional<std::string> Terminal::presentNoRead() const {
+  BarcodeEngine *engine = barcodeEngine();
+  if (engine == nullptr) return kNoEngine;
+  engine->presentNoRead();
+  return std::nullopt;
+}
+
+std::optional<std::string> Terminal::presentSilence() const {
+  BarcodeEngine *engine = barcodeEngine();
+  if (engine == nullptr) return kNoEngine;
+  engine->presentSilence();
+  return std::nullopt;
+}
+
+std::optional<std::string> Terminal::clearPresented() const {
+  BarcodeEngine *engine = barcodeEngine();
+  if (engine == nullptr) return kNoEngine;
+  engine->clearPresented();
+  return std::nullopt;
+}
+
+std::optional<std::string> Terminal::setSteadyBarcode(std::optional<Barcode> barcode) const {
+  BarcodeEngine *engine = barcodeEngine();
+  if (barcode) {
+    if (auto error = refusalOf(engine, *barcode)) return error;
+  } else if (engine == nullptr) {
+    return kNoEngine;
+  }
+  engine->setSteadyBarcode(std::move(barcode));
+  return std::nullopt;
 }
 
 TextEngine *Terminal::textEngine() const { return dynamic_cast<TextEngine *>(engine_.get()); }

@@ -11,6 +11,8 @@ namespace {
 constexpr std::uint8_t kEsc = 0x1B;
 constexpr std::uint8_t kCr = 0x0D;
 constexpr std::uint8_t kPreamble = 0xFF;
+constexpr std::size_t kTriggerModeByte = 20;
+constexpr std::string_view kNoRead = "*000\r";
 
 // A frame cut short is given up after this much silence: less than the
 // host waits for an answer, so its retry starts on a clean line.
@@ -37,7 +39,7 @@ std::vector<std::uint8_t> TextEngine::defaultBlock(std::size_t length) {
 TextEngine::TextEngine() : TextEngine(Options{}) {}
 
 TextEngine::TextEngine(Options options)
-    : PtyDevice(2, kSpeed), block_(std::move(options.block)), version_(std::move(options.version)) {
+    : BarcodeEngine(2, kSpeed), block_(std::move(options.block)), version_(std::move(options.version)) {
   start();
 }
 
@@ -49,13 +51,26 @@ std::vector<std::uint8_t> TextEngine::block() const {
 }
 
 void TextEngine::setBlock(std::vector<std::uint8_t> block) {
-  std::lock_guard lock(mutex());
-  block_ = std::move(block);
+  {
+    std::lock_guard lock(mutex());
+    block_ = std::move(block);
+  }
+  wake();  // the trigger mode may have changed
 }
 
-bool TextEngine::scanning() const {
-  std::lock_guard lock(mutex());
-  return scanning_;
+int TextEngine::triggerMode(const std::vector<std::uint8_t> &block) {
+  return block.size() > kTriggerModeByte ? block[kTriggerModeByte] >> 4 : 0;
+}
+
+bool TextEngine::selfTriggeredLocked() const { return isSelfTriggeredMode(triggerMode(block_)); }
+
+std::optional<std::string> TextEngine::refusal(const Barcode &barcode) const {
+  if (!barcode.symbology.letter) return std::nullopt;  // answered "*000"
+  if (*barcode.symbology.letter == '\r' ||
+      std::find(barcode.data.begin(), barcode.data.end(), kCr) != barcode.data.end()) {
+    return "kind-2 decode data cannot contain CR";
+  }
+  return std::nullopt;
 }
 
 void TextEngine::refuseNext(int commands) {
@@ -128,8 +143,12 @@ void TextEngine::reply(std::string_view text) {
 void TextEngine::handleCommand(const std::string &command) {
   // The host sends these without waiting: an answer would be taken for a
   // decode.
-  if (command == "ON" || command == "OFF") {
-    scanning_ = command == "ON";
+  if (command == "ON") {
+    switchOnLocked();
+    return;
+  }
+  if (command == "OFF") {
+    switchOffLocked();
     return;
   }
   if (refuseAll_ || refuseNext_ > 0) {
@@ -152,6 +171,20 @@ void TextEngine::handleCommand(const std::string &command) {
   } else {
     reply("NG");
   }
+}
+
+void TextEngine::sendOutcomeLocked(const ScanOutcome &outcome) {
+  if (std::holds_alternative<Silence>(outcome)) return;
+  const auto *barcode = std::get_if<Barcode>(&outcome);
+  if (barcode == nullptr || !barcode->symbology.letter) {
+    answer(kNoRead);
+    return;
+  }
+  std::vector<std::uint8_t> text{static_cast<std::uint8_t>(*barcode->symbology.letter), '0', '0', '0'};
+  text.insert(text.end(), barcode->data.begin(), barcode->data.end());
+  text.push_back(kCr);
+  answer(text);
+  decodeSentLocked(*barcode);
 }
 
 }  // namespace readersim

@@ -105,12 +105,22 @@ class PtyDevice {
   virtual void onSilence() {}
   // Noise arrived or the host closed the port: drop any partial frame.
   virtual void onLineReset() {}
+  // The host opened the port.
+  virtual void onHostOpened() {}
   // The host closed the port (after onLineReset()).
   virtual void onHostClosed() {}
+  // When onTimer() is next due; nullopt when nothing is timed. Asked again
+  // after every hook and every wake(), so a public method that changes what
+  // it returns calls wake().
+  virtual std::optional<std::chrono::steady_clock::time_point> timerDue() const { return std::nullopt; }
+  virtual void onTimer() {}
 
   // For hooks and for subclass methods that hold mutex().
   std::mutex &mutex() const { return mutex_; }
   int speedLocked() const { return speed_; }
+  bool hostOpenLocked() const { return hostOpen_; }
+  // When the last bytes arrived from the host.
+  std::chrono::steady_clock::time_point lastByteTimeLocked() const { return lastByteTime_; }
   // Records a complete frame; false when a fault control says the device
   // must not act on it (the record then carries kIgnored). A subclass may
   // pass kIgnored itself for its own silence rules.
@@ -143,6 +153,7 @@ class PtyDevice {
   bool readIncoming();
   void handleIncoming(std::span<const std::uint8_t> bytes);
   void checkSilence();
+  void checkTimer();
   void flushOutputs();
   void send(const Output &output);
   bool writePaced(std::span<const std::uint8_t> bytes, int speed);

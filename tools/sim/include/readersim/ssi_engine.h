@@ -1,5 +1,10 @@
 // Barcode scan engines of DeviceKinds 3 and 4: SSI packets with numbered
 // parameters and a switchable link speed.
+//
+// Start decode (E4) is acknowledged and starts a scan, whose barcode follows
+// as a decode packet (see ssi_decode.h and BarcodeEngine); a no-read sends
+// nothing. Stop decode (E5) is acknowledged and ends the scan. The host
+// acknowledges each decode (04 D0 04 00).
 #pragma once
 
 #include <chrono>
@@ -8,13 +13,13 @@
 #include <optional>
 #include <vector>
 
-#include "readersim/pty_device.h"
+#include "readersim/barcode_engine.h"
 #include "readersim/ssi_packet.h"
 #include "readersim/ssi_parameter_table.h"
 
 namespace readersim {
 
-class SsiEngine final : public PtyDevice {
+class SsiEngine final : public BarcodeEngine {
  public:
   // The byte before the third space of the revision text tells the host the
   // variant: 'P' for kind 3; 0x00, 0x07 or 'G' for kind 4.
@@ -48,8 +53,16 @@ class SsiEngine final : public PtyDevice {
   // The revision text sent as data of the revision reply.
   std::vector<std::uint8_t> revisionText() const;
 
-  bool decoding() const;
+  // Start decode received and no stop decode since.
+  bool decoding() const { return scanning(); }
   bool aiming() const;
+
+  // What the engine did, in order: the host's switching and its decodes.
+  enum class Event { AimOn, AimOff, StartDecode, StopDecode, DecodeSent };
+  std::vector<Event> events() const;
+
+  // Data a decode packet cannot carry (see ssi::decodeRefusal()).
+  std::optional<std::string> refusal(const Barcode &barcode) const override;
 
   // Answer the next `packets` packets that would be answered with a NAK of
   // `cause` instead (nothing is applied).
@@ -67,6 +80,7 @@ class SsiEngine final : public PtyDevice {
   std::optional<std::chrono::milliseconds> pendingFrameTimeout() const override;
   void onSilence() override;
   void onLineReset() override;
+  void sendOutcomeLocked(const ScanOutcome &outcome) override;
 
   void handlePacket(const std::vector<std::uint8_t> &raw);
   void handleParamSend(const ssi::Packet &packet);
@@ -79,8 +93,8 @@ class SsiEngine final : public PtyDevice {
   const int engineKind_;
   std::map<ssi::ParameterNumber, std::uint8_t> parameters_;
   std::uint8_t variant_;
-  bool decoding_ = false;
   bool aiming_ = false;
+  std::vector<Event> events_;
   int nakNext_ = 0;
   std::uint8_t nakCause_ = ssi::kNakResend;
   std::vector<std::uint8_t> pending_;

@@ -3,12 +3,15 @@
 // its environment.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "readersim/ascii_module.h"
+#include "readersim/barcode.h"
+#include "readersim/barcode_engine.h"
 #include "readersim/hex_module.h"
 #include "readersim/pty_device.h"
 #include "readersim/ssi_engine.h"
@@ -44,6 +47,12 @@ struct TerminalConfig {
   AsciiModule::Options asciiModule;
   HexModule::Options hexModule;
   bool pacing = false;
+
+  // What the barcode engine has in view from the start (BarcodeEngine).
+  std::vector<Barcode> barcodes;
+  std::optional<Barcode> steadyBarcode;
+  std::chrono::milliseconds decodeDelay{0};
+  std::chrono::milliseconds repeatInterval = BarcodeEngine::kDefaultRepeatInterval;
 };
 
 struct EnvironmentEntry {
@@ -53,8 +62,9 @@ struct EnvironmentEntry {
 
 class Terminal {
  public:
-  // Throws std::invalid_argument for an unknown kind, std::system_error when
-  // a pseudo-terminal cannot be made.
+  // Throws std::invalid_argument for an unknown kind or barcodes the engine
+  // refuses (or has no engine for), std::system_error when a
+  // pseudo-terminal cannot be made.
   explicit Terminal(TerminalConfig config);
 
   const TerminalConfig &config() const { return config_; }
@@ -62,10 +72,20 @@ class Terminal {
   // The fitted devices; nullptr where none is fitted or the kind differs.
   PtyDevice *engine() const { return engine_.get(); }
   PtyDevice *module() const { return module_.get(); }
+  BarcodeEngine *barcodeEngine() const;
   TextEngine *textEngine() const;
   SsiEngine *ssiEngine() const;
   AsciiModule *asciiModule() const;
   HexModule *hexModule() const;
+
+  // What the barcode engine sees, whichever kind it is (BarcodeEngine). Each
+  // gives a one-line error when no engine is fitted or it refuses the
+  // barcode, nullopt when done.
+  std::optional<std::string> presentBarcode(Barcode barcode) const;
+  std::optional<std::string> presentNoRead() const;
+  std::optional<std::string> presentSilence() const;
+  std::optional<std::string> clearPresented() const;
+  std::optional<std::string> setSteadyBarcode(std::optional<Barcode> barcode) const;
 
   // READER_COM1, READER_COM2, READER_HW_INFO, READER_MODEL,
   // READER_SERIAL_NUMBER, in that order.

@@ -3,6 +3,11 @@
 //
 // Host frames: a preamble of 0xFF bytes, ESC, the command text, CR. Answers:
 // ESC, text, CR.
+//
+// Decodes: the type letter, "000", the data, CR; "*000" CR when the engine
+// read nothing or a symbology it has no letter for. "ON" starts a scan, "OFF"
+// ends it (see BarcodeEngine). Trigger modes 1, 5 and 7 (upper four bits of
+// block byte 20) make the engine trigger itself.
 #pragma once
 
 #include <chrono>
@@ -11,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "readersim/pty_device.h"
+#include "readersim/barcode_engine.h"
 
 namespace readersim {
 
-class TextEngine final : public PtyDevice {
+class TextEngine final : public BarcodeEngine {
  public:
   static constexpr int kSpeed = 115200;
   static constexpr std::size_t kDefaultBlockLength = 32;
@@ -36,8 +41,12 @@ class TextEngine final : public PtyDevice {
   std::vector<std::uint8_t> block() const;
   void setBlock(std::vector<std::uint8_t> block);
 
-  // "ON" switches scanning on, "OFF" off.
-  bool scanning() const;
+  // The upper four bits of byte 20; 0 when the block is shorter.
+  static int triggerMode(const std::vector<std::uint8_t> &block);
+  static bool isSelfTriggeredMode(int mode) { return mode == 1 || mode == 5 || mode == 7; }
+
+  // Data holding CR (it would end the decode early).
+  std::optional<std::string> refusal(const Barcode &barcode) const override;
 
   // Refuse the next `commands` answered commands with "NG" ("ON" and "OFF"
   // are never answered and so never refused).
@@ -56,13 +65,14 @@ class TextEngine final : public PtyDevice {
   std::optional<std::chrono::milliseconds> pendingFrameTimeout() const override;
   void onSilence() override;
   void onLineReset() override;
+  bool selfTriggeredLocked() const override;
+  void sendOutcomeLocked(const ScanOutcome &outcome) override;
 
   void handleCommand(const std::string &command);
   void reply(std::string_view text);
 
   std::vector<std::uint8_t> block_;
   std::string version_;
-  bool scanning_ = false;
   int refuseNext_ = 0;
   bool refuseAll_ = false;
   std::vector<std::uint8_t> pending_;
