@@ -48,6 +48,7 @@ extern "C" {
 #define READER_ERR_SETTINGS         (-121)  /* null settings record */
 #define READER_ERR_NO_BARCODE       (-131)  /* barcode selected but none fitted */
 #define READER_ERR_NO_RFID          (-132)  /* RFID selected but none fitted */
+#define READER_ERR_NO_SOUND         (-242)  /* Beeper: no sound was named */
 #define READER_ERR_BAD_BUFFER       (-300)  /* null buffer or size below 1 */
 
 /* ---- Device masks ----------------------------------------------------- */
@@ -109,6 +110,51 @@ READER_API int READER_CALL GetDllVer(char *buffer, int size);
  * bytes receives the whole text and returns length + 1). -300 for a null
  * buffer or a size below 1. */
 READER_API int READER_CALL GetSerialNumber(char *buffer, int size);
+
+/* ---- Decode results --------------------------------------------------- *
+ * After "WM_DECODEDATA" (or the named event) announces a decode, these
+ * return the last one. Reading consumes nothing: each call returns the same
+ * result until the next decode of that device replaces it; before the first
+ * decode the data is empty and the type 0. None of these blocks; any thread
+ * may call them. A call made while a new decode is being stored sees either
+ * the old or the new result whole. */
+
+/* Copies the data of the last barcode decode. Returns its length, or the
+ * size when the buffer was too small (the first size - 1 bytes and a NUL
+ * are stored), or -300 for a null buffer or a size below 1. */
+READER_API int READER_CALL GetDecodeData(char *buffer, int size);
+
+/* The decode type code of the last barcode decode: a character value, the
+ * text-command engine's own type letter ('A' Code 39, 'I' Code 128, 'P'
+ * EAN-13 / UPC-A, ...), to which the SSI engines' symbologies are
+ * translated. 0 when the symbology has no code or nothing was decoded. */
+READER_API int READER_CALL GetDecodeType(void);
+
+/* Copies the output record of the last decode of the device selected by the
+ * mask: 7 the barcode record (type code, four-digit length, prefix, data,
+ * suffix, each as the library options say), 32 the RFID record (type code,
+ * length, then prefix, UID and suffix, separator, tag data). Any other mask
+ * gives an empty record. No terminator is added. Returns the length, the
+ * size when the record was cut as for GetDecodeData, or -300 for a null
+ * buffer or a size below 1. Bytes inside the record, NUL included, are
+ * copied as they are; the result, not a terminator, gives the length. */
+READER_API int READER_CALL GetOutputRecord(int deviceMask, char *buffer, int size);
+
+/* ---- Feedback --------------------------------------------------------- */
+
+/* Stops the playing sound and plays good-read sound 1 to 9 ("Default",
+ * "Hwandsw", "MenuPop", "MsgBox", "Notify", "VoicBeep", "Alarm2", "Alarm3",
+ * "LowBatt" in the \Windows folder); another number only stops the sound.
+ * With number -1 it plays the sound file named by `name` (a full path, used
+ * as it is). Returns 1, or -242 for number -1 without a name. Does not wait
+ * for the sound; any thread. */
+READER_API int READER_CALL Beeper(int number, const char *name);
+
+/* mode 0 switches the vibrator off; mode 1 vibrates for time x 500 ms and
+ * returns when it has stopped (the call blocks for that time); any other
+ * mode does nothing. Returns 1. Any thread; nothing serialises it with the
+ * library's own good-read vibration. */
+READER_API int READER_CALL SetVibrator(int mode, int time);
 
 /* ---- Settings --------------------------------------------------------- *
  * One packed record of READER_SETTINGS_RECORD_SIZE bytes carries every

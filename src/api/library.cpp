@@ -46,6 +46,8 @@ Library::~Library() {
   // Nothing may wait for the window thread any more: a thread blocked in
   // sending to the window would never leave its loop.
   platform::shutdownWindows();
+  // A thread waiting on a port (a decode, an answer) returns at once.
+  abortDeviceUse(device);
   // Each thread is told to stop, woken, and waited for until it has left its
   // loop, before its semaphore goes away with the Library.
   struct Stop {

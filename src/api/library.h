@@ -70,7 +70,6 @@ class Library {
   platform::Semaphore barcodeTriggerSem{0, 1};
   platform::Semaphore rfidTriggerSem{0, 1};
   platform::Semaphore autoScanSem{0, 1};
-  platform::Semaphore autoScanToken{0, 1};
   platform::Semaphore feedbackSem{0, 1};
   platform::Semaphore vibrateSem{0, 1};
   std::atomic<int> barcodeStopFlag{0};
@@ -79,6 +78,7 @@ class Library {
   ReaderMessages messages;
   DecodeEvents events;
   std::atomic<platform::WindowHandle> readerWindow{0};
+  std::atomic<bool> windowClassRegistered{false};
   std::atomic<int> triggerKeyEnabled{0};
 
   // Started and joined only by the lifecycle calls and the unload.

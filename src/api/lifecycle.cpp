@@ -31,8 +31,13 @@ bool prepareStart(Library &lib) {
   registerMessages(lib);
   lib.events.createMissing();
   resetOptionsOnStart(lib.options);
-  if (lib.readerWindow == 0) {
-    if (!platform::registerWindowClass(kWindowClassName, readerWindowProcedure)) return false;
+  // The window went with the thread that created it when that thread ended:
+  // a new one is made on this thread.
+  if (lib.readerWindow == 0 || !platform::isWindow(lib.readerWindow)) {
+    if (!lib.windowClassRegistered) {
+      if (!platform::registerWindowClass(kWindowClassName, readerWindowProcedure)) return false;
+      lib.windowClassRegistered = true;
+    }
     const platform::WindowHandle window = platform::createWindow(kWindowClassName);
     if (window == 0) return false;
     lib.readerWindow = window;

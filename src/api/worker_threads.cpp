@@ -29,18 +29,25 @@ void barcodeScanLoop(Library &library) {
   }
 }
 
-// Repeats scan cycles while the self-triggered mode holds the token.
+// The continuous scanning of a text engine that triggers itself: only while
+// such an engine is open and the last SetReaderSettings gave the token.
+bool selfTriggeredScanArmed(const ReaderDevice &device) {
+  return device.barcode.autoScanToken != 0 && device.barcodePresent != 0 &&
+         device.barcodeKind() == DeviceKind::TextEngine;
+}
+
+// Repeats scan cycles, 200 ms apart, while the token is held; looked at just
+// before each cycle, so that a halt, a restart or another mode set during
+// the pause runs no further cycle.
 void autoScanLoop(Library &library) {
   while (waitForRelease(library.autoScanSem) && library.barcodeStopFlag != 1) {
-    int code = 0;
-    ByteString name, data;
-    if (scanBarcode(library.device, code, name, data, library.options.scanTimeout * 1000))
-      platform::sendMessage(library.readerWindow, library.messages.decode, 1, 0);
-    if (library.autoScanToken.wait(0) == platform::WaitResult::Signaled) {
-      library.autoScanSem.release();
-      library.autoScanToken.release();
+    while (library.barcodeStopFlag != 1 && selfTriggeredScanArmed(library.device)) {
+      int code = 0;
+      ByteString name, data;
+      if (scanBarcode(library.device, code, name, data, library.options.scanTimeout * 1000))
+        platform::sendMessage(library.readerWindow, library.messages.decode, 1, 0);
+      platform::sleepMs(kAutoScanPauseMs);
     }
-    platform::sleepMs(kAutoScanPauseMs);
   }
 }
 

@@ -299,14 +299,15 @@ void ByteString::format(const char *fmt, ...) {
       continue;
     }
     // Collect the directive up to its conversion letter. Only flags, width
-    // and precision are passed on to the number formatting: length letters,
-    // '*' and extra '%' would make it read arguments that were never passed.
+    // and precision are passed on to the number formatting: length letters
+    // and '*' would make it read arguments that were never passed.
     std::string directive = "%";
     ++p;
     char conversion = 0;
     while (*p != 0) {
       const char c = *p++;
-      if (std::strchr("diouxXcCeEfgGsSw", c) != nullptr) {
+      // "%%" (and a '%' inside a directive) is a literal percent sign.
+      if (c == '%' || std::strchr("diouxXcCeEfgGsSw", c) != nullptr) {
         conversion = c;
         break;
       }
@@ -349,6 +350,9 @@ void ByteString::format(const char *fmt, ...) {
           for (const char16_t *q = text; *q != 0; ++q) append(static_cast<std::int16_t>(*q));
         break;
       }
+      case '%':
+        append('%');
+        break;
       default:
         break;
     }

@@ -90,8 +90,8 @@ class ByteString {
                 int direction) const;
 
   // Builds the string from a printf-like format: d i o u x X c C take an
-  // int, e E f g G a double, s S an 8-bit text, w a UTF-16 text. One
-  // converted number is cut at 99 characters.
+  // int, e E f g G a double, s S an 8-bit text, w a UTF-16 text; "%%" is
+  // a percent sign. One converted number is cut at 99 characters.
   void format(const char *fmt, ...);
 
   // Frees both buffers and starts again empty with the kept capacity hint.

@@ -66,9 +66,9 @@ bool isSsiNak(const ByteString &answer) {
          answer.byteAt(2) == 0 && answer.byteAt(3) == 0;
 }
 
-bool sendCommand(DeviceChannel &channel, ByteString &command, int timeoutMs, ByteString *answer,
-                 int attempts) {
-  setTimeout(channel, timeoutMs, 'w');
+namespace {
+
+bool exchange(DeviceChannel &channel, ByteString &command, int timeoutMs, ByteString *answer, int attempts) {
   switch (channel.kind) {
     case DeviceKind::TextEngine:
       return sendToTextEngine(channel, command, answer, attempts);
@@ -81,6 +81,18 @@ bool sendCommand(DeviceChannel &channel, ByteString &command, int timeoutMs, Byt
     default:
       return false;
   }
+}
+
+}  // namespace
+
+bool sendCommand(DeviceChannel &channel, ByteString &command, int timeoutMs, ByteString *answer,
+                 int attempts) {
+  setTimeout(channel, timeoutMs, 'w');
+  const std::uint32_t framesBefore = channel.framesRead;
+  const bool accepted = exchange(channel, command, timeoutMs, answer, attempts);
+  if (!accepted && answer != nullptr && attempts >= 1 && channel.framesRead == framesBefore)
+    ++channel.unansweredExchanges;
+  return accepted;
 }
 
 }  // namespace reader

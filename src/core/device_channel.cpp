@@ -14,7 +14,7 @@ void resetChannel(DeviceChannel &channel) {
   channel.baudRate = 9600;
   channel.kind = 0;
   channel.lastError = 0;
-  channel.resultCode = 0;
+  channel.result.clearCode();
   channel.readStart = 0;
   channel.readLength = 0;
   channel.blockSize = 0;
@@ -23,6 +23,10 @@ void resetChannel(DeviceChannel &channel) {
   channel.tagBlockCount = 0;
   channel.tagInfoByte = 0;
   channel.scanOn = 0;
+  channel.stopRequested = 0;
+  channel.closing = 0;
+  channel.autoScanToken = 0;
+  channel.triggerMode = 0;
   channel.aimTime = 0;
   // A pending wake or cancel belongs to the device that was closed.
   channel.idleWake.wait(0);
@@ -30,5 +34,11 @@ void resetChannel(DeviceChannel &channel) {
 }
 
 void releaseChannel(DeviceChannel &channel) { closePort(channel); }
+
+void configBlockChanged(DeviceChannel &channel) {
+  constexpr std::uint32_t kTriggerModeByte = 20;
+  const ByteString &block = channel.configBlock;
+  channel.triggerMode = block.length() >= kMinConfigBlockBytes ? (block.byteAt(kTriggerModeByte) >> 4) & 0x0F : 0;
+}
 
 }  // namespace reader

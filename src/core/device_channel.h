@@ -10,9 +10,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <thread>
 
 #include "core/byte_string.h"
 #include "core/port_slot.h"
+#include "core/scan_result.h"
 #include "platform/semaphore.h"
 
 namespace reader {
@@ -33,11 +35,7 @@ struct DeviceChannel {
   std::atomic<int> kind{0};              // DeviceKind; 0 = no device
   std::atomic<std::uint32_t> lastError{0};  // ChannelError or system error code
 
-  // ScanResult: the last decode.
-  std::atomic<int> resultCode{0};
-  ByteString resultName;
-  ByteString resultData;
-  ByteString tagData;
+  ScanResultSlot result;                 // the last accepted decode
 
   // RFID request and tag state.
   std::atomic<int> readStart{0};
@@ -50,24 +48,56 @@ struct DeviceChannel {
   std::atomic<int> tagInfoByte{0};
 
   // Text engine: the configuration block read from the engine. ASCII module:
-  // the module parameter bytes read at start. Guarded by portLock.
+  // the module parameter bytes read at start. Guarded by portLock; call
+  // configBlockChanged after every change.
   ByteString configBlock;
+  // Text engine: the trigger mode the configuration block copy holds (0 when
+  // it holds none), readable without portLock: a trigger press must never
+  // wait behind an exchange on the port.
+  std::atomic<int> triggerMode{0};
+  // Text engine: 1 while the last SetReaderSettings set a self-triggered
+  // trigger mode; the continuous-scan loop runs only then. A close of the
+  // device takes it back.
+  std::atomic<int> autoScanToken{0};
+  // Changes at every open and close of the port and whenever the engine's
+  // settings change behind the library's back: what the library knew of the
+  // engine's values belongs to one such period.
+  std::atomic<std::uint32_t> settingsEpoch{0};
+  // Frames read, and exchanges in which no attempt got any frame back: a
+  // caller can tell a silent device from one that refuses.
+  std::atomic<std::uint32_t> framesRead{0};
+  std::atomic<std::uint32_t> unansweredExchanges{0};
 
   std::atomic<int> scanOn{0};
   std::atomic<int> aimTime{0};           // SSI variant 4: aiming time in 100 ms, 0 none
+  // Set by the trigger release, cleared by the press: a trigger-driven scan
+  // cycle that holds the port ends its decode wait and switches off itself,
+  // so the release never talks to the engine while the cycle reads from it.
+  std::atomic<int> stopRequested{0};
+  // Set while the device is being closed: every decode wait ends.
+  std::atomic<int> closing{0};
 
-  platform::Semaphore portLock{1, 1};    // free: nobody is using the port
+  platform::Semaphore portLock{1, 1};    // free: nobody is using the port (take it with PortLockGuard)
+  std::atomic<std::thread::id> portLockOwner{};  // the thread holding portLock through a guard
   platform::Semaphore idleWake{0, 1};    // restarts the idle-close wait
   platform::Semaphore aimCancel{0, 1};   // ends a running aiming wait
 };
 
 // Puts every field back to its constructed value, except the back reference
-// and the texts (ScanResult, key and configuration block survive a close).
+// and the texts (the ScanResult's texts, key and configuration block survive
+// a close; its code is cleared).
 // The semaphores live as long as the channel: a thread may still be waiting
 // on one while the channel is reset, so they are drained, not recreated.
 void resetChannel(DeviceChannel &channel);
 
-// Purges and closes the port if it is open.
+// Text engine configuration blocks shorter than this are not used.
+inline constexpr std::uint32_t kMinConfigBlockBytes = 30;
+
+// Publishes what the window procedure reads of configBlock (the trigger
+// mode, bits 4 to 7 of byte 20). The caller holds portLock.
+void configBlockChanged(DeviceChannel &channel);
+
+// Closes the port if it is open.
 void releaseChannel(DeviceChannel &channel);
 
 }  // namespace reader

@@ -3,6 +3,7 @@
 #include "core/channel_error.h"
 #include "core/device_kind.h"
 #include "core/engine_detection.h"
+#include "core/port_lock_guard.h"
 #include "core/serial_channel.h"
 #include "platform/clock.h"
 #include "rfid/protocol_select.h"
@@ -19,6 +20,8 @@ constexpr std::uint32_t kEngineSettleMs = 500;
 
 bool openBarcode(ReaderDevice &device, Route route, int request) {
   DeviceChannel &channel = device.barcode;
+  PortLockGuard lock(channel);
+  if (!lock.held()) return false;
   channel.portNumber = 1;
   if (!openPort(channel)) return false;
   platform::sleepMs(kEngineSettleMs);
@@ -34,7 +37,7 @@ bool openBarcode(ReaderDevice &device, Route route, int request) {
   return true;
 }
 
-bool openRfid(ReaderDevice &device, Route route, int request) {
+bool openRfidLockHeld(ReaderDevice &device, Route route, int request, bool &setUpFailed) {
   DeviceChannel &channel = device.rfid;
   channel.portNumber = 2;
   if (!openPort(channel)) return false;
@@ -57,9 +60,21 @@ bool openRfid(ReaderDevice &device, Route route, int request) {
   if (applyDefaultSetup(device, kRfidDevice)) return true;
   // A module that cannot be set up is closed again, as one that fails
   // identification is, so that no port stays open behind a kind of 0.
-  stopIdleCloseThread(device);
   closePort(channel);
+  setUpFailed = true;
   return false;
+}
+
+bool openRfid(ReaderDevice &device, Route route, int request) {
+  bool opened = false;
+  bool setUpFailed = false;
+  {
+    PortLockGuard lock(device.rfid);
+    opened = lock.held() && openRfidLockHeld(device, route, request, setUpFailed);
+  }
+  // Outside portLock: the idle-close thread may be waiting for it.
+  if (setUpFailed) stopIdleCloseThread(device);
+  return opened;
 }
 
 }  // namespace

@@ -175,7 +175,10 @@ bool sendSsiDefaults(DeviceChannel &channel) {
   }
   packet.setAt(static_cast<std::int16_t>(packet.length()), 0);
   ByteString answer;
-  return sendCommand(channel, packet, kProbeTimeoutMs, &answer, 5);
+  const bool sent = sendCommand(channel, packet, kProbeTimeoutMs, &answer, 5);
+  // These values were written without the settings' knowledge.
+  ++channel.settingsEpoch;
+  return sent;
 }
 
 void readConfiguration(DeviceChannel &channel, ByteString &out) {
@@ -209,12 +212,8 @@ bool identifyByHardware(DeviceChannel &channel) {
       case '2':
         channel.kind = DeviceKind::TextEngine;
         if (!negotiateLink(channel)) return false;
-        {
-          // The copy is guarded by portLock: a running auto-scan thread reads
-          // the trigger mode from it.
-          PortLockGuard lock(channel);
-          if (lock.held()) readConfiguration(channel, channel.configBlock);
-        }
+        readConfiguration(channel, channel.configBlock);
+        configBlockChanged(channel);
         return true;
       case '3':
         channel.kind = DeviceKind::SsiEngine3;

@@ -1,5 +1,6 @@
 #include "core/reader_device.h"
 
+#include "core/port_lock_guard.h"
 #include "core/serial_channel.h"
 #include "platform/device_outputs.h"
 
@@ -15,9 +16,8 @@ void idleCloseLoop(ReaderDevice &device) {
     const auto seconds = static_cast<std::uint32_t>(device.idleCloseSeconds.load());
     const platform::WaitResult woke = channel.idleWake.wait(seconds * 1000u);
     if (woke == platform::WaitResult::TimedOut) {
-      channel.portLock.wait(platform::kWaitForever);
-      closePort(channel);
-      channel.portLock.release();
+      PortLockGuard lock(channel);
+      if (lock.held()) closePort(channel);
     } else if (woke == platform::WaitResult::Failed) {
       break;  // the semaphore is unusable: never spin on it
     }
@@ -45,25 +45,44 @@ void stopIdleCloseThread(ReaderDevice &device) {
   device.idleThread.reset();
 }
 
+namespace {
+
+// Under portLock: an exchange under way ends before the port goes.
+void closeChannel(DeviceChannel &channel, std::atomic<int> &present) {
+  // A scan cycle that holds the port ends its wait instead of running out.
+  channel.closing = 1;
+  channel.aimCancel.release();
+  PortLockGuard lock(channel);
+  releaseChannel(channel);
+  resetChannel(channel);
+  present = 0;
+}
+
+}  // namespace
+
 void closeDevice(ReaderDevice &device, int which) {
   if (which == 1) {
-    releaseChannel(device.barcode);
-    resetChannel(device.barcode);
-    device.barcodePresent = 0;
+    closeChannel(device.barcode, device.barcodePresent);
   } else if (which == 2) {
+    // Outside portLock: the idle-close thread may be waiting for it.
     stopIdleCloseThread(device);
-    releaseChannel(device.rfid);
-    resetChannel(device.rfid);
-    device.rfidPresent = 0;
+    closeChannel(device.rfid, device.rfidPresent);
   }
 }
 
 bool shutdownDevices(ReaderDevice &device) {
-  releaseChannel(device.barcode);
-  resetChannel(device.barcode);
-  device.barcodePresent = 0;
+  closeDevice(device, 1);
   closeDevice(device, 2);
   return platform::switchVibrator(false);
+}
+
+void abortDeviceUse(ReaderDevice &device) {
+  device.unloading = 1;
+  for (DeviceChannel *channel : {&device.barcode, &device.rfid}) {
+    channel->closing = 1;
+    if (auto port = channel->port.get()) port->close();
+    channel->aimCancel.release();
+  }
 }
 
 }  // namespace reader

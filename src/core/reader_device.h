@@ -44,6 +44,8 @@ class ReaderDevice {
   std::atomic<int> autoReadLength{80};
   GuardedText autoReadKey{kDefaultAutoReadKey};
   std::atomic<int> idleCloseSeconds{20};
+  std::atomic<int> unloading{0};
+  std::atomic<int> aimToggle{1};             // SSI variant 4: 1 when the last press aimed or started at once             // set at unload: no port is opened any more
 };
 
 // Closes one device (1 barcode, 2 RFID): stops the idle-close thread for the
@@ -54,6 +56,12 @@ void closeDevice(ReaderDevice &device, int which);
 // Closes both devices and switches the vibrator off; the result is the
 // vibrator control's.
 bool shutdownDevices(ReaderDevice &device);
+
+// For the unload: closes both ports at once, without waiting for portLock,
+// and ends a running aiming wait, so that a thread waiting on a device
+// returns promptly; no port is opened afterwards. The channels themselves
+// are closed later, as usual.
+void abortDeviceUse(ReaderDevice &device);
 
 // Starts the idle-close thread for the RFID channel (hex-frame module), and
 // stops it again, waiting until it has ended; stopping none does nothing.

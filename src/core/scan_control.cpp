@@ -1,11 +1,237 @@
 #include "core/scan_control.h"
 
+#include "core/command_transport.h"
+#include "core/decode_reading.h"
+#include "core/device_kind.h"
+#include "core/port_lock_guard.h"
+#include "core/serial_channel.h"
+#include "platform/clock.h"
+#include "settings/config_block.h"
+
 namespace reader {
 
-// Scan cycles are not built yet: a released scan thread finds no decode and
-// there is nothing to switch off.
-bool scanBarcode(ReaderDevice &, int &, ByteString &, ByteString &, int) { return false; }
+namespace {
 
-bool stopScans(ReaderDevice &, bool, bool) { return false; }
+constexpr int kCommandTimeoutMs = 1000;
+constexpr int kStopDecodeTimeoutMs = 100;  // variant 3: the stop is acknowledged quickly
+constexpr int kAimOffTimeoutMs = 3000;
+constexpr int kSsiAttempts = 5;
+constexpr std::uint32_t kModuleWakeMs = 100;
+constexpr std::uint32_t kAimCancelTakeBackMs = 10;
+
+constexpr std::uint8_t kStartDecode = 0xE4;
+constexpr std::uint8_t kStopDecode = 0xE5;
+constexpr std::uint8_t kAimOn = 0xC5;
+constexpr std::uint8_t kAimOff = 0xC4;
+
+bool sendText(DeviceChannel &channel, const char *text) {
+  return sendCommand(channel, text, kCommandTimeoutMs, nullptr, 0);
+}
+
+bool sendSsi(DeviceChannel &channel, std::uint8_t opcode, int timeoutMs) {
+  ByteString packet = ByteString::fromBytes({0x04, opcode, 0x04, 0x00});
+  ByteString answer;
+  return sendCommand(channel, packet, timeoutMs, &answer, kSsiAttempts);
+}
+
+bool switched(DeviceChannel &channel, bool ok, int value) {
+  if (ok) channel.scanOn = value;
+  return ok;
+}
+
+// Variant 4: every press aims first (aimTime x 100 ms) unless the press
+// before had its aiming cut short; aimToggle alternates to tell them apart.
+bool aimAndStart(DeviceChannel &channel) {
+  std::atomic<int> &toggle = channel.device.aimToggle;
+  toggle = (toggle + 1) % 2;
+  const int aimTime = channel.aimTime;
+  if (toggle == 1 || aimTime == 0)
+    return switched(channel, sendSsi(channel, kStartDecode, kCommandTimeoutMs), 1);
+  sendSsi(channel, kAimOn, kCommandTimeoutMs);
+  channel.scanOn = 1;
+  const auto waited = channel.aimCancel.wait(static_cast<std::uint32_t>(aimTime) * 100u);
+  if (waited != platform::WaitResult::TimedOut) return false;  // cut short by the release
+  sendSsi(channel, kAimOff, kCommandTimeoutMs);
+  const bool started = switched(channel, sendSsi(channel, kStartDecode, kCommandTimeoutMs), 1);
+  toggle = (toggle + 1) % 2;
+  return started;
+}
+
+bool stopAiming(DeviceChannel &channel) {
+  channel.aimCancel.release();
+  sendSsi(channel, kAimOff, kAimOffTimeoutMs);
+  const bool stopped = switched(channel, sendSsi(channel, kStopDecode, kCommandTimeoutMs), 0);
+  // Takes the release back when no aiming wait consumed it.
+  channel.aimCancel.wait(kAimCancelTakeBackMs);
+  return stopped;
+}
+
+bool moduleOn(DeviceChannel &channel) {
+  if (!openPort(channel)) return false;
+  if (!setBaud(channel, channel.baudRate)) {
+    closePort(channel);
+    return false;
+  }
+  platform::sleepMs(kModuleWakeMs);
+  if (switched(channel, sendText(channel, "s"), 1)) return true;
+  closePort(channel);
+  return false;
+}
+
+// The read command of the hex-frame module for the selected tag family.
+const char *hexModuleReadCommand(int protocolSelector) {
+  switch (protocolSelector) {
+    case 3: return "0109000304A0010000";
+    case 5: return "0109000304B0040000";
+    case 8: return "010B000304340050000000";
+    case 16: return "010B000304140401000000";
+    default: return nullptr;
+  }
+}
+
+bool selfTriggered(const ReaderDevice &device) {
+  return device.barcodeKind() == DeviceKind::TextEngine && isSelfTriggeredMode(readTriggerMode(device));
+}
+
+void copyOut(const ScanResult &result, int &code, ByteString &name, ByteString &data) {
+  code = result.code;
+  name.assign(result.name);
+  data.assign(result.data);
+}
+
+// Stores an accepted decode as the channel's ScanResult and hands it out.
+bool accept(DeviceChannel &channel, ScanResult &candidate, int &code, ByteString &name, ByteString &data) {
+  if (channel.kind == DeviceKind::TextEngine &&
+      !filterCode128(channel.device, candidate.code, candidate.name, candidate.data))
+    return false;
+  copyOut(candidate, code, name, data);
+  channel.result.set(std::move(candidate));
+  return true;
+}
+
+// The engine scans by itself: only its next decode is waited for. A trigger
+// release does not end this wait; a close does.
+bool awaitSelfTriggeredDecode(DeviceChannel &channel, int &code, ByteString &name, ByteString &data,
+                              int timeoutMs) {
+  PortLockGuard lock(channel);
+  if (!lock.held() || channel.device.barcodePresent == 0) return false;
+  channel.timeoutMs = timeoutMs;
+  ScanResult candidate;
+  const WaitCancel cancel{&channel.closing, nullptr};
+  if (!readDecode(channel, candidate, &cancel)) return false;
+  // Whatever else the engine sent meanwhile belongs to no cycle.
+  if (auto port = channel.port.get()) port->purge(platform::PurgeScope::Everything);
+  return accept(channel, candidate, code, name, data);
+}
+
+bool triggeredScan(DeviceChannel &channel, int &code, ByteString &name, ByteString &data, int timeoutMs) {
+  PortLockGuard lock(channel);
+  // The device may have been halted, or the trigger released, while this
+  // cycle waited for the port.
+  if (!lock.held() || channel.device.barcodePresent == 0 || channel.stopRequested != 0) return false;
+  if (!setScan(channel, true)) {
+    // Aiming cut short by the release: aim off and stop, as the release would.
+    if (channel.scanOn != 0) setScan(channel, false);
+    return false;
+  }
+  channel.timeoutMs = timeoutMs;
+  ScanResult candidate;
+  const WaitCancel cancel{&channel.stopRequested, &channel.closing};
+  const bool received = readDecode(channel, candidate, &cancel);
+  setScan(channel, false);
+  return received && accept(channel, candidate, code, name, data);
+}
+
+}  // namespace
+
+bool setScan(DeviceChannel &channel, bool on) {
+  const int wanted = on ? 1 : 0;
+  if (channel.scanOn == wanted) return true;
+  switch (channel.kind) {
+    case DeviceKind::TextEngine:
+      return switched(channel, sendText(channel, on ? "ON" : "OFF"), wanted);
+    case DeviceKind::SsiEngine3:
+      return on ? switched(channel, sendSsi(channel, kStartDecode, kCommandTimeoutMs), 1)
+                : switched(channel, sendSsi(channel, kStopDecode, kStopDecodeTimeoutMs), 0);
+    case DeviceKind::SsiEngine4:
+      return on ? aimAndStart(channel) : stopAiming(channel);
+    case DeviceKind::AsciiModule:
+      if (on) return moduleOn(channel);
+      channel.scanOn = 0;
+      closePort(channel);
+      return true;
+    case DeviceKind::HexModule: {
+      if (!on) {
+        channel.scanOn = 0;
+        return true;
+      }
+      const char *command = hexModuleReadCommand(channel.protocolSelector);
+      return command != nullptr && switched(channel, sendText(channel, command), 1);
+    }
+    default:
+      return false;
+  }
+}
+
+void armTriggerScan(ReaderDevice &device) {
+  DeviceChannel &channel = device.barcode;
+  channel.stopRequested = 0;
+  // A release that found no aiming wait to end must not end the next one.
+  channel.aimCancel.wait(0);
+}
+
+bool stopScans(ReaderDevice &device, bool barcode, bool rfid) {
+  bool barcodeOff = false;
+  if (barcode && device.barcodePresent != 0) {
+    DeviceChannel &channel = device.barcode;
+    channel.stopRequested = 1;
+    PortLockGuard lock(channel, PortLockGuard::Mode::TryOnly);
+    if (lock.held()) {
+      barcodeOff = setScan(channel, false);
+    } else {
+      // A cycle holds the port: it sees the request and switches off itself;
+      // an aiming wait is ended at once.
+      if (channel.kind == DeviceKind::SsiEngine4) channel.aimCancel.release();
+      barcodeOff = true;
+    }
+  }
+  if (!rfid || device.rfidPresent == 0) return barcode && barcodeOff;
+  bool rfidOff = false;
+  {
+    // A tag read cycle holding the port switches its own reading off.
+    PortLockGuard lock(device.rfid, PortLockGuard::Mode::TryOnly);
+    if (lock.held()) rfidOff = setScan(device.rfid, false);
+  }
+  return (barcode && barcodeOff) || rfidOff;
+}
+
+bool scanBarcode(ReaderDevice &device, int &code, ByteString &name, ByteString &data, int timeoutMs) {
+  if (device.barcodePresent == 0) return false;
+  DeviceChannel &channel = device.barcode;
+  switch (channel.kind) {
+    case DeviceKind::TextEngine:
+      if (selfTriggered(device)) return awaitSelfTriggeredDecode(channel, code, name, data, timeoutMs);
+      return triggeredScan(channel, code, name, data, timeoutMs);
+    case DeviceKind::SsiEngine3:
+    case DeviceKind::SsiEngine4:
+      return triggeredScan(channel, code, name, data, timeoutMs);
+    default:
+      return false;
+  }
+}
+
+bool filterCode128(ReaderDevice &device, int code, ByteString &name, ByteString &data) {
+  constexpr int kCode128 = 'I';
+  constexpr int kEan128 = 'U';
+  if (code != kCode128 && code != kEan128) return true;
+  Code128Acceptance acceptance;
+  readCode128Acceptance(device, acceptance, PortLockUse::AlreadyHeld);
+  const bool kept = code == kCode128 ? acceptance.code128 != 0 : acceptance.ean128 != 0;
+  if (!kept) {
+    name.reset();
+    data.reset();
+  }
+  return kept;
+}
 
 }  // namespace reader

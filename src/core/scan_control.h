@@ -6,13 +6,32 @@
 
 namespace reader {
 
+// Switches scanning on (true) or off on the channel's device; true on
+// success. Nothing is sent when scanOn already has the requested value. The
+// caller holds the channel's portLock.
+bool setScan(DeviceChannel &channel, bool on);
+
+// The trigger release: switches scanning off on the barcode engine and (when
+// its port is free) on the RFID module. A barcode scan cycle that holds the
+// engine's port is told to end instead; it switches the engine off itself at
+// once. Never waits for a port. True when a requested device was switched
+// off (or told to).
+bool stopScans(ReaderDevice &device, bool barcode, bool rfid);
+
+// The trigger press: a new trigger-driven cycle may run.
+void armTriggerScan(ReaderDevice &device);
+
 // One barcode scan cycle: switch on, wait up to timeoutMs for a decode,
-// switch off. True when a decode was received and stored in the barcode
-// channel's ScanResult.
+// switch off (a text engine that triggers itself is only waited for). True
+// when a decode was received and accepted: it is then the barcode channel's
+// ScanResult and is copied to the outs. A decode that is not accepted (a
+// Code 128 or EAN-128 decode the text engine's block disables) leaves the
+// ScanResult as it was.
 bool scanBarcode(ReaderDevice &device, int &code, ByteString &name, ByteString &data, int timeoutMs);
 
-// Switches scanning off on the barcode engine and (when its port is free) on
-// the RFID module.
-bool stopScans(ReaderDevice &device, bool barcode, bool rfid);
+// Whether the text engine's block lets a Code 128 ('I') or EAN-128 ('U')
+// decode through; a rejected one has its name and data emptied. The caller
+// holds the barcode channel's portLock.
+bool filterCode128(ReaderDevice &device, int code, ByteString &name, ByteString &data);
 
 }  // namespace reader

@@ -1,8 +1,10 @@
 #include "core/serial_channel.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "core/device_kind.h"
+#include "core/reader_device.h"
 #include "core/serial_trace.h"
 #include "platform/clock.h"
 #include "platform/engine_line_status.h"
@@ -22,15 +24,15 @@ void failWith(DeviceChannel &channel, platform::ErrorCode error) { channel.lastE
 // rest for the inter-byte gap.
 class FrameReader {
  public:
-  FrameReader(DeviceChannel &channel, int firstByteTimeoutMs, int gapMs, int waitingReads = 1)
+  FrameReader(DeviceChannel &channel, int firstByteTimeoutMs, int gapMs, int waitingReads = 1,
+              const WaitCancel *cancel = nullptr)
       : channel_(channel), firstByteTimeoutMs_(firstByteTimeoutMs), gapMs_(gapMs),
-        waitingReads_(waitingReads) {}
+        waitingReads_(waitingReads), cancel_(cancel) {}
 
   bool next(std::uint8_t &byte) {
-    const int timeout = reads_ < waitingReads_ ? firstByteTimeoutMs_ : gapMs_;
+    const bool waiting = reads_ < waitingReads_;
     ++reads_;
-    setTimeout(channel_, timeout, 'r');
-    const bool ok = readByte(channel_, byte);
+    const bool ok = waiting && cancel_ != nullptr ? readCancellable(byte) : readWithin(firstOrGap(waiting), byte);
     if (ok) ++bytesRead_;
     return ok;
   }
@@ -39,16 +41,43 @@ class FrameReader {
   bool exhausted() const { return bytesRead_ >= kMaxFrameBytes; }
 
  private:
+  // How often a cancellable wait looks at its flag. A byte that arrives ends
+  // the wait at once; only the cancellation waits for the next look.
+  static constexpr int kCancelLookMs = 20;
+
+  int firstOrGap(bool waiting) const { return waiting ? firstByteTimeoutMs_ : gapMs_; }
+
+  bool readWithin(int timeoutMs, std::uint8_t &byte) {
+    setTimeout(channel_, timeoutMs, 'r');
+    return readByte(channel_, byte);
+  }
+
+  bool readCancellable(std::uint8_t &byte) {
+    const std::uint64_t deadline = platform::monotonicMs() + static_cast<std::uint64_t>(std::max(firstByteTimeoutMs_, 0));
+    for (;;) {
+      if (cancel_->requested()) {
+        channel_.lastError = 0;  // ended, as a time-out is, without a system error
+        return false;
+      }
+      const std::uint64_t now = platform::monotonicMs();
+      const int slice = static_cast<int>(std::min<std::uint64_t>(deadline > now ? deadline - now : 0, kCancelLookMs));
+      if (readWithin(slice, byte)) return true;
+      if (channel_.lastError != 0 || platform::monotonicMs() >= deadline) return false;
+    }
+  }
+
   DeviceChannel &channel_;
   int firstByteTimeoutMs_;
   int gapMs_;
   int waitingReads_;
+  const WaitCancel *cancel_;
   int reads_ = 0;
   std::uint32_t bytesRead_ = 0;
 };
 
-bool readTextEngineFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs) {
-  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs);
+bool readTextEngineFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs,
+                         const WaitCancel *cancel) {
+  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, 1, cancel);
   std::uint8_t b = 0;
   bool first = true;
   while (!reader.exhausted()) {
@@ -79,10 +108,11 @@ bool readSsiAnswer(DeviceChannel &channel, ByteString &out, int firstByteTimeout
   return true;
 }
 
-bool readSsiDecode(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs) {
+bool readSsiDecode(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs,
+                   const WaitCancel *cancel) {
   // The acknowledgement's checksum is already waiting; the decode's length
   // byte comes whenever the engine decodes, so it too gets the caller's wait.
-  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, 3);
+  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, 3, cancel);
   std::uint8_t b = 0;
   // The checksum of the start-decode acknowledgement, left by its answer read.
   if (!reader.next(b) || !reader.next(b)) return false;
@@ -160,13 +190,18 @@ bool readHexModuleFrame(DeviceChannel &channel, ByteString &out, int firstByteTi
 
 bool openPort(DeviceChannel &channel) {
   platform::ErrorCode error = 0;
+  if (channel.device.unloading != 0) {
+    failWith(channel, platform::invalidPortError());
+    return false;
+  }
   auto port = platform::SerialPort::open(channel.portNumber, error);
   if (!port) {
     failWith(channel, error);
     return false;
   }
-  port->purge();
+  port->purge(platform::PurgeScope::Everything);
   channel.port.set(std::move(port));
+  ++channel.settingsEpoch;
   traceEvent(channel, "opened");
   return true;
 }
@@ -174,8 +209,8 @@ bool openPort(DeviceChannel &channel) {
 void closePort(DeviceChannel &channel) {
   auto port = channel.port.take();
   if (!port) return;
-  port->purge();
   port->close();
+  ++channel.settingsEpoch;
   traceEvent(channel, "closed");
 }
 
@@ -229,8 +264,9 @@ bool writeFrame(DeviceChannel &channel, const ByteString &bytes) {
     return false;
   }
   // Whatever is still unread (an earlier answer's checksum, a late reply)
-  // must not be taken for the answer to this command.
-  port->purge();
+  // must not be taken for the answer to this command. Output is kept: an
+  // earlier command may still be on its way out.
+  port->purge(platform::PurgeScope::Input);
   const std::vector<std::uint8_t> data = bytes.toBytes();
   std::size_t written = 0;
   const platform::ErrorCode error = port->write(data.data(), data.size(), written);
@@ -256,16 +292,17 @@ bool readByte(DeviceChannel &channel, std::uint8_t &out) {
   return false;
 }
 
-bool readFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode) {
+bool readFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode,
+               const WaitCancel *cancel) {
   out.reset();
   bool ok = false;
   switch (channel.kind) {
     case DeviceKind::TextEngine:
-      ok = readTextEngineFrame(channel, out, firstByteTimeoutMs);
+      ok = readTextEngineFrame(channel, out, firstByteTimeoutMs, cancel);
       break;
     case DeviceKind::SsiEngine3:
     case DeviceKind::SsiEngine4:
-      ok = decode ? readSsiDecode(channel, out, firstByteTimeoutMs)
+      ok = decode ? readSsiDecode(channel, out, firstByteTimeoutMs, cancel)
                   : readSsiAnswer(channel, out, firstByteTimeoutMs);
       break;
     case DeviceKind::AsciiModule:
@@ -278,6 +315,8 @@ bool readFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, 
       return false;
   }
   traceFrame(channel, '<', out, ok);
+  // Even a cut frame shows that the device is talking.
+  if (ok || !out.empty()) ++channel.framesRead;
   return ok;
 }
 

@@ -24,7 +24,7 @@ inline constexpr int kHexModuleGapMs = 40;
 
 // Opens COM<portNumber>: and purges it.
 bool openPort(DeviceChannel &channel);
-// Purges and closes the port if it is open.
+// Closes the port if it is open; what was written still goes out first.
 void closePort(DeviceChannel &channel);
 
 // Sets the line speed (8N1); the speed is kept in baudRate even when the
@@ -35,7 +35,8 @@ bool setBaud(DeviceChannel &channel, int bitsPerSecond);
 // nothing, when the value is already set or the selector is unknown.
 bool setTimeout(DeviceChannel &channel, int timeoutMs, char selector);
 
-// Purges the port, then writes all bytes (the low 8 bits of each element).
+// Discards unread input, then writes all bytes (the low 8 bits of each
+// element) behind whatever earlier output is still leaving.
 // True when at least one byte was written.
 bool writeFrame(DeviceChannel &channel, const ByteString &bytes);
 
@@ -46,7 +47,19 @@ bool readByte(DeviceChannel &channel, std::uint8_t &out);
 // awaited for firstByteTimeoutMs, later ones for the inter-byte gap. For the
 // SSI engines `decode` selects a decode packet instead of a command answer.
 // On failure `out` keeps what arrived.
-bool readFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode);
+//
+// With `cancel`, the wait for the first byte (the decode's, for an SSI
+// decode) ends early, as a failure, once it is requested: a decode wait that
+// the trigger release or a close ends.
+// Flags that end a wait when either is nonzero (a null one is ignored).
+struct WaitCancel {
+  const std::atomic<int> *first = nullptr;
+  const std::atomic<int> *second = nullptr;
+  bool requested() const { return (first != nullptr && *first != 0) || (second != nullptr && *second != 0); }
+};
+
+bool readFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode,
+               const WaitCancel *cancel = nullptr);
 
 // Asserts (1) or releases (0) the SSI engine's wake line.
 void wakeLine(DeviceChannel &channel, int mode);

@@ -2,7 +2,10 @@
 //
 // Required of every backend. The library uses them with a maximum count of 1:
 // any number of releases before the waiter runs counts as one. Safe from any
-// thread. Destroying a semaphore that a thread is still waiting on is a
+// thread. Waiters are served in the order they began to wait, and a wait
+// without time-out never takes a count that a waiting thread is due: the
+// channels' portLock is such a semaphore used as a lock, and must not starve
+// a thread that waits for it. Destroying a semaphore that a thread is still waiting on is a
 // caller error; the library stops its waiters first.
 #pragma once
 

@@ -33,11 +33,14 @@ enum class ReadStatus {
   Failed     // the port failed (closed, hung up, ...); error code set
 };
 
+enum class PurgeScope { Input, Everything };
+
 class SerialPort {
  public:
   // Opens COM port `portNumber` for reading and writing, exclusively, raw
   // 8 data bits, no parity, one stop bit, no flow control, with 4096-byte
-  // queues, both directions purged. The POSIX backend maps port n to the
+  // queues, both directions purged. The exclusive use is claimed last and
+  // given up again on every failure, so a failed open never locks others out. The POSIX backend maps port n to the
   // device path in the environment variable READER_COM<n>; unset or
   // unopenable gives nullptr and a system error code in `error`.
   static std::shared_ptr<SerialPort> open(int portNumber, ErrorCode &error);
@@ -50,9 +53,15 @@ class SerialPort {
   virtual ErrorCode getTimeouts(SerialTimeouts &out) = 0;
   virtual ErrorCode setTimeouts(const SerialTimeouts &timeouts) = 0;
 
-  // Discards every byte received and not yet read, and every byte written and
-  // not yet sent.
-  virtual ErrorCode purge() = 0;
+  // Discards every byte received and not yet read; Everything also discards
+  // every byte written and not yet sent (an abort: a command would lose its
+  // tail, so the input alone is purged before a command).
+  virtual ErrorCode purge(PurgeScope scope) = 0;
+
+  // Waits until the bytes written have left the port, at most as long as
+  // they take at the current speed plus a small margin. write() returns once
+  // the driver has the bytes, not once they are on the line.
+  virtual ErrorCode drain() = 0;
 
   // Reads one byte, waiting up to the read time-out.
   virtual ReadStatus readByte(std::uint8_t &out, ErrorCode &error) = 0;
@@ -69,7 +78,9 @@ class SerialPort {
   virtual ErrorCode setRts(bool on) = 0;
   virtual ErrorCode setDtr(bool on) = 0;
 
-  // Closes the port; idempotent. Wakes blocked callers (see above).
+  // Closes the port; idempotent. Wakes blocked callers (see above). What was
+  // written is drained first (bounded as drain() is); unread input is
+  // discarded.
   virtual void close() = 0;
   virtual bool isOpen() const = 0;
 };

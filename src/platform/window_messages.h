@@ -31,8 +31,12 @@ const char *windowMessageName(std::uint32_t message);
 bool registerWindowClass(const char *className, WindowProcedure procedure);
 
 // Creates a hidden, disabled top-level window of a registered class, owned by
-// the calling thread. 0 on failure.
+// the calling thread. 0 on failure. The window is destroyed when its thread
+// ends: posts to it fail and sends return 0 from then on.
 WindowHandle createWindow(const char *className);
+
+// True while the window exists.
+bool isWindow(WindowHandle window);
 
 // Queues a message for the window's owner and returns at once. Fails for an
 // unknown window. kBroadcastWindow posts to every window and calls the host

@@ -178,9 +178,10 @@ bool writeGroup(ReaderDevice &device, const GroupDescription &group, std::span<i
   bool unchanged = true;
   for (std::uint32_t i = 0; i < block.length() && unchanged; ++i) unchanged = block.at(i) == before.at(i);
   if (unchanged && !group.alwaysSends) return true;
-  if (saveBlock(device.barcode)) return true;
-  block = before;
-  return false;
+  const bool saved = saveBlock(device.barcode);
+  if (!saved) block = before;
+  configBlockChanged(device.barcode);
+  return saved;
 }
 
 }  // namespace
@@ -227,13 +228,8 @@ bool readConfigGroupLockHeld(ReaderDevice &device, ConfigGroup group, std::span<
   return true;
 }
 
-int readTriggerMode(ReaderDevice &device, PortLockUse lock) {
-  int mode = 0;
-  int *parameters[] = {&mode};
-  const bool read = lock == PortLockUse::Take
-                        ? configGroupOperation(device, ConfigGroup::Scan, kReadSettings, parameters)
-                        : readConfigGroupLockHeld(device, ConfigGroup::Scan, parameters);
-  return read ? mode : 0;
+int readTriggerMode(const ReaderDevice &device) {
+  return isTextEngine(device) ? device.barcode.triggerMode.load() : 0;
 }
 
 bool readCode128Acceptance(ReaderDevice &device, Code128Acceptance &out, PortLockUse lock) {

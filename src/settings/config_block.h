@@ -49,10 +49,6 @@ enum class ConfigGroup : std::uint8_t {
 inline constexpr int kConfigGroupCount = 19;
 inline constexpr int kMaxConfigParameters = 10;
 
-// The engine needs at least this many block bytes for the groups to mean
-// anything; a shorter copy is not worked on.
-inline constexpr std::uint32_t kMinConfigBlockBytes = 30;
-
 // Operation codes shared by the settings operations.
 inline constexpr char kReadSettings = 'r';
 inline constexpr char kWriteSettings = 'w';
@@ -85,9 +81,10 @@ enum class PortLockUse { Take, AlreadyHeld };
 // waits for its decodes.
 inline bool isSelfTriggeredMode(int mode) { return mode == 1 || mode == 5 || mode == 7; }
 
-// The engine's trigger mode (scan group, parameter 1); 0 when it cannot be
-// read (not the text engine, short copy).
-int readTriggerMode(ReaderDevice &device, PortLockUse lock = PortLockUse::Take);
+// The engine's trigger mode (scan group, parameter 1) as the copy holds it;
+// 0 when it cannot be read (not the text engine, short copy). Never waits
+// for portLock.
+int readTriggerMode(const ReaderDevice &device);
 
 // Whether the engine lets Code 128 and EAN-128 decodes through (block byte
 // 22 bits 7 and 6). False, both 0, when the copy cannot be read.

@@ -51,11 +51,8 @@ const ConfigStep kTextEngineSteps[] = {
 };
 
 bool setUpTextEngine(ReaderDevice &device) {
-  {
-    // The copy is replaced under the lock that every group operation takes.
-    PortLockGuard lock(device.barcode);
-    if (lock.held()) readConfiguration(device.barcode, device.barcode.configBlock);
-  }
+  readConfiguration(device.barcode, device.barcode.configBlock);
+  configBlockChanged(device.barcode);
   for (const ConfigStep &step : kTextEngineSteps) {
     std::array<int, kMaxConfigParameters> values{};
     std::array<int *, kMaxConfigParameters> parameters{};
@@ -183,6 +180,10 @@ bool setUpSsiEngine(ReaderDevice &device) {
 }  // namespace
 
 bool applyEngineDefaultSetup(ReaderDevice &device) {
+  // The whole set-up, the SSI engine's close and reopen included, is one use
+  // of the port.
+  PortLockGuard lock(device.barcode);
+  if (!lock.held()) return false;
   switch (device.barcodeKind()) {
     case DeviceKind::TextEngine: return setUpTextEngine(device);
     case DeviceKind::SsiEngine3:

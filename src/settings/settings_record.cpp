@@ -8,9 +8,9 @@
 #include <span>
 
 #include "core/device_kind.h"
+#include "core/port_lock_guard.h"
 #include "settings/config_block.h"
 #include "settings/default_setup.h"
-#include "core/port_lock_guard.h"
 #include "settings/ssi_parameters.h"
 
 namespace reader {
@@ -179,7 +179,6 @@ const EngineSection kSections[] = {
 
 constexpr std::uint8_t kAlwaysSetDeviceBit = 32;
 constexpr int kTriggerModeByte = 78;
-constexpr std::uint32_t kTokenTakeBackMs = 10;
 constexpr int kMaxParameters = std::max(kMaxConfigParameters, kMaxSsiParameters);
 
 const EngineSection *sectionFor(int kind) {
@@ -194,6 +193,21 @@ bool runGroup(ReaderDevice &device, const EngineSection &section, std::uint8_t g
     return configGroupOperation(device, static_cast<ConfigGroup>(group), operation, parameters);
   return ssiGroupOperation(device, static_cast<SsiGroup>(group), operation, parameters);
 }
+
+// One settings call is one use of the engine's port. An engine that has let
+// one group's exchange go unanswered on every attempt is asked nothing more
+// in this call: each further group would only wait out its own attempts.
+class SectionUse {
+ public:
+  explicit SectionUse(ReaderDevice &device)
+      : channel_(device.barcode), lock_(device.barcode), unansweredAtStart_(device.barcode.unansweredExchanges) {}
+  bool usable() const { return lock_.held() && channel_.unansweredExchanges == unansweredAtStart_; }
+
+ private:
+  DeviceChannel &channel_;
+  PortLockGuard lock_;
+  std::uint32_t unansweredAtStart_;
+};
 
 // One group's parameter values and the pointers handed to its operation;
 // parameters without a record byte stay null and are left alone.
@@ -249,7 +263,9 @@ void takeByte(const RecordField &f, std::uint8_t byte, GroupValues &g) {
 }
 
 void readSection(ReaderDevice &device, const EngineSection &section, std::uint8_t *record) {
+  SectionUse use(device);
   for (std::uint8_t group : section.groups) {
+    if (!use.usable()) return;
     GroupValues g;
     for (const RecordField &f : section.fields)
       if (f.group == group) referenceParameters(f, g);
@@ -263,17 +279,22 @@ void readSection(ReaderDevice &device, const EngineSection &section, std::uint8_
 }
 
 void handOverAutoScan(SettingsContext &context, std::uint8_t modeByte) {
-  // The engine keeps the low four bits: decide on the mode it now has.
+  // The engine keeps the low four bits: decide on the mode it now has. The
+  // loop looks at the token before every cycle, so taking it back stops the
+  // loop after the cycle under way.
+  std::atomic<int> &token = context.device.barcode.autoScanToken;
   if (isSelfTriggeredMode(modeByte & 0x0F)) {
+    token = 1;
     context.autoScanSem.release();
-    context.autoScanToken.release();
   } else {
-    context.autoScanToken.wait(kTokenTakeBackMs);
+    token = 0;
   }
 }
 
 void writeSection(SettingsContext &context, const EngineSection &section, const std::uint8_t *record) {
+  SectionUse use(context.device);
   for (std::uint8_t group : section.groups) {
+    if (!use.usable()) return;
     GroupValues g;
     for (const RecordField &f : section.fields)
       if (f.group == group) takeByte(f, record[f.offset], g);

@@ -18,11 +18,10 @@ inline constexpr int kSettingsRecordBytes = 401;
 struct SettingsContext {
   ReaderDevice &device;
   LibraryOptions &options;
-  // The self-triggered scan loop of the text engine: released and given its
-  // token when such a trigger mode is written, the token taken back when
-  // another mode is.
+  // The self-triggered scan loop of the text engine: given its token (the
+  // barcode channel's autoScanToken) and released when such a trigger mode
+  // is written; the token is taken back when another mode is.
   platform::Semaphore &autoScanSem;
-  platform::Semaphore &autoScanToken;
 };
 
 // Each returns an API code: 1, or -121 for a null record.

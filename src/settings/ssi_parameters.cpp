@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "core/command_transport.h"
+#include "core/port_lock_guard.h"
 #include "core/device_kind.h"
 #include "settings/config_block.h"
 
@@ -131,8 +132,10 @@ struct KnownValue {
   std::atomic<bool> known{false};
 };
 
-// What the library last knew to be in the engine, per group and argument.
+// What the library last knew to be in the engine, per group and argument,
+// and the barcode channel's settingsEpoch it was learnt in.
 std::array<std::array<KnownValue, kMaxSsiParameters>, kSsiGroupCount> knownValues;
+std::atomic<std::uint32_t> knownEpoch{0};
 
 const SsiGroupDescription &describe(SsiGroup group) { return kGroups[static_cast<int>(group)]; }
 
@@ -263,6 +266,14 @@ bool ssiGroupOperation(ReaderDevice &device, SsiGroup group, char operation, std
   const SsiGroupDescription &d = describe(group);
   const int kind = device.barcodeKind();
   if (!acceptsKind(d, kind)) return false;
+  PortLockGuard lock(device.barcode);
+  if (!lock.held()) return false;
+  // Since the port was opened, closed or the engine set behind our back, the
+  // engine may hold anything: nothing known is trusted any more.
+  if (const std::uint32_t epoch = device.barcode.settingsEpoch; knownEpoch != epoch) {
+    forgetSsiParameterValues();
+    knownEpoch = epoch;
+  }
   if (operation == kReadSettings) return readGroup(device, d, kind, parameters);
   if (operation == kWriteSettings) return writeGroup(device, d, kind, parameters);
   return false;

@@ -3,10 +3,12 @@
 // walks the PARAM_SEND answer; a write sends PARAM_SEND with the pairs whose
 // value differs from what the library last knew to be in the engine.
 //
-// What the library knows is kept per group and parameter (library-wide, not
-// locked: the integers are atomics). An entry is known only after the
-// engine reported the value or accepted it; a reset of the engine to its own
-// defaults forgets every entry.
+// What the library knows is kept per group and parameter (library-wide; the
+// integers are atomics). An entry is known only after the engine reported
+// the value or accepted it, and only for as long as the port stays open and
+// nothing else sets the engine: every open and close of the port, and the
+// defaults frame, forget every entry, as does a reset of the engine to its
+// own defaults.
 #pragma once
 
 #include <cstdint>
@@ -52,7 +54,8 @@ int ssiGroupParameterCount(SsiGroup group);
 //  - Write: false when nothing differs from the known values (nothing is
 //    sent) or the engine did not take the parameters.
 // False, sending nothing, when the barcode engine is not of a kind the group
-// accepts or for another operation code. Takes no lock.
+// accepts or for another operation code. Takes the barcode channel's
+// portLock (or runs under the caller's).
 bool ssiGroupOperation(ReaderDevice &device, SsiGroup group, char operation,
                        std::span<int *const> parameters);
 inline bool ssiGroupOperation(ReaderDevice &device, SsiGroup group, char operation,

@@ -211,3 +211,15 @@ TEST_F(LifecycleTest, HexModulePortIsClosedWhenIdleAndReopenedByTheNextStart) {
   EXPECT_EQ(std::count(frames.begin(), frames.end(), std::string(readersim::HexModule::kSetupFrame1)), 1);
   EXPECT_EQ(libraryThreads(), 4);  // still one idle-close thread
 }
+
+TEST_F(LifecycleTest, AWindowGoesWithTheThreadThatStartedTheReaderAndALaterStartMakesANewOne) {
+  start(quickConfig(2, 0));
+  std::thread([] { EXPECT_EQ(InitReader(), READER_OK); }).join();
+  ASSERT_EQ(HaltReader(READER_DEVICE_ALL), READER_OK);
+  ASSERT_EQ(InitReader(), READER_OK);
+  // The trigger message reaches a window of this thread.
+  ASSERT_EQ(ReaderHostTriggerKey(1, 1), 1);
+  EXPECT_GE(ReaderHostDispatch(1000), 1);
+  ReaderHostTriggerKey(1, 0);
+  ReaderHostDispatch(0);
+}

@@ -169,6 +169,17 @@ TEST(ByteString, FormatNeverOverrunsAFieldOrReadsArgumentsItWasNotGiven) {
   EXPECT_TRUE(s.empty());
 }
 
+TEST(ByteString, FormatTakesADoublePercentAsOnePercentSign) {
+  ByteString s;
+  // The character after "%%" is text, never a conversion with no argument.
+  s.format("%%d");
+  EXPECT_TRUE(s.equals("%d"));
+  s.format("%d%%", 50);
+  EXPECT_TRUE(s.equals("50%"));
+  s.format("%%%s%%%%%c", "x", 'y');
+  EXPECT_TRUE(s.equals("%x%%y"));
+}
+
 TEST(HexText, ConvertsBothWaysWithoutValidating) {
   ByteString out;
   reader::fromHexText(text("0a1B"), out);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <vector>
 
 #include "api/library.h"
@@ -22,8 +23,9 @@ bool isReleased(platform::Semaphore &s) { return s.wait(0) == platform::WaitResu
 TEST(SettingsAutoScan, ASelfTriggeredModeHandsTheLoopItsTokenAndAnotherModeTakesItBack) {
   settings_testing::TextEngineDevice t;
   LibraryOptions options;
-  platform::Semaphore sem{0, 1}, token{0, 1};
-  SettingsContext context{t.device, options, sem, token};
+  platform::Semaphore sem{0, 1};
+  SettingsContext context{t.device, options, sem};
+  std::atomic<int> &token = t.device.barcode.autoScanToken;
   // Writes the trigger mode through the record, everything else unchanged.
   auto writeMode = [&](int mode) {
     Record record{};
@@ -38,26 +40,30 @@ TEST(SettingsAutoScan, ASelfTriggeredModeHandsTheLoopItsTokenAndAnotherModeTakes
   writeMode(1);
   EXPECT_EQ(t.saves(), saves + 2);
   EXPECT_TRUE(isReleased(sem));
-  EXPECT_TRUE(isReleased(token));
+  EXPECT_EQ(token, 1);
 
-  token.release();  // the token stays out while the mode holds
   writeMode(6);
   EXPECT_EQ(t.engine.block()[20] >> 4, 6);
-  EXPECT_FALSE(isReleased(token));
+  EXPECT_EQ(token, 0);
   EXPECT_FALSE(isReleased(sem));
+  // The press reads the mode from the copy kept beside the block.
+  EXPECT_EQ(t.device.barcode.triggerMode, 6);
 
   writeMode(0x17);  // the engine keeps the low four bits: mode 7
   EXPECT_EQ(t.engine.block()[20] >> 4, 7);
   EXPECT_TRUE(isReleased(sem));
-  EXPECT_TRUE(isReleased(token));
+  EXPECT_EQ(token, 1);
+  EXPECT_EQ(t.device.barcode.triggerMode, 7);
 
-  // A refused mode touches neither semaphore.
-  token.release();
+  // A refused mode touches neither the token nor the semaphore.
   t.engine.setRefuseAll(true);
   writeMode(6);
-  EXPECT_TRUE(isReleased(token));
+  EXPECT_EQ(token, 1);
+  EXPECT_EQ(t.device.barcode.triggerMode, 7);
+  token = 0;
   writeMode(5);
   EXPECT_FALSE(isReleased(sem));
+  EXPECT_EQ(token, 0);
 }
 
 TEST(TriggerPress, AnEngineInASelfTriggeredModeIsLeftToItselfAndOnlyTheRfidReadIsReleased) {
@@ -77,6 +83,7 @@ TEST(TriggerPress, AnEngineInASelfTriggeredModeIsLeftToItselfAndOnlyTheRfidReadI
     std::vector<std::uint8_t> block(c.length, 0);
     block[20] = static_cast<std::uint8_t>(c.mode << 4);
     lib.device.barcode.configBlock = ByteString::fromBytes(block);
+    configBlockChanged(lib.device.barcode);
     readerWindowProcedure(0, kDown, 0, 0);
     EXPECT_EQ(isReleased(lib.barcodeTriggerSem), c.barcodeReleased) << c.mode;
     EXPECT_TRUE(isReleased(lib.rfidTriggerSem)) << c.mode;

@@ -28,7 +28,10 @@ inline void openBarcodeChannel(reader::ReaderDevice &device, const std::string &
   if (!reader::openPort(channel)) throw std::runtime_error("cannot open " + portPath);
   reader::setBaud(channel, speed);
   channel.kind = kind;
-  if (kind == reader::DeviceKind::TextEngine) reader::readConfiguration(channel, channel.configBlock);
+  if (kind == reader::DeviceKind::TextEngine) {
+    reader::readConfiguration(channel, channel.configBlock);
+    reader::configBlockChanged(channel);
+  }
 }
 
 struct TextEngineDevice {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <termios.h>
 
 #include <cerrno>
@@ -110,7 +111,7 @@ TEST_F(SerialPortTest, ReadTimeOutIsNeverCutShort) {
 TEST_F(SerialPortTest, PurgeDropsPendingInput) {
   ASSERT_TRUE(pty_.send("AB"));  // arrive together: 'B' is pending after 'A'
   EXPECT_EQ(readOne(), 'A');
-  ASSERT_EQ(port_->purge(), 0u);
+  ASSERT_EQ(port_->purge(PurgeScope::Input), 0u);
   setReadTimeout(30);
   EXPECT_EQ(readOne(), kTimedOut);
   setReadTimeout(2000);
@@ -153,22 +154,63 @@ TEST_F(SerialPortTest, SpeedIsVisibleOnTheMasterAndUnsupportedOnesChangeNothing)
   EXPECT_EQ(masterSpeed(), static_cast<speed_t>(B115200));
 }
 
-TEST_F(SerialPortTest, ClosingGivesUpTheExclusiveUse) {
-  ErrorCode error = 0;
-  if (geteuid() != 0) {  // TIOCEXCL does not bind a process with CAP_SYS_ADMIN
-    EXPECT_EQ(SerialPort::open(1, error), nullptr);
-    EXPECT_EQ(error, err(EBUSY));
-  }
-  // The flag lives in the terminal, which a pseudo-terminal keeps while its
-  // master is open: left set, the port could never be opened again.
-  port_->close();
-  const int fd = ::open(pty_.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  ASSERT_GE(fd, 0);
-  int exclusive = 1;
+// The exclusive flag lives in the terminal, which a pseudo-terminal keeps
+// while its master is open: left set, the port could never be opened again by
+// an unprivileged process. TIOCGEXCL reads it for root and others alike.
+int exclusiveFlag(int fd) {
+  int exclusive = -1;
   EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
-  EXPECT_EQ(exclusive, 0);
-  ::close(fd);
+  return exclusive;
+}
+
+TEST_F(SerialPortTest, TheExclusiveUseLastsFromOpenToClose) {
+  const int watcher = ::open(pty_.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(watcher, 0);
+  // root opens an exclusive terminal anyway; everyone else gets EBUSY.
+  EXPECT_EQ(exclusiveFlag(watcher), 1);
+  port_->close();
+  EXPECT_EQ(exclusiveFlag(watcher), 0);
+  ::close(watcher);
+  ErrorCode error = 0;
   EXPECT_NE(SerialPort::open(1, error), nullptr);
+}
+
+TEST(SerialPortOpen, AnOpenThatFailsLeavesThePortFreeForOthers) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  ScopedEnv env("READER_COM1", pty.slavePath().c_str());
+  const int watcher = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(watcher, 0);
+  // Leave room for the device itself but not for the port's wake-up pipe.
+  const int lowestFree = ::dup(0);
+  ASSERT_GE(lowestFree, 0);
+  ::close(lowestFree);
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit tight = saved;
+  tight.rlim_cur = static_cast<rlim_t>(lowestFree + 1);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+  ErrorCode error = 0;
+  auto port = SerialPort::open(1, error);
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(port, nullptr);
+  EXPECT_EQ(error, err(EMFILE));
+  EXPECT_EQ(exclusiveFlag(watcher), 0);
+  ::close(watcher);
+}
+
+TEST_F(SerialPortTest, OutputWrittenBeforeAPurgeOfInputOrAClosePassesWhole) {
+  // A pseudo-terminal holds written bytes until its master reads them, so
+  // this stands for bytes still on their way out of a UART.
+  const std::uint8_t on[] = {0x1B, 'O', 'N', 0x0D};
+  std::size_t written = 0;
+  ASSERT_EQ(port_->write(on, sizeof on, written), 0u);
+  ASSERT_EQ(port_->purge(PurgeScope::Input), 0u);
+  const std::uint8_t off[] = {0x1B, 'O', 'F', 'F', 0x0D};
+  ASSERT_EQ(port_->write(off, sizeof off, written), 0u);
+  EXPECT_EQ(port_->drain(), 0u);
+  port_->close();
+  EXPECT_EQ(pty_.receive(sizeof on + sizeof off), std::string("\x1bON\r\x1bOFF\r"));
 }
 
 TEST_F(SerialPortTest, ModemLinesOnAPseudoTerminalAreNotAnError) {

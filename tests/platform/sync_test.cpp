@@ -47,6 +47,31 @@ TEST(Semaphore, WaiterWithoutLimitIsReleasedByAnotherThread) {
   worker->join();
 }
 
+TEST(Semaphore, AReleaseGoesToTheThreadThatWaitedFirst) {
+  Semaphore lock(0, 1);  // held by this thread
+  std::atomic<int> order{0};
+  int firstGot = 0, secondGot = 0;
+  BlockingCall first([&] {
+    ASSERT_EQ(lock.wait(kWaitForever), WaitResult::Signaled);
+    firstGot = ++order;
+  });
+  ASSERT_TRUE(first.blocked());
+  BlockingCall second([&] {
+    ASSERT_EQ(lock.wait(60000), WaitResult::Signaled);
+    secondGot = ++order;
+  });
+  ASSERT_TRUE(second.blocked());
+  // The holder lets go and at once tries to take the lock back: a waiter is
+  // due first, however quickly the holder comes back.
+  lock.release();
+  EXPECT_EQ(lock.wait(0), WaitResult::TimedOut);
+  first.finish();
+  lock.release();
+  second.finish();
+  EXPECT_EQ(firstGot, 1);
+  EXPECT_EQ(secondGot, 2);
+}
+
 TEST(NamedEvent, AutoResetsAndTimesOutNoEarlierThanItsTimeout) {
   auto event = NamedEvent::create("DecodeEventRFID");
   ASSERT_NE(event, nullptr);

@@ -149,6 +149,28 @@ TEST_F(WindowMessages, ShutdownUnblocksABlockedSender) {
       ::testing::ExitedWithCode(0), "");
 }
 
+TEST_F(WindowMessages, AWindowEndsWithItsThreadAndASenderWaitingForItIsReleased) {
+  Semaphore finish(0, 1);
+  std::atomic<WindowHandle> window{0};
+  BlockingCall owner([&] {  // owns the window, never dispatches, then ends
+    window = makeWindow("Retired");
+    finish.wait(kWaitForever);
+  });
+  ASSERT_TRUE(owner.blocked());
+  EXPECT_TRUE(isWindow(window));
+  std::intptr_t result = 99;
+  BlockingCall sender([&] { result = sendMessage(window, 0xC700, 1, 2); });
+  ASSERT_TRUE(sender.blocked());
+  finish.release();
+  owner.finish();
+  EXPECT_LT(sender.finish(), kPromptMs);
+  EXPECT_EQ(result, 0);
+  EXPECT_FALSE(isWindow(window));
+  EXPECT_EQ(sendMessage(window, 0xC700, 1, 2), 0);
+  EXPECT_FALSE(postMessage(window, 0xC700, 1, 2));
+  EXPECT_TRUE(callsTo(window).empty());
+}
+
 TEST_F(WindowMessages, BroadcastsAndTriggerKeysReachTheListenerAndEveryWindow) {
   ReaderHostSetBroadcastListener(recordBroadcast, nullptr);
   Semaphore go(0, 1);

@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <vector>
 
@@ -29,6 +30,8 @@ class LoadedModule {
     triggerKey = symbol<decltype(triggerKey)>("ReaderHostTriggerKey");
     dispatch = symbol<decltype(dispatch)>("ReaderHostDispatch");
     setOutputListener = symbol<decltype(setOutputListener)>("ReaderHostSetOutputListener");
+    getReaderSettings = symbol<decltype(getReaderSettings)>("GetReaderSettings");
+    setReaderSettings = symbol<decltype(setReaderSettings)>("SetReaderSettings");
   }
   ~LoadedModule() { unload(); }
 
@@ -52,6 +55,8 @@ class LoadedModule {
   int (*triggerKey)(int, int) = nullptr;
   int (*dispatch)(int) = nullptr;
   void (*setOutputListener)(ReaderOutputListener, void *) = nullptr;
+  int (*getReaderSettings)(unsigned char *) = nullptr;
+  int (*setReaderSettings)(const unsigned char *) = nullptr;
 
  private:
   template <class F>
@@ -122,4 +127,35 @@ TEST_F(UnloadTest, UnloadWithTheReaderRunningStopsEveryThreadAndClosesThePorts) 
   EXPECT_EQ(std::count(frames.begin(), frames.end(), std::string(readersim::HexModule::kSetupFrame1)), 2);
   std::lock_guard lock(vibrator.mutex);
   EXPECT_EQ(vibrator.switches, (std::vector<long>{0, 0}));
+}
+
+TEST_F(UnloadTest, UnloadEndsAScanCycleThatWaitsForADecode) {
+  auto terminal = startTerminal(quickConfig(3, 0));
+  terminal->presentSilence();
+  const int threads = threadCount();
+  LoadedModule module;
+  ASSERT_TRUE(module.loaded()) << dlerror();
+  ASSERT_EQ(module.initReader(), READER_OK);
+  unsigned char record[READER_SETTINGS_RECORD_SIZE] = {};
+  ASSERT_EQ(module.getReaderSettings(record), 1);
+  record[283] = 60;  // the scan waits up to a minute for its decode
+  ASSERT_EQ(module.setReaderSettings(record), 1);
+  module.setTriggerKey(1);
+  module.triggerKey(1, 1);
+  module.dispatch(0);
+  // The engine has been switched on: the cycle now waits for the decode.
+  auto engineSwitchedOn = [&] {
+    for (const ReceivedFrame &frame : receivedFrames(*terminal->engine()))
+      if (ssiOpcode(frame) == 0xE4) return true;
+    return false;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  while (!engineSwitchedOn() && std::chrono::steady_clock::now() < deadline) module.dispatch(20);
+  ASSERT_TRUE(engineSwitchedOn());
+
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(module.unload());
+  // A hang guard far below the minute the cycle would otherwise wait.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(threadCount(), threads);
 }

@@ -1,19 +1,35 @@
 // Counting semaphores: a count and its maximum under a mutex, waits on the
 // steady clock.
+//
+// Waiters are served in the order they arrived: a released count goes to the
+// longest waiter, and a thread that merely tries (or arrives later) cannot
+// take it first. Used as a lock (portLock), an unfair semaphore would let one
+// busy thread starve another for as long as it keeps coming back.
 #include "platform/semaphore.h"
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
+#include <deque>
 #include <mutex>
 
 namespace reader::platform {
 
 struct Semaphore::Impl {
   std::mutex mutex;
-  std::condition_variable available;
+  std::condition_variable changed;
   int count = 0;
   int maximum = 1;
+  std::uint64_t nextTicket = 0;
+  std::deque<std::uint64_t> waiters;  // tickets in arrival order
+
+  bool firstInLine(std::uint64_t ticket) const { return !waiters.empty() && waiters.front() == ticket; }
+  void leaveLine(std::uint64_t ticket) {
+    waiters.erase(std::find(waiters.begin(), waiters.end(), ticket));
+    // The next in line may now be the one a count is waiting for.
+    changed.notify_all();
+  }
 };
 
 // The constructor cannot fail: a maximum below 1 is taken as 1, and the
@@ -31,21 +47,34 @@ bool Semaphore::release() {
     if (impl_->count >= impl_->maximum) return false;
     ++impl_->count;
   }
-  impl_->available.notify_one();
+  impl_->changed.notify_all();
   return true;
 }
 
 WaitResult Semaphore::wait(std::uint32_t timeoutMs) {
-  std::unique_lock lock(impl_->mutex);
-  auto positive = [this] { return impl_->count > 0; };
+  Impl &s = *impl_;
+  std::unique_lock lock(s.mutex);
+  if (s.count > 0 && s.waiters.empty()) {
+    --s.count;
+    return WaitResult::Signaled;
+  }
+  if (timeoutMs == 0) return WaitResult::TimedOut;
+  const std::uint64_t ticket = s.nextTicket++;
+  try {
+    s.waiters.push_back(ticket);
+  } catch (...) {  // std::bad_alloc
+    return WaitResult::Failed;
+  }
+  auto myTurn = [&] { return s.count > 0 && s.firstInLine(ticket); };
   if (timeoutMs == kWaitForever) {
-    impl_->available.wait(lock, positive);
-  } else if (!impl_->available.wait_until(
-                 lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs),
-                 positive)) {
+    s.changed.wait(lock, myTurn);
+  } else if (!s.changed.wait_until(lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs),
+                                   myTurn)) {
+    s.leaveLine(ticket);
     return WaitResult::TimedOut;
   }
-  --impl_->count;
+  s.leaveLine(ticket);
+  --s.count;
   return WaitResult::Signaled;
 }
 

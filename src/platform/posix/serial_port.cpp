@@ -49,6 +49,18 @@ int msUntil(Clock::time_point deadline) {
   return static_cast<int>(std::min<long long>(ms, INT_MAX));
 }
 
+constexpr std::chrono::milliseconds kDrainMargin{20};
+
+int bitsOfSpeed(speed_t speed) {
+  switch (speed) {
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    default: return 9600;  // the slowest the library uses: the longest bound
+  }
+}
+
 bool speedConstant(int bitsPerSecond, speed_t &out) {
   switch (bitsPerSecond) {
     case 9600: out = B9600; return true;
@@ -79,7 +91,8 @@ class PosixSerialPort final : public SerialPort {
   ErrorCode setSpeed(int bitsPerSecond) override;
   ErrorCode getTimeouts(SerialTimeouts &out) override;
   ErrorCode setTimeouts(const SerialTimeouts &timeouts) override;
-  ErrorCode purge() override;
+  ErrorCode purge(PurgeScope scope) override;
+  ErrorCode drain() override;
   ReadStatus readByte(std::uint8_t &out, ErrorCode &error) override;
   ErrorCode write(const std::uint8_t *data, std::size_t size, std::size_t &written) override;
   ErrorCode setRts(bool on) override { return setModemLine(TIOCM_RTS, on); }
@@ -118,6 +131,9 @@ class PosixSerialPort final : public SerialPort {
   // Ready also covers POLLHUP/POLLERR (in `revents`).
   Wait waitFor(short events, Clock::time_point deadline, short &revents, ErrorCode &error);
   ErrorCode setModemLine(int line, bool on);
+  // Descriptor in use. True when the output queue emptied within its byte
+  // time at the current speed.
+  bool drainQueuedOutput();
 
   const int fd_;
   const int wakeRead_;
@@ -198,13 +214,43 @@ ErrorCode PosixSerialPort::setTimeouts(const SerialTimeouts &timeouts) {
   return 0;
 }
 
-ErrorCode PosixSerialPort::purge() {
+ErrorCode PosixSerialPort::purge(PurgeScope scope) {
   Use use(*this);
   if (!use.admitted()) return EBADF;
   std::lock_guard lock(inputMutex_);
   inputPos_ = inputEnd_ = 0;
-  if (tcflush(fd_, TCIOFLUSH) != 0) return lastErrno();
+  if (tcflush(fd_, scope == PurgeScope::Everything ? TCIOFLUSH : TCIFLUSH) != 0) return lastErrno();
   return 0;
+}
+
+ErrorCode PosixSerialPort::drain() {
+  Use use(*this);
+  if (!use.admitted()) return EBADF;
+  std::lock_guard writeLock(writeMutex_);
+  return drainQueuedOutput() ? 0 : ETIMEDOUT;
+}
+
+bool PosixSerialPort::drainQueuedOutput() {
+  int queued = 0;
+  if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) return true;  // nothing to wait for that we can see
+  if (queued > 0) {
+    termios settings{};
+    int bitsPerSecond = 9600;
+    if (tcgetattr(fd_, &settings) == 0) bitsPerSecond = bitsOfSpeed(cfgetospeed(&settings));
+    // Ten bits a byte (8N1), and a margin for the driver's own latency.
+    const auto bound = std::chrono::microseconds(10'000'000LL * queued / bitsPerSecond) + kDrainMargin;
+    const Clock::time_point deadline = Clock::now() + bound;
+    while (queued > 0) {
+      if (Clock::now() >= deadline) return false;
+      ::poll(nullptr, 0, 1);
+      if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) break;
+    }
+  }
+  // The queue is empty: what is left sits in the UART's own FIFO, a few byte
+  // times at most.
+  while (tcdrain(fd_) != 0 && errno == EINTR) {
+  }
+  return true;
 }
 
 ReadStatus PosixSerialPort::readByte(std::uint8_t &out, ErrorCode &error) {
@@ -323,9 +369,11 @@ void PosixSerialPort::close() {
   while (::write(wakeWrite_, &wake, 1) < 0 && errno == EINTR) {
   }
   allCallsOut_.wait(lock, [this] { return callsInside_ == 0; });
-  // Unsent output is discarded (as the core's purge before close does), so
-  // close(2) does not wait for the driver's closing drain.
-  tcflush(fd_, TCIOFLUSH);
+  // A command written just before the close must reach the device whole.
+  // Output that did not leave within its byte time is discarded, so that
+  // close(2) does not wait for the driver's own (much longer) closing drain.
+  const bool drained = drainQueuedOutput();
+  tcflush(fd_, drained ? TCIFLUSH : TCIOFLUSH);
   // The exclusive flag belongs to the terminal, not to this descriptor: on a
   // device that outlives the close (a pseudo-terminal whose other end stays
   // open) it would keep every later open out, ours included.
@@ -346,7 +394,6 @@ bool PosixSerialPort::isOpen() const {
 ErrorCode configureTerminal(int fd) {
   termios settings{};
   if (tcgetattr(fd, &settings) != 0) return lastErrno();  // ENOTTY: not a terminal
-  if (::ioctl(fd, TIOCEXCL) != 0) return lastErrno();
   cfmakeraw(&settings);
   settings.c_cflag |= CLOCAL | CREAD;
   settings.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
@@ -380,19 +427,21 @@ std::shared_ptr<SerialPort> SerialPort::open(int portNumber, ErrorCode &error) {
   error = configureTerminal(fd);
   int wake[2] = {-1, -1};
   if (error == 0 && ::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) error = lastErrno();
-  if (error != 0) {
-    ::close(fd);
-    return nullptr;
+  // The exclusive flag belongs to the terminal and outlives this descriptor:
+  // claimed last, and given up on every failure after it.
+  if (error == 0 && ::ioctl(fd, TIOCEXCL) != 0) error = lastErrno();
+  if (error == 0) {
+    try {
+      return std::make_shared<PosixSerialPort>(fd, wake[0], wake[1]);
+    } catch (...) {  // std::bad_alloc
+      error = ENOMEM;
+    }
+    ::ioctl(fd, TIOCNXCL);
   }
-  try {
-    return std::make_shared<PosixSerialPort>(fd, wake[0], wake[1]);
-  } catch (...) {  // std::bad_alloc
-    ::close(fd);
-    ::close(wake[0]);
-    ::close(wake[1]);
-    error = ENOMEM;
-    return nullptr;
-  }
+  ::close(fd);
+  if (wake[0] >= 0) ::close(wake[0]);
+  if (wake[1] >= 0) ::close(wake[1]);
+  return nullptr;
 }
 
 }  // namespace reader::platform

@@ -6,8 +6,12 @@
 //    the registered classes; both are matched without regard to ASCII case,
 //    as Windows matches them, and the first spelling of a message name is the
 //    one windowMessageName and the broadcast listener see;
-//  - the windows (never destroyed before teardown; handles from 0x10000 up,
-//    never reused, never 0 or kBroadcastWindow);
+//  - the windows (handles from 0x10000 up, never reused, never 0 or
+//    kBroadcastWindow); a thread's windows are destroyed when it ends, as on
+//    Windows, through a pthread key whose destructor runs at thread exit
+//    (a key, unlike a thread_local with a destructor, does not pin the module;
+//    it is deleted at teardown so no exiting thread calls into an unloaded
+//    module);
 //  - one ThreadQueue per thread that has created a window, holding that
 //    thread's posted messages (at most 10000, as on Windows; a post to a full
 //    queue fails) and the messages sent to it from other threads.
@@ -23,6 +27,8 @@
 // threads sending to each other do not deadlock. It does not dispatch its
 // posted messages meanwhile.
 #include "platform/window_messages.h"
+
+#include <pthread.h>
 
 #include <atomic>
 #include <chrono>
@@ -101,7 +107,18 @@ struct Window {
   ThreadQueue *queue;
 };
 
+void retireWindowsOfEndingThread(void *serial);
+
 struct WindowSystem {
+  WindowSystem() { ownerKeyValid = pthread_key_create(&ownerKey, retireWindowsOfEndingThread) == 0; }
+  ~WindowSystem() {
+    if (ownerKeyValid) pthread_key_delete(ownerKey);
+  }
+  WindowSystem(const WindowSystem &) = delete;
+  WindowSystem &operator=(const WindowSystem &) = delete;
+
+  pthread_key_t ownerKey{};
+  bool ownerKeyValid = false;
   std::mutex mutex;
   std::deque<std::string> messageNames;  // index: id - kFirstMessage; never moved
   std::unordered_map<std::string, std::uint32_t> messageIds;    // by folded name
@@ -127,6 +144,20 @@ void complete(SentMessage &sent, std::intptr_t result) {
   sent.result = result;
   sent.done = true;
   sent.wake->notify_all();
+}
+
+// A thread that owned windows has ended: its windows go, posts to them fail
+// from now on, and whoever is waiting for it to handle a sent message gets 0.
+void retireWindowsOfEndingThread(void *serial) {
+  WindowSystem *system = gWindowSystem.get();
+  if (system == nullptr) return;
+  const auto owner = static_cast<ThreadSerial>(reinterpret_cast<std::uintptr_t>(serial));
+  std::lock_guard lock(system->mutex);
+  std::erase_if(system->windows, [owner](const auto &entry) { return entry.second.owner == owner; });
+  auto found = system->queues.find(owner);
+  if (found == system->queues.end()) return;
+  for (const std::shared_ptr<SentMessage> &sent : found->second->sent) complete(*sent, 0);
+  system->queues.erase(found);
 }
 
 // Mutex held on entry and on return; released while the procedure runs.
@@ -226,7 +257,11 @@ WindowHandle createWindow(const char *className) {
     auto found = system->classes.find(key);
     if (found == system->classes.end()) return 0;
     std::unique_ptr<ThreadQueue> &queue = system->queues[owner];
-    if (!queue) queue = std::make_unique<ThreadQueue>();
+    if (!queue) {
+      queue = std::make_unique<ThreadQueue>();
+      if (system->ownerKeyValid)
+        pthread_setspecific(system->ownerKey, reinterpret_cast<void *>(static_cast<std::uintptr_t>(owner)));
+    }
     WindowHandle handle = system->nextWindow;
     system->windows.emplace(handle, Window{found->second, owner, queue.get()});
     ++system->nextWindow;
@@ -297,6 +332,13 @@ std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintp
   }
   system->pendingSends.erase(sent.get());
   return sent->result;
+}
+
+bool isWindow(WindowHandle window) {
+  WindowSystem *system = gWindowSystem.get();
+  if (system == nullptr) return false;
+  std::lock_guard lock(system->mutex);
+  return system->windows.count(window) != 0;
 }
 
 std::intptr_t defaultWindowProcedure(WindowHandle, std::uint32_t, std::uintptr_t,

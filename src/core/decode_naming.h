@@ -1,0 +1,17 @@
+// Naming a decode: the device's own type marker becomes the library's type
+// code and a readable type name, and the data loses what is not data (type
+// prefix, check digits the user does not want, symbology identifiers).
+#pragma once
+
+#include "core/device_channel.h"
+#include "core/scan_result.h"
+
+namespace reader {
+
+// Sets result.code and result.name from result.data and the channel's kind,
+// and trims result.data. For the text engine the configuration block is
+// read, so the caller holds the channel's portLock (or is the only user of
+// the block). Any data, however short or odd, is safe.
+void nameResult(const DeviceChannel &channel, ScanResult &result);
+
+}  // namespace reader

@@ -1,0 +1,25 @@
+// Waiting for one decode from a barcode engine.
+#pragma once
+
+#include "core/device_channel.h"
+#include "core/scan_result.h"
+#include "core/serial_channel.h"
+#include "core/serial_channel.h"
+
+namespace reader {
+
+// Reads one decode frame from the channel's device (waiting channel.timeoutMs
+// for it to begin), acknowledges it where the engine expects that, and names
+// it into `out`. True when a decode was received.
+//
+// The channel's stored result is not touched: the caller decides whether the
+// candidate is accepted and stores it as a whole. On false, `out` holds what
+// arrived (empty for the text engine's "nothing decoded") and lastError says
+// why: ChannelError::NoDecode, or the serial error of a read that timed out.
+//
+// Called with the channel's portLock held, or from the one thread that scans.
+// With `cancel`, the wait for the decode to begin ends early once it is
+// requested (see readFrame).
+bool readDecode(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel = nullptr);
+
+}  // namespace reader
