@@ -69,6 +69,19 @@ std::optional<CliOptions> parseOptions(int argc, char **argv, std::string &error
       if (!(options.model = value("--model"))) return std::nullopt;
     } else if (arg == "--hw") {
       if (!(options.hardwareInfo = value("--hw"))) return std::nullopt;
+    } else if (arg == "--barcode" || arg == "--steady") {
+      const auto text = value(arg.c_str());
+      if (!text) return std::nullopt;
+      readersim::BarcodeParse parsed = readersim::parseBarcode(*text);
+      if (!parsed) {
+        error = arg + ": " + parsed.error;
+        return std::nullopt;
+      }
+      if (arg == "--barcode") {
+        options.barcodes.push_back(std::move(*parsed.barcode));
+      } else {
+        options.steadyBarcode = std::move(parsed.barcode);
+      }
     } else if (arg == "--serial") {
       if (!(options.serialNumber = value("--serial"))) return std::nullopt;
     } else if (!arg.empty() && arg[0] == '-') {
@@ -90,6 +103,11 @@ void printUsage(std::ostream &out) {
          "  settings set NAME=VALUE.. change settings by name\n"
          "  settings reset [--mask N] reset the engine and options to their defaults\n"
          "  settings defaults         reset, then print the resulting record\n"
+         "  scan [--json] [--timeout SECONDS]\n"
+         "                            press the trigger, print the decode (exit 1: none\n"
+         "                            within SECONDS, default 5)\n"
+         "  watch [--json] [--count N]\n"
+         "                            print every decode until Ctrl-C or N decodes\n"
          "\n"
          "options:\n"
          "  --ex                 start with InitReaderEx (probe the device kinds)\n"
@@ -104,7 +122,16 @@ void printUsage(std::ostream &out) {
          "  --hw TEXT            fitted-hardware text (default derived, e.g. 2-1); \"none\": unset\n"
          "  --serial TEXT        serial number\n"
          "  --engine-speed N     speed an SSI engine starts at (default 9600)\n"
-         "  --pace               send simulated answers at the real byte time\n";
+         "  --pace               send simulated answers at the real byte time\n"
+         "  --barcode SYMBOLOGY:DATA\n"
+         "                       a barcode for the engine to decode, one per scan\n"
+         "                       (repeatable), e.g. code128:ABC or ean13:4006381333931\n"
+         "  --steady SYMBOLOGY:DATA\n"
+         "                       a barcode in view whenever no --barcode is left\n"
+         "\n"
+         "A text engine in trigger mode 1, 5 or 7 (the simulated one leaves the factory\n"
+         "in mode 1) triggers itself: scan and watch then wait for its decodes instead\n"
+         "of pressing the trigger.\n";
 }
 
 }  // namespace readerctl

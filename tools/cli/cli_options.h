@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <readersim/barcode.h>
+
 namespace readerctl {
 
 struct CliOptions {
@@ -20,12 +22,15 @@ struct CliOptions {
   std::optional<std::string> serialNumber;
   int engineStartSpeed = 0;                 // 0: the simulator's default
   bool pacing = false;
+  std::vector<readersim::Barcode> barcodes;         // --barcode, queued in order
+  std::optional<readersim::Barcode> steadyBarcode;  // --steady
   std::string command;
   std::vector<std::string> arguments;
   bool help = false;
 };
 
-// Parses argv; on a usage error returns nullopt and sets `error`.
+// Parses argv; on a usage error returns nullopt and sets `error`. Everything
+// after the command word is left to the command, unchecked.
 std::optional<CliOptions> parseOptions(int argc, char **argv, std::string &error);
 
 void printUsage(std::ostream &out);

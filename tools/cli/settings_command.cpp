@@ -4,28 +4,21 @@
 
 #include <array>
 #include <charconv>
-#include <cstdio>
 #include <string_view>
-#include <utility>
 
+#include "quoted_text.h"
 #include "result_text.h"
-#include "settings_fields.h"
 
 namespace readerctl {
 
 namespace {
 
 using Record = std::array<unsigned char, READER_SETTINGS_RECORD_SIZE>;
+using Action = SettingsRequest::Action;
 
 constexpr int kDone = 0;
 constexpr int kLibraryFailed = 1;
 constexpr int kUsage = 2;
-
-const char *const kUsageText =
-    "usage: readerctl settings get [--json]\n"
-    "       readerctl settings set NAME=VALUE ...\n"
-    "       readerctl settings reset [--mask N]\n"
-    "       readerctl settings defaults [--json]\n";
 
 int libraryFailed(const char *call, int code, std::ostream &err) {
   err << "readerctl settings: " << call << " failed with " << code << ": " << describeResult(code) << "\n";
@@ -33,7 +26,7 @@ int libraryFailed(const char *call, int code, std::ostream &err) {
 }
 
 int usage(std::ostream &err, const std::string &problem) {
-  err << "readerctl settings: " << problem << "\n" << kUsageText;
+  err << "readerctl settings: " << problem << "\n" << settingsUsage();
   return kUsage;
 }
 
@@ -41,25 +34,6 @@ int usage(std::ostream &err, const std::string &problem) {
 bool shown(const SettingsField &field, int engineKind) { return field.section == 0 || field.section == engineKind; }
 
 bool isText(const SettingsField &field) { return field.kind == FieldKind::Text; }
-
-std::string jsonString(const std::string &text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      default:
-        if (c < 0x20 || c >= 0x7F) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-          out += escaped;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
 
 void printRecord(const Record &record, bool json, std::ostream &out) {
   const int engineKind = engineKindOf(record.data());
@@ -69,8 +43,8 @@ void printRecord(const Record &record, bool json, std::ostream &out) {
     if (!shown(field, engineKind)) continue;
     const std::string value = fieldValueText(field, record.data());
     if (json) {
-      out << (first ? "\n  " : ",\n  ") << jsonString(field.name) << ": "
-          << (isText(field) ? jsonString(value) : value);
+      out << (first ? "\n  " : ",\n  ") << jsonQuoted(field.name) << ": "
+          << (isText(field) ? jsonQuoted(value) : value);
     } else {
       out << field.name << "=" << value << "\n";
     }
@@ -92,12 +66,61 @@ bool parseJsonFlag(const std::vector<std::string> &args, bool &json, std::string
   return true;
 }
 
+// Each NAME=VALUE names a known field and a value it takes; which engine is
+// fitted is known only once the reader runs.
+bool parseChanges(const std::vector<std::string> &args, SettingsRequest &request, std::string &problem) {
+  if (args.size() < 2) {
+    problem = "set needs at least one NAME=VALUE";
+    return false;
+  }
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string &arg = args[i];
+    const std::size_t equals = arg.find('=');
+    if (equals == std::string::npos || equals == 0) {
+      problem = "expected NAME=VALUE, got '" + arg + "'";
+      return false;
+    }
+    const std::string name = arg.substr(0, equals);
+    const SettingsField *field = findSettingsField(name);
+    if (field == nullptr) {
+      problem = "unknown field '" + name + "'";
+      return false;
+    }
+    Record scratch{};
+    if (!storeFieldValue(*field, arg.substr(equals + 1), scratch.data(), problem)) return false;
+    request.changes.emplace_back(field, arg.substr(equals + 1));
+  }
+  return true;
+}
+
+bool parseMask(std::string_view text, int &mask) {
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text.remove_prefix(2);
+  }
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), mask, base);
+  return !text.empty() && error == std::errc() && end == text.data() + text.size() && mask >= 0;
+}
+
+bool parseResetMask(const std::vector<std::string> &args, int &mask, std::string &problem) {
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--mask" && i + 1 < args.size()) {
+      if (!parseMask(args[++i], mask)) {
+        problem = "bad mask '" + args[i] + "'";
+        return false;
+      }
+    } else {
+      problem = "unexpected argument '" + args[i] + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
 // get and defaults: one call that fills the record, then the record printed.
-int runPrintingCall(const std::vector<std::string> &args, const char *name, int (*call)(unsigned char *),
-                    std::ostream &out, std::ostream &err) {
-  bool json = false;
-  std::string problem;
-  if (!parseJsonFlag(args, json, problem)) return usage(err, problem);
+int runPrintingCall(bool json, const char *name, int (*call)(unsigned char *), std::ostream &out,
+                    std::ostream &err) {
   Record record{};
   const int result = call(record.data());
   if (result != READER_OK) return libraryFailed(name, result, err);
@@ -108,23 +131,12 @@ int runPrintingCall(const std::vector<std::string> &args, const char *name, int 
 // Writes the changes, then reads the record back and shows each changed
 // field as the reader now holds it: the library does not report an engine
 // that refused a group, so the read-back is what tells.
-int runSet(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
-  if (args.size() < 2) return usage(err, "set needs at least one NAME=VALUE");
-  std::vector<std::pair<const SettingsField *, std::string>> changes;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string &arg = args[i];
-    const std::size_t equals = arg.find('=');
-    if (equals == std::string::npos || equals == 0) return usage(err, "expected NAME=VALUE, got '" + arg + "'");
-    const std::string name = arg.substr(0, equals);
-    const SettingsField *field = findSettingsField(name);
-    if (field == nullptr) return usage(err, "unknown field '" + name + "'");
-    changes.emplace_back(field, arg.substr(equals + 1));
-  }
+int runSet(const SettingsRequest &request, std::ostream &out, std::ostream &err) {
   Record record{};
   const int read = GetReaderSettings(record.data());
   if (read != READER_OK) return libraryFailed("GetReaderSettings", read, err);
   const int engineKind = engineKindOf(record.data());
-  for (const auto &[field, value] : changes) {
+  for (const auto &[field, value] : request.changes) {
     if (field->section != 0 && field->section != engineKind) {
       return usage(err, field->name + " belongs to the engine of kind " + std::to_string(field->section) +
                             (engineKind == 0 ? std::string(", but no engine is fitted")
@@ -139,7 +151,7 @@ int runSet(const std::vector<std::string> &args, std::ostream &out, std::ostream
   const int reread = GetReaderSettings(after.data());
   if (reread != READER_OK) return libraryFailed("GetReaderSettings", reread, err);
   bool allTaken = true;
-  for (const auto &[field, value] : changes) {
+  for (const auto &[field, value] : request.changes) {
     const std::string wanted = fieldValueText(*field, record.data());
     const std::string now = fieldValueText(*field, after.data());
     out << field->name << "=" << now;
@@ -156,40 +168,56 @@ int runSet(const std::vector<std::string> &args, std::ostream &out, std::ostream
   return kDone;
 }
 
-bool parseMask(std::string_view text, int &mask) {
-  int base = 10;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    base = 16;
-    text.remove_prefix(2);
-  }
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), mask, base);
-  return !text.empty() && error == std::errc() && end == text.data() + text.size() && mask >= 0;
-}
-
-int runReset(const std::vector<std::string> &args, std::ostream &err) {
-  int mask = READER_DEVICE_ALL;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    if (args[i] == "--mask" && i + 1 < args.size()) {
-      if (!parseMask(args[++i], mask)) return usage(err, "bad mask '" + args[i] + "'");
-    } else {
-      return usage(err, "unexpected argument '" + args[i] + "'");
-    }
-  }
-  const int result = ResetReaderToDefault(mask);
-  if (result != READER_OK) return libraryFailed("ResetReaderToDefault", result, err);
-  return kDone;
-}
-
 }  // namespace
 
-int runSettingsCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
-  if (args.empty()) return usage(err, "missing command");
+const char *settingsUsage() {
+  return "usage: readerctl settings get [--json]\n"
+         "       readerctl settings set NAME=VALUE ...\n"
+         "       readerctl settings reset [--mask N]\n"
+         "       readerctl settings defaults [--json]\n";
+}
+
+bool parseSettingsRequest(const std::vector<std::string> &args, SettingsRequest &request, std::string &problem) {
+  if (args.empty()) {
+    problem = "missing command";
+    return false;
+  }
   const std::string &command = args[0];
-  if (command == "get") return runPrintingCall(args, "GetReaderSettings", GetReaderSettings, out, err);
-  if (command == "set") return runSet(args, out, err);
-  if (command == "reset") return runReset(args, err);
-  if (command == "defaults") return runPrintingCall(args, "GetDllDefaultSettings", GetDllDefaultSettings, out, err);
-  return usage(err, "unknown command '" + command + "'");
+  if (command == "get" || command == "defaults") {
+    request.action = command == "get" ? Action::Get : Action::Defaults;
+    return parseJsonFlag(args, request.json, problem);
+  }
+  if (command == "set") {
+    request.action = Action::Set;
+    return parseChanges(args, request, problem);
+  }
+  if (command == "reset") {
+    request.action = Action::Reset;
+    return parseResetMask(args, request.mask, problem);
+  }
+  problem = "unknown command '" + command + "'";
+  return false;
+}
+
+int runSettingsRequest(const SettingsRequest &request, std::ostream &out, std::ostream &err) {
+  switch (request.action) {
+    case Action::Get: return runPrintingCall(request.json, "GetReaderSettings", GetReaderSettings, out, err);
+    case Action::Defaults:
+      return runPrintingCall(request.json, "GetDllDefaultSettings", GetDllDefaultSettings, out, err);
+    case Action::Set: return runSet(request, out, err);
+    case Action::Reset: {
+      const int result = ResetReaderToDefault(request.mask);
+      return result == READER_OK ? kDone : libraryFailed("ResetReaderToDefault", result, err);
+    }
+  }
+  return kUsage;
+}
+
+int runSettingsCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
+  SettingsRequest request;
+  std::string problem;
+  if (!parseSettingsRequest(args, request, problem)) return usage(err, problem);
+  return runSettingsRequest(request, out, err);
 }
 
 }  // namespace readerctl

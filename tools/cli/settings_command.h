@@ -9,15 +9,39 @@
 // been started.
 #pragma once
 
+#include <3100XE_DLL.h>
+
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "settings_fields.h"
 
 namespace readerctl {
 
-// `args` are the words after "settings". Returns the exit status: 0 done,
-// 1 the library refused (its code explained on `err`), 2 bad usage, an
-// unknown field or a bad value (nothing written).
+struct SettingsRequest {
+  enum class Action { Get, Set, Reset, Defaults };
+  Action action = Action::Get;
+  bool json = false;                                               // get, defaults
+  std::vector<std::pair<const SettingsField *, std::string>> changes;  // set: checked values
+  int mask = READER_DEVICE_ALL;                                    // reset
+};
+
+// `args` are the words after "settings". False, with the problem, for bad
+// usage, an unknown field or a value the field does not take: everything
+// that can be known before the reader starts.
+bool parseSettingsRequest(const std::vector<std::string> &args, SettingsRequest &request, std::string &problem);
+
+// Runs a parsed request on the started reader. Returns the exit status: 0
+// done, 1 the library refused (its code explained on `err`), 2 a field of
+// another engine than the one fitted (nothing written).
+int runSettingsRequest(const SettingsRequest &request, std::ostream &out, std::ostream &err);
+
+// Both: 2 with the problem and the usage on `err` when the parse fails.
 int runSettingsCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
+
+// The usage lines of `readerctl settings`.
+const char *settingsUsage();
 
 }  // namespace readerctl

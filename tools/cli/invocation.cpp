@@ -1,0 +1,131 @@
+#include "invocation.h"
+
+#include <3100XE_DLL.h>
+
+#include <cstdlib>
+
+#include "info_command.h"
+#include "reader_session.h"
+#include "result_text.h"
+
+namespace readerctl {
+
+namespace {
+
+constexpr int kUsage = 2;
+
+bool realPortsConfigured() { return std::getenv("READER_COM1") != nullptr || std::getenv("READER_COM2") != nullptr; }
+
+// The request the command and its arguments make; false with the problem.
+bool parseRequest(const CliOptions &options, Invocation &invocation, std::string &problem) {
+  const std::string &command = options.command;
+  const std::vector<std::string> &args = options.arguments;
+  if (command.empty()) {
+    problem = "no command given";
+    return false;
+  }
+  if (command == "info") {
+    if (!args.empty()) problem = "info: unexpected argument '" + args.front() + "'";
+    return args.empty();
+  }
+  if (command == "settings") {
+    SettingsRequest request;
+    if (!parseSettingsRequest(args, request, problem)) {
+      problem = "settings: " + problem;
+      return false;
+    }
+    invocation.request = std::move(request);
+    return true;
+  }
+  if (command == "scan") {
+    ScanRequest request;
+    if (!parseScanRequest(args, request, problem)) return false;
+    invocation.request = request;
+    return true;
+  }
+  if (command == "watch") {
+    WatchRequest request;
+    if (!parseWatchRequest(args, request, problem)) return false;
+    invocation.request = request;
+    return true;
+  }
+  problem = "unknown command " + command;
+  return false;
+}
+
+// A command's own usage lines; nullptr for an unknown command.
+const char *commandUsage(const std::string &command) {
+  if (command == "info") return "usage: readerctl [options] info\n";
+  if (command == "settings") return settingsUsage();
+  if (command == "scan") return "usage: readerctl [options] scan [--json] [--timeout SECONDS]\n";
+  if (command == "watch") return "usage: readerctl [options] watch [--json] [--count N]\n";
+  return nullptr;
+}
+
+// scan and watch need the engine at work; the module may have failed.
+bool engineStarted(int result) { return result == READER_OK || result == READER_ERR_RFID_FAILED; }
+
+}  // namespace
+
+std::optional<Invocation> parseInvocation(int argc, char **argv, std::ostream &out, std::ostream &err,
+                                          int &status) {
+  std::string problem;
+  std::optional<CliOptions> options = parseOptions(argc, argv, problem);
+  if (options && options->help) {
+    printUsage(out);
+    status = 0;
+    return std::nullopt;
+  }
+  Invocation invocation;
+  if (options) {
+    invocation.options = std::move(*options);
+    if (parseRequest(invocation.options, invocation, problem)) {
+      const CliOptions &given = invocation.options;
+      if ((given.barcodes.empty() && !given.steadyBarcode) || !realPortsConfigured()) return invocation;
+      problem = "--barcode and --steady are for the built-in simulated terminal, but READER_COM1 or "
+                "READER_COM2 names a real device";
+    }
+  }
+  err << "readerctl: " << problem << "\n";
+  // A bad argument shows its command's usage, anything else all of it.
+  const char *usage = options ? commandUsage(invocation.options.command) : nullptr;
+  if (usage != nullptr) {
+    err << usage << "Try 'readerctl --help' for the options.\n";
+  } else {
+    printUsage(err);
+  }
+  status = kUsage;
+  return std::nullopt;
+}
+
+int runInvocation(const Invocation &invocation, std::ostream &out, std::ostream &err,
+                  const std::atomic<bool> &stop) {
+  const bool info = std::holds_alternative<InfoRequest>(invocation.request);
+  ReaderSession session(invocation.options, out, err);
+  // Only info's report goes to standard output with the notice; the other
+  // commands keep it for their results (JSON included).
+  if (const int prepared = session.prepare(info ? out : err); prepared != 0) return prepared;
+  const int result = session.start();
+  int status = 0;
+  if (info) {
+    status = runInfoCommand(session, out, err);
+  } else if (const auto *settings = std::get_if<SettingsRequest>(&invocation.request)) {
+    if (result == READER_OK || result == READER_ERR_BARCODE_FAILED || result == READER_ERR_RFID_FAILED) {
+      status = runSettingsRequest(*settings, out, err);
+    } else {
+      err << "readerctl: start failed: result " << result << " (" << describeResult(result) << ")\n";
+      status = 1;
+    }
+  } else if (!engineStarted(result)) {
+    err << "readerctl: start failed: result " << result << " (" << describeResult(result) << ")\n";
+    status = 1;
+  } else if (const auto *scan = std::get_if<ScanRequest>(&invocation.request)) {
+    status = runScanCommand(session, *scan, stop, out, err);
+  } else {
+    status = runWatchCommand(session, std::get<WatchRequest>(invocation.request), stop, out, err);
+  }
+  if (invocation.options.traffic) session.printTraffic(out);
+  return status;
+}
+
+}  // namespace readerctl

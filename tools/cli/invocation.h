@@ -1,0 +1,45 @@
+// One readerctl command line, checked in full before anything is started:
+// the global options, the command and its arguments. Only then is the
+// simulated terminal made, the reader started, the command run and the
+// reader halted.
+#pragma once
+
+#include <atomic>
+#include <optional>
+#include <ostream>
+#include <variant>
+
+#include "cli_options.h"
+#include "scan_command.h"
+#include "settings_command.h"
+#include "watch_command.h"
+
+namespace readerctl {
+
+struct InfoRequest {};
+
+struct Invocation {
+  CliOptions options;
+  std::variant<InfoRequest, SettingsRequest, ScanRequest, WatchRequest> request;
+
+  // scan and watch run until a decode, a count or a stop signal.
+  bool waitsForDecodes() const {
+    return std::holds_alternative<ScanRequest>(request) || std::holds_alternative<WatchRequest>(request);
+  }
+};
+
+// nullopt when there is nothing to run: `status` is then 0 after --help
+// (the usage on `out`), 2 after a usage error (the problem on `err`).
+// Starts nothing, and reads only READER_COM1 and READER_COM2 of the
+// environment.
+std::optional<Invocation> parseInvocation(int argc, char **argv, std::ostream &out, std::ostream &err,
+                                          int &status);
+
+// Starts the reader (with the built-in simulated terminal when READER_COM1
+// and READER_COM2 are unset), runs the command on the calling thread and
+// halts the reader. Returns the exit status: 0 done, 1 failed, 2 a usage
+// error only the started reader shows. `stop` ends scan and watch.
+int runInvocation(const Invocation &invocation, std::ostream &out, std::ostream &err,
+                  const std::atomic<bool> &stop);
+
+}  // namespace readerctl

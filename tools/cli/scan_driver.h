@@ -1,0 +1,65 @@
+// Makes the barcode engine scan for readerctl. On the terminal the user's
+// trigger key does that. Here readerctl stands in for the key driver: it
+// presses trigger key 1 (ReaderHostTriggerKey) and holds it down until a
+// decode is announced or the hold time runs out, lets it up, and presses
+// again after a pause.
+//
+// A text engine in a self-triggered trigger mode (1, 5 or 7) ignores the
+// trigger and scans on its own, and the library waits for those decodes only
+// once SetReaderSettings has set such a mode. For such an engine readerctl
+// writes the settings back unchanged, which starts that wait without changing
+// anything in the engine, and presses nothing.
+//
+// Runs on the thread that started the reader: it dispatches the library's
+// window messages.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <ostream>
+
+#include "decode_announcements.h"
+
+namespace readerctl {
+
+class ScanDriver {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  struct Timing {
+    Clock::duration hold;   // the longest a press is held
+    Clock::duration pause;  // from letting the key up to the next press
+  };
+
+  explicit ScanDriver(Timing timing) : timing_(timing) {}
+  ~ScanDriver();  // lets the key up if it is held
+  ScanDriver(const ScanDriver &) = delete;
+  ScanDriver &operator=(const ScanDriver &) = delete;
+
+  // Enables the trigger keys and finds out how the engine scans. False, with
+  // a message on `err`, when no barcode engine is at work or its settings
+  // cannot be read.
+  bool begin(std::ostream &err);
+
+  // The trigger mode of an engine that triggers itself; nullopt when the
+  // trigger starts its scans.
+  std::optional<int> selfTriggeredMode() const { return selfTriggeredMode_; }
+
+  // Dispatches until a decode is announced (returned), `deadline` passes or
+  // `stop` is set (nullopt for both). The key is up again when it returns.
+  std::optional<Decode> next(DecodeAnnouncements &decodes, Clock::time_point deadline,
+                             const std::atomic<bool> &stop);
+
+ private:
+  void press(Clock::time_point now);
+  void letUp(Clock::time_point now);
+
+  Timing timing_;
+  std::optional<int> selfTriggeredMode_;
+  bool held_ = false;
+  Clock::time_point pressedAt_{};
+  Clock::time_point releasedAt_{};
+};
+
+}  // namespace readerctl
