@@ -15,6 +15,7 @@
 #include <map>
 
 #include "host_port.h"
+#include "readersim/tag_text.h"
 
 extern char **environ;
 
@@ -79,6 +80,70 @@ TEST(ControlCommands, GoodLinesChangeWhatTheEngineSeesAndBadOnesOnlySayWhy) {
   EXPECT_EQ(ControlCommands(bare).run("noread").text, "no barcode engine is fitted");
 }
 
+TEST(ControlCommands, TagCommandsFillTheFieldOfEitherModuleKindAndBadLinesOnlySayWhy) {
+  for (int kind : {5, 6}) {
+    SCOPED_TRACE(kind);
+    TerminalConfig config;
+    config.engineKind = 0;
+    config.moduleKind = kind;
+    config.tags = {tagOf("tagit:01020304")};
+    Terminal terminal(config);
+    ControlCommands commands(terminal);
+    RfidModule &module = *terminal.rfidModule();
+    ASSERT_EQ(module.tags().size(), 1u);
+
+    CommandResult placed = commands.run("  TAG Place mifare:04a1b2c3:" + std::string(32, 'e') + "01:KEY\r\n");
+    ASSERT_TRUE(placed.ok) << placed.text;
+    EXPECT_EQ(placed.text, "");
+    CommandResult note = commands.run("tag place sr176:D002000000000001");
+    ASSERT_TRUE(note.ok) << note.text;
+    EXPECT_EQ(note.text, kind == 6 ? "note: a kind-6 module does not see sr176 tags\n" : "");
+    ASSERT_EQ(module.tags().size(), 3u);
+    EXPECT_EQ(module.tags()[1].sectorKey(2), "KEY");
+
+    EXPECT_EQ(commands.run("tag list").text,
+              "tagit:01020304  TagType 8, 8 blocks of 4 bytes\n"
+              "mifare:04A1B2C3  TagType 3, 256 blocks of 16 bytes\n"
+              "sr176:D002000000000001  TagType 6, 16 blocks of 2 bytes\n");
+    std::string shown = commands.run("tag show 04A1B2C3").text;
+    EXPECT_NE(shown.find("\n    4  " + std::string(32, 'E') + "\n    5  01" + std::string(30, '0') + "\n"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("\n    7  000000000000FF078069FFFFFFFFFFFF  trailer, key 'KEY'\n"), std::string::npos);
+    EXPECT_NE(commands.run("status").text.find("  field: tagit:01020304 mifare:04A1B2C3 sr176:D002000000000001\n"),
+              std::string::npos);
+
+    const std::pair<std::string, std::string> bad[] = {
+        {"tag", "tag needs place, remove, clear, show, list or families; try 'help'"},
+        {"tag xyz", "tag needs place, remove, clear, show, list or families; try 'help'"},
+        {"tag place", "tag place needs FAMILY:UID[:DATAHEX[:KEY]]; try 'help'"},
+        {"tag place nosuch:01", "unknown tag family 'nosuch'; try 'tag families'"},
+        {"tag place mifare:0102", "mifare UIDs are 4 or 10 bytes, not 2"},
+        {"tag remove 0G", "a UID is hexadecimal digits, two per byte"},
+        {"tag remove 0A0B0C0D", "no tag 0A0B0C0D in the field"},
+        {"tag show 0A0B0C0D", "no tag 0A0B0C0D in the field"},
+        {"tag clear now", "tag clear takes no argument"},
+    };
+    for (const auto &[line, error] : bad) EXPECT_EQ(commands.run(line).text, error) << line;
+    EXPECT_EQ(module.tags().size(), 3u);  // nothing changed
+
+    EXPECT_TRUE(commands.run("tag remove 04A1B2C3").ok);
+    EXPECT_FALSE(module.tag(std::vector<std::uint8_t>{0x04, 0xA1, 0xB2, 0xC3}));
+    EXPECT_TRUE(commands.run("tag clear").ok);
+    EXPECT_EQ(commands.run("tag list").text, "the field is empty\n");
+  }
+
+  TerminalConfig noModule;
+  noModule.engineKind = 0;
+  noModule.moduleKind = 0;
+  Terminal bare(noModule);
+  for (const char *line : {"tag place tagit:01020304", "tag list", "tag clear", "tag show 01"}) {
+    EXPECT_EQ(ControlCommands(bare).run(line).text, "no RFID module is fitted") << line;
+  }
+  noModule.tags = {tagOf("tagit:01020304")};
+  EXPECT_THROW(Terminal{noModule}, std::invalid_argument);
+}
+
 // --- the executable ---------------------------------------------------------------
 
 // Reads from `fd` until `done` holds for what was read, or the time-out.
@@ -124,7 +189,7 @@ TEST(ReaderSimExecutable, TakesCommandsThroughAPrivateFifoAndRemovesItOnExit) {
   posix_spawn_file_actions_addclose(&actions, out[0]);
   posix_spawn_file_actions_addclose(&actions, err[0]);
   char *argv[] = {const_cast<char *>(READER_SIM_PATH), const_cast<char *>("--engine=2"),
-                  const_cast<char *>("--module=0"), nullptr};
+                  const_cast<char *>("--module=5"), const_cast<char *>("--tag=tagit:01020304"), nullptr};
   pid_t child = 0;
   ASSERT_EQ(posix_spawn(&child, READER_SIM_PATH, &actions, nullptr, argv, environ), 0);
   posix_spawn_file_actions_destroy(&actions);
@@ -155,6 +220,9 @@ TEST(ReaderSimExecutable, TakesCommandsThroughAPrivateFifoAndRemovesItOnExit) {
   EXPECT_EQ(host.readUntil('\r'), "A000HELLO\r");
   const std::string error = "reader-sim: unknown command 'xyz'; try 'help'\n";
   EXPECT_EQ(readUntil(err[0], [&](const std::string &t) { return t.find(error) != t.npos; }), error);
+  HostPort module(env["READER_COM2"], 9600);  // the tag of --tag is in the field
+  ASSERT_TRUE(module.write("s"));
+  EXPECT_EQ(module.readUntil('\n'), "T01020304\r\n");
 
   ASSERT_EQ(::kill(child, SIGTERM), 0);
   int status = 0;

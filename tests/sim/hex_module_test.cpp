@@ -36,17 +36,20 @@ TEST(HexModule, FramesByTheLengthFieldAndStaysSilentOnDemand) {
   EXPECT_EQ(host.readUntil('\n'), "[00]\r\n");
 }
 
-TEST(HexModule, DetectionFindsOnlyAPresentedTagOfItsProtocol) {
+TEST(HexModule, RawDetectionAnswerStandsInForTheFieldOfItsProtocolWhateverIsSelected) {
   HexModule module;
   testing::HostPort host(module.portPath(), 115200);
   auto detect = [&](std::string_view frame) {
     EXPECT_TRUE(host.write(frame));
     return host.readUntil('\n');
   };
-  EXPECT_EQ(detect(HexModule::kDetectIso15693), "[]\r\n");
   module.presentTag(HexModule::Protocol::Iso15693, "[,][000123456789ABCDEF01,]");
-  EXPECT_EQ(detect(HexModule::kDetectIso14443A), "[]\r\n");
+  EXPECT_EQ(detect(HexModule::kDetectIso14443A), "\r\n");
   EXPECT_EQ(detect(HexModule::kDetectIso15693), "[,][000123456789ABCDEF01,]\r\n");
+  module.removeTag();
+  std::string emptySlots;
+  for (int slot = 0; slot < 16; ++slot) emptySlots += "[,]";
+  EXPECT_EQ(detect(HexModule::kDetectIso15693), emptySlots + "\r\n");
 }
 
 }  // namespace

@@ -46,6 +46,11 @@ on pseudo-terminals, prints the environment a host needs as shell lines
   --module-version=V     kind-5 version: multiiso (MultiISO 1.0) or iso09v (ISO 0.9v) [multiiso]
   --speed-answer=A       kind-5 answer to the speed change: accept, F or R [accept]
   --module-speed=BPS     kind-5 speed at power-up: 9600 to 115200 [9600]
+  --no-tag-answer=TEXT   kind-5 answer to "s" with no tag in the field; empty:
+                         none, the next tag placed is reported [N]
+  --tag=FAMILY:UID[:DATAHEX[:KEY]]
+                         put a tag in the RFID module's field (repeatable; see
+                         the tag commands below)
   --pacing               send answers at the real byte time of the line speed
   --barcode=SYMBOLOGY:DATA
                          queue one decode (repeatable; see the commands below)
@@ -71,6 +76,7 @@ A bad command gets a one-line error on standard error and changes nothing.
 const char kExample[] = R"usage(
 Example:
   reader-sim --engine=4 --module=5 --log > sim.env &
+  reader-sim --module=6 --tag=ti:E00700001234ABCD:00112233
 )usage";
 
 struct Arguments {
@@ -114,7 +120,7 @@ Arguments parseArguments(int argc, char **argv) {
   enum Option {
     kEngine = 1, kModule, kModel, kNoModel, kHwInfo, kSerial, kNoSerial, kVariant, kEngineSpeed,
     kBlockLength, kModuleVersion, kSpeedAnswer, kModuleSpeed, kPacing, kLog, kDaemon, kHelp,
-    kBarcode, kSteady, kDecodeDelay, kRepeatInterval
+    kBarcode, kSteady, kDecodeDelay, kRepeatInterval, kTag, kNoTagAnswer
   };
   static const option kOptions[] = {
       {"engine", required_argument, nullptr, kEngine},
@@ -135,6 +141,8 @@ Arguments parseArguments(int argc, char **argv) {
       {"steady", required_argument, nullptr, kSteady},
       {"decode-delay", required_argument, nullptr, kDecodeDelay},
       {"repeat-interval", required_argument, nullptr, kRepeatInterval},
+      {"tag", required_argument, nullptr, kTag},
+      {"no-tag-answer", required_argument, nullptr, kNoTagAnswer},
       {"log", no_argument, nullptr, kLog},
       {"daemon", no_argument, nullptr, kDaemon},
       {"help", no_argument, nullptr, kHelp},
@@ -194,6 +202,13 @@ Arguments parseArguments(int argc, char **argv) {
         config.repeatInterval = std::chrono::milliseconds(interval);
         break;
       }
+      case kTag: {
+        auto parsed = readersim::parseTag(optarg);
+        if (!parsed) usageError("--tag: " + parsed.error);
+        config.tags.push_back(std::move(*parsed.tag));
+        break;
+      }
+      case kNoTagAnswer: config.asciiModule.noTagAnswer = optarg; break;
       case kLog: args.log = true; break;
       case kDaemon: args.daemon = true; break;
       case kHelp:

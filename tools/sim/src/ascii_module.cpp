@@ -46,12 +46,13 @@ std::string hexByteText(std::uint8_t value) {
 AsciiModule::AsciiModule() : AsciiModule(Options{}) {}
 
 AsciiModule::AsciiModule(Options options)
-    : PtyDevice(5, options.startSpeed),
+    : RfidModule(5, options.startSpeed),
       version_(options.version),
       versionLine_(!options.versionLine.empty()           ? options.versionLine
                    : options.version == Version::Iso09v ? "ISO 0.9v"
                                                          : "MultiISO 1.0"),
-      speedChangeAnswer_(options.speedChangeAnswer) {
+      speedChangeAnswer_(options.speedChangeAnswer),
+      noTagAnswer_(std::move(options.noTagAnswer)) {
   if (!codeOfSpeed(options.startSpeed)) throw std::invalid_argument("unsupported module speed");
   for (std::uint8_t n = kFirstParameter; n <= kLastParameter; ++n) {
     parameters_[n] = kFactoryParameters[n - kFirstParameter];
@@ -101,6 +102,11 @@ void AsciiModule::setSpeedChangeAnswer(SpeedChangeAnswer answer) {
   speedChangeAnswer_ = answer;
 }
 
+void AsciiModule::setNoTagAnswer(std::string answer) {
+  std::lock_guard lock(mutex());
+  noTagAnswer_ = std::move(answer);
+}
+
 bool AsciiModule::reading() const {
   std::lock_guard lock(mutex());
   return reading_;
@@ -109,7 +115,7 @@ bool AsciiModule::reading() const {
 void AsciiModule::presentTag(std::string line) {
   {
     std::lock_guard lock(mutex());
-    tag_ = std::move(line);
+    rawLine_ = std::move(line);
     if (!reading_) return;
     sendTagLocked();
   }
@@ -118,7 +124,13 @@ void AsciiModule::presentTag(std::string line) {
 
 void AsciiModule::removeTag() {
   std::lock_guard lock(mutex());
-  tag_.reset();
+  rawLine_.reset();
+}
+
+std::optional<std::vector<std::uint8_t>> AsciiModule::selectedTag() const {
+  std::lock_guard lock(mutex());
+  if (!selected_ || findTagLocked(*selected_) == nullptr) return std::nullopt;
+  return selected_;
 }
 
 std::vector<std::string> AsciiModule::commands() const {
@@ -189,26 +201,144 @@ void AsciiModule::reply(std::string_view text) {
   answer(std::string_view(line));
 }
 
+// Reports the raw line or the first tag, and selects that tag.
 void AsciiModule::sendTagLocked() {
-  reply(*tag_);
+  if (rawLine_) {
+    selected_.reset();
+    reply(*rawLine_);
+  } else {
+    const SimTag &first = fieldLocked().front();
+    selected_ = first.uid();
+    reply(first.asciiLine());
+  }
   reading_ = false;
 }
 
+void AsciiModule::onTagPlacedLocked() {
+  if (reading_ && !rawLine_) sendTagLocked();
+}
+
 void AsciiModule::handleCommand(const std::string &command) {
-  if (command == "v") {
+  if (auto instead = faultsLocked().takeCommand(command)) {
+    if (!instead->empty()) reply(*instead);
+  } else if (command == "v") {
     reply(versionLine_);
   } else if (command == "s") {
-    reading_ = true;
-    if (tag_) sendTagLocked();
+    handleSelect();
   } else if (command.starts_with("wp")) {
     handleParameterWrite(command);
   } else if (command.starts_with("rp")) {
     handleParameterRead(command);
-  } else if (command[0] == 'l' || command[0] == 'r' || command[0] == 'w') {
-    // Login and block commands need a tag; none is in the field.
-    reply("N");
+  } else if (command[0] == 'l') {
+    handleLogin(command);
+  } else if (command[0] == 'r') {
+    handleBlockRead(command);
+  } else if (command[0] == 'w') {
+    handleBlockWrite(command);
   } else {
     reply("?");
+  }
+}
+
+// --- tags -----------------------------------------------------------------------
+
+void AsciiModule::handleSelect() {
+  reading_ = true;
+  loggedInSector_.reset();
+  if (rawLine_ || !fieldLocked().empty()) {
+    sendTagLocked();
+    return;
+  }
+  selected_.reset();
+  if (noTagAnswer_.empty()) return;  // reading stays on for the next tag placed
+  reply(noTagAnswer_);
+  reading_ = false;
+}
+
+SimTag *AsciiModule::selectedOrAnswer() {
+  SimTag *tag = selected_ ? findTagLocked(*selected_) : nullptr;
+  if (tag == nullptr) reply("N");
+  return tag;
+}
+
+std::optional<int> AsciiModule::blockNumber(const std::string &command, char letter, std::size_t &dataAt) const {
+  std::string prefix(1, letter);
+  if (version_ == Version::MultiIso10) prefix += 'b';
+  if (!command.starts_with(prefix)) return std::nullopt;
+  auto number = hexByteAt(command, prefix.size());
+  if (!number) return std::nullopt;
+  dataAt = prefix.size() + 2;
+  return *number;
+}
+
+bool AsciiModule::answeredBlockFault(BlockAccess access, int block) {
+  auto instead = faultsLocked().takeBlock(access, block);
+  if (!instead) return false;
+  if (!instead->empty()) reply(*instead);
+  return true;
+}
+
+void AsciiModule::handleBlockRead(const std::string &command) {
+  std::size_t dataAt = 0;
+  auto block = blockNumber(command, 'r', dataAt);
+  if (!block || command.size() != dataAt) {
+    reply("?");
+    return;
+  }
+  SimTag *tag = selectedOrAnswer();
+  if (tag == nullptr) return;
+  if (*block >= tag->blockCount()) {
+    reply("O");
+  } else if (answeredBlockFault(BlockAccess::Read, *block)) {
+    return;
+  } else if (tag->family() == TagFamily::Mifare && loggedInSector_ != *block / 4) {
+    reply("F");
+  } else {
+    reply(toHexText(*tag->block(*block)));
+  }
+}
+
+void AsciiModule::handleBlockWrite(const std::string &command) {
+  std::size_t dataAt = 0;
+  auto block = blockNumber(command, 'w', dataAt);
+  auto data = block ? fromHexText(std::string_view(command).substr(dataAt)) : std::nullopt;
+  if (!data || data->empty()) {
+    reply("?");
+    return;
+  }
+  SimTag *tag = selectedOrAnswer();
+  if (tag == nullptr) return;
+  if (*block >= tag->blockCount()) {
+    reply("O");
+  } else if (data->size() != tag->blockSize()) {
+    reply("?");
+  } else if (answeredBlockFault(BlockAccess::Write, *block)) {
+    return;
+  } else if (tag->family() == TagFamily::Mifare && loggedInSector_ != *block / 4) {
+    reply("F");
+  } else if (tag->readOnly(*block)) {
+    reply("R");
+  } else {
+    tag->setBlock(*block, *data);
+    reply(toHexText(*data));
+  }
+}
+
+void AsciiModule::handleLogin(const std::string &command) {
+  auto sector = hexByteAt(command, 1);
+  if (!sector) {
+    reply("?");
+    return;
+  }
+  SimTag *tag = selectedOrAnswer();
+  if (tag == nullptr) return;
+  std::string_view key = std::string_view(command).substr(3);
+  if (*sector < tag->sectorCount() && tag->sectorKey(*sector) == key) {
+    loggedInSector_ = *sector;
+    reply("L");
+  } else {
+    loggedInSector_.reset();
+    reply("F");
   }
 }
 

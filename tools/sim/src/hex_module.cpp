@@ -5,6 +5,7 @@
 #include <cctype>
 #include <utility>
 
+#include "readersim/hex_tag_answers.h"
 #include "readersim/hex_text.h"
 
 namespace readersim {
@@ -12,6 +13,19 @@ namespace {
 
 // The shortest frame: 01, LL, 00 03 04, command, 00 00.
 constexpr std::size_t kMinimumFrameBytes = 8;
+
+// Request frames: 01 LL 00 03 04 18 flags operation block [data] 00 00.
+constexpr std::uint8_t kRequestCommand = 0x18;
+constexpr std::size_t kRequestHeaderBytes = 9;  // through the block number
+constexpr std::uint8_t kTagitRead = 0x08;
+constexpr std::uint8_t kTagitWrite = 0x28;
+constexpr std::uint8_t kReadSingleBlock = 0x20;
+constexpr std::uint8_t kWriteSingleBlock = 0x21;
+constexpr std::uint8_t kReadMultipleBlocks = 0x23;
+// ISO 15693 error codes.
+constexpr std::uint8_t kErrorUnknown = 0x0F;
+constexpr std::uint8_t kErrorNoSuchBlock = 0x10;
+constexpr std::uint8_t kErrorBlockLocked = 0x12;
 
 // A partial frame (or skipped garbage) is given up after this much silence:
 // less than the host waits for an answer, so its retry starts on a clean line.
@@ -49,7 +63,7 @@ std::string upper(std::string_view text) {
 
 HexModule::HexModule() : HexModule(Options{}) {}
 
-HexModule::HexModule(Options options) : PtyDevice(6, kSpeed), probeAnswer_(std::move(options.probeAnswer)) {
+HexModule::HexModule(Options options) : RfidModule(6, kSpeed), probeAnswer_(std::move(options.probeAnswer)) {
   start();
 }
 
@@ -72,13 +86,15 @@ void HexModule::clearFrameSilences() {
 
 void HexModule::presentTag(Protocol protocol, std::string answer) {
   std::lock_guard lock(mutex());
-  tag_.emplace(protocol, std::move(answer));
+  rawDetection_.emplace(protocol, std::move(answer));
 }
 
 void HexModule::removeTag() {
   std::lock_guard lock(mutex());
-  tag_.reset();
+  rawDetection_.reset();
 }
+
+std::string HexModule::commandKey(std::string_view prefix) const { return upper(prefix); }
 
 std::vector<std::string> HexModule::frames() const {
   std::vector<std::string> texts;
@@ -174,9 +190,16 @@ void HexModule::handleFrame(const std::string &frame) {
     if (silence->second > 0) --silence->second;
   }
   if (!acceptFrame(bytesOf(frame), flags)) return;
+  if (auto instead = faultsLocked().takeCommand(frame)) {
+    if (!instead->empty()) reply(*instead);
+    return;
+  }
 
   auto known = std::find_if(kFrames.begin(), kFrames.end(), [&](const FrameRole &r) { return r.frame == frame; });
-  if (known == kFrames.end()) return;  // block commands and the like: not simulated yet
+  if (known == kFrames.end()) {
+    handleRequest(frame);
+    return;
+  }
   switch (known->role) {
     case FrameRole::Role::Probe:
       reply(probeAnswer_);
@@ -189,13 +212,112 @@ void HexModule::handleFrame(const std::string &frame) {
       reply("[00]");
       break;
     case FrameRole::Role::Detect:
-      if (tag_ && tag_->first == known->protocol) {
-        reply(tag_->second);
-      } else {
-        reply("[]");
-      }
+      handleDetection(known->protocol);
       break;
   }
+}
+
+std::vector<const SimTag *> HexModule::tagsOfLocked(Protocol protocol) const {
+  std::vector<const SimTag *> found;
+  if (protocol != selected_) return found;  // the field is driven for the selected protocol only
+  for (const SimTag &tag : fieldLocked()) {
+    if (tag.info().protocol == protocol) found.push_back(&tag);
+  }
+  return found;
+}
+
+void HexModule::handleDetection(Protocol protocol) {
+  if (rawDetection_ && rawDetection_->first == protocol) {
+    reply(rawDetection_->second);
+    return;
+  }
+  reply(hexDetectionAnswer(protocol, tagsOfLocked(protocol)));
+}
+
+bool HexModule::answeredBlockFault(BlockAccess access, int block) {
+  auto instead = faultsLocked().takeBlock(access, block);
+  if (!instead) return false;
+  if (!instead->empty()) reply(*instead);
+  return true;
+}
+
+void HexModule::handleRequest(const std::string &frame) {
+  auto bytes = fromHexText(frame);
+  if (!bytes || bytes->size() < kRequestHeaderBytes + 2 || (*bytes)[5] != kRequestCommand) return;
+  const std::uint8_t operation = (*bytes)[7];
+  const int block = (*bytes)[8];
+  std::span<const std::uint8_t> data(bytes->begin() + kRequestHeaderBytes, bytes->end() - 2);
+  Protocol protocol = operation == kTagitRead || operation == kTagitWrite ? Protocol::TagIt
+                      : operation == kReadSingleBlock || operation == kWriteSingleBlock ||
+                              operation == kReadMultipleBlocks
+                          ? Protocol::Iso15693
+                          : Protocol::None;
+  if (protocol == Protocol::None) return;  // not simulated
+  auto tags = tagsOfLocked(protocol);
+  if (tags.empty()) {
+    reply(hexNoTagAnswer(protocol));
+    return;
+  }
+  SimTag *tag = findTagLocked(tags.front()->uid());
+  if (protocol == Protocol::TagIt) {
+    handleTagitRequest(tag, operation, block, data);
+  } else {
+    handleVicinityRequest(tag, operation, block, data);
+  }
+}
+
+void HexModule::handleTagitRequest(SimTag *tag, std::uint8_t operation, int block,
+                                   std::span<const std::uint8_t> data) {
+  const std::string silent = hexNoTagAnswer(Protocol::TagIt);
+  if (block >= tag->blockCount()) {
+    reply(silent);
+  } else if (operation == kTagitRead) {
+    if (answeredBlockFault(BlockAccess::Read, block)) return;
+    auto bytes = *tag->block(block);
+    reply(tagitReadAnswer(block, std::span<const std::uint8_t, 4>(bytes.data(), 4)));
+  } else if (data.size() != tag->blockSize() || tag->readOnly(block)) {
+    reply(silent);
+  } else if (!answeredBlockFault(BlockAccess::Write, block)) {
+    tag->setBlock(block, data);
+    reply("[00]");
+  }
+}
+
+void HexModule::handleVicinityRequest(SimTag *tag, std::uint8_t operation, int block,
+                                      std::span<const std::uint8_t> data) {
+  if (operation == kWriteSingleBlock) {
+    if (block >= tag->blockCount()) {
+      reply(vicinityError(kErrorNoSuchBlock));
+    } else if (data.size() != tag->blockSize()) {
+      reply(vicinityError(kErrorUnknown));
+    } else if (answeredBlockFault(BlockAccess::Write, block)) {
+      return;
+    } else if (tag->readOnly(block)) {
+      reply(vicinityError(kErrorBlockLocked));
+    } else {
+      tag->setBlock(block, data);
+      reply(vicinityAnswer(tag->responseFlags(), {}));
+    }
+    return;
+  }
+  // Read Single Block takes one block; Read Multiple Blocks one more than
+  // its count field.
+  int last = block;
+  if (operation == kReadMultipleBlocks) {
+    if (data.empty()) return;  // no count field: not a request the tag takes
+    last = block + data[0];
+  }
+  if (last >= tag->blockCount()) {
+    reply(vicinityError(kErrorNoSuchBlock));
+    return;
+  }
+  std::vector<std::uint8_t> blocks;
+  for (int n = block; n <= last; ++n) {
+    if (answeredBlockFault(BlockAccess::Read, n)) return;
+    auto bytes = *tag->block(n);
+    blocks.insert(blocks.end(), bytes.begin(), bytes.end());
+  }
+  reply(vicinityAnswer(tag->responseFlags(), blocks));
 }
 
 }  // namespace readersim

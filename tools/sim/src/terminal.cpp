@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "readersim/hex_text.h"
+
 namespace readersim {
 namespace {
 
@@ -17,6 +19,7 @@ std::optional<std::string> resolve(const IdentityText &identity, std::string der
 }
 
 const std::string kNoEngine = "no barcode engine is fitted";
+const std::string kNoModule = "no RFID module is fitted";
 
 std::optional<std::string> refusalOf(const BarcodeEngine *engine, const Barcode &barcode) {
   if (engine == nullptr) return kNoEngine;
@@ -57,6 +60,9 @@ Terminal::Terminal(TerminalConfig config) : config_(std::move(config)) {
   }
   if (config_.steadyBarcode) {
     if (auto error = setSteadyBarcode(config_.steadyBarcode)) throw std::invalid_argument(*error);
+  }
+  for (const SimTag &tag : config_.tags) {
+    if (auto error = placeTag(tag)) throw std::invalid_argument(*error);
   }
 }
 
@@ -101,10 +107,42 @@ std::optional<std::string> Terminal::setSteadyBarcode(std::optional<Barcode> bar
   return std::nullopt;
 }
 
+std::optional<std::string> Terminal::placeTag(SimTag tag) const {
+  RfidModule *module = rfidModule();
+  if (module == nullptr) return kNoModule;
+  module->placeTag(std::move(tag));
+  return std::nullopt;
+}
+
+std::optional<std::string> Terminal::removeTag(std::span<const std::uint8_t> uid) const {
+  RfidModule *module = rfidModule();
+  if (module == nullptr) return kNoModule;
+  if (!module->removeTag(uid)) return "no tag " + toHexText(uid) + " in the field";
+  return std::nullopt;
+}
+
+std::optional<std::string> Terminal::clearTags() const {
+  RfidModule *module = rfidModule();
+  if (module == nullptr) return kNoModule;
+  module->clearField();
+  return std::nullopt;
+}
+
+std::vector<SimTag> Terminal::tags() const {
+  RfidModule *module = rfidModule();
+  return module == nullptr ? std::vector<SimTag>{} : module->tags();
+}
+
+std::optional<SimTag> Terminal::tag(std::span<const std::uint8_t> uid) const {
+  RfidModule *module = rfidModule();
+  return module == nullptr ? std::nullopt : module->tag(uid);
+}
+
 TextEngine *Terminal::textEngine() const { return dynamic_cast<TextEngine *>(engine_.get()); }
 SsiEngine *Terminal::ssiEngine() const { return dynamic_cast<SsiEngine *>(engine_.get()); }
 AsciiModule *Terminal::asciiModule() const { return dynamic_cast<AsciiModule *>(module_.get()); }
 HexModule *Terminal::hexModule() const { return dynamic_cast<HexModule *>(module_.get()); }
+RfidModule *Terminal::rfidModule() const { return dynamic_cast<RfidModule *>(module_.get()); }
 
 std::string Terminal::derivedHardwareInfo(int engineKind, bool moduleFitted) {
   char engine = engineKind == 2 || engineKind == 3 || engineKind == 4 ? static_cast<char>('0' + engineKind) : '0';

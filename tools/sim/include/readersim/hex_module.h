@@ -6,25 +6,41 @@
 // rest: 2 * LL hexadecimal characters in all. Anything that cannot start a
 // frame is skipped (recorded as malformed) until "01" and a sane length
 // come again.
+//
+// Tags: a detection frame is answered for the tags of its protocol's
+// families (TagFamilyInfo::protocol) only while that protocol is the one
+// selected; otherwise, and with no such tag in the field, with the
+// protocol's no-tag answer (hex_tag_answers.h). Request frames (command 18,
+// flags 00) go to the first tag of the selected protocol:
+//   18 00 08 NN        Tag-it read: "[00NN00" + the block shifted by 2 bits "]"
+//   18 00 28 NN d...   Tag-it write of one block: "[00]"
+//   18 00 20 NN        ISO 15693 Read Single Block: "[" flags + block "]"
+//   18 00 23 NN CC     Read Multiple Blocks NN to NN+CC: "[" flags + blocks "]"
+//   18 00 21 NN d...   Write Single Block: "[" flags "]"
+// With no such tag: the no-tag answer. A Tag-it tag stays silent (the no-tag
+// answer) to a block it does not have, a write to a read-only block and data
+// that is not one block; an ISO 15693 tag answers error 10 (no such block),
+// 12 (read-only) or 0F (data not one block). Other frames are not answered.
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "readersim/pty_device.h"
+#include "readersim/rfid_module.h"
 
 namespace readersim {
 
-class HexModule final : public PtyDevice {
+class HexModule final : public RfidModule {
  public:
   static constexpr int kSpeed = 115200;
-  static constexpr int kAlways = -1;
 
   // The air protocols, numbered by the TagType of their family.
-  enum class Protocol { None = 0, Iso14443A = 3, Iso14443B = 5, TagIt = 8, Iso15693 = 16 };
+  using Protocol = AirProtocol;
 
   // The fixed frames a host sends.
   static constexpr std::string_view kProbeFrame = "0108000304FE0000";
@@ -57,11 +73,12 @@ class HexModule final : public PtyDevice {
   void silenceFrame(std::string_view frame, int times = kAlways);
   void clearFrameSilences();
 
-  // Puts a tag of `protocol` in the field: detection frames of that
-  // protocol are answered with `answer` until removeTag(). Without a tag a
-  // detection frame is answered with an empty field.
+  // A raw detection answer (what no tag gives): detection frames of
+  // `protocol` are answered with `answer`, whatever is selected or in the
+  // field, until removeTag().
   void presentTag(Protocol protocol, std::string answer);
   void removeTag();
+  using RfidModule::removeTag;
 
   // Frame texts received, in order (uppercase).
   std::vector<std::string> frames() const;
@@ -76,12 +93,20 @@ class HexModule final : public PtyDevice {
   void skipGarbage(std::size_t count);
   void flushGarbage();
   void handleFrame(const std::string &frame);
+  void handleDetection(Protocol protocol);
+  void handleRequest(const std::string &frame);
+  void handleTagitRequest(SimTag *tag, std::uint8_t operation, int block, std::span<const std::uint8_t> data);
+  void handleVicinityRequest(SimTag *tag, std::uint8_t operation, int block, std::span<const std::uint8_t> data);
+  // An on-demand failure of `block`, answered if one is due.
+  bool answeredBlockFault(BlockAccess access, int block);
+  std::vector<const SimTag *> tagsOfLocked(Protocol protocol) const;
+  std::string commandKey(std::string_view prefix) const override;
   void reply(std::string_view fields);
 
   const std::string probeAnswer_;
   Protocol selected_ = Protocol::None;
   std::map<std::string, int> silences_;
-  std::optional<std::pair<Protocol, std::string>> tag_;
+  std::optional<std::pair<Protocol, std::string>> rawDetection_;
   std::string pending_;
   std::string garbage_;
 };

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,8 @@
 #include "readersim/barcode_engine.h"
 #include "readersim/hex_module.h"
 #include "readersim/pty_device.h"
+#include "readersim/rfid_module.h"
+#include "readersim/sim_tag.h"
 #include "readersim/ssi_engine.h"
 #include "readersim/text_engine.h"
 
@@ -53,6 +57,9 @@ struct TerminalConfig {
   std::optional<Barcode> steadyBarcode;
   std::chrono::milliseconds decodeDelay{0};
   std::chrono::milliseconds repeatInterval = BarcodeEngine::kDefaultRepeatInterval;
+
+  // What is in the RFID module's field from the start (RfidModule).
+  std::vector<SimTag> tags;
 };
 
 struct EnvironmentEntry {
@@ -62,9 +69,9 @@ struct EnvironmentEntry {
 
 class Terminal {
  public:
-  // Throws std::invalid_argument for an unknown kind or barcodes the engine
-  // refuses (or has no engine for), std::system_error when a
-  // pseudo-terminal cannot be made.
+  // Throws std::invalid_argument for an unknown kind, barcodes the engine
+  // refuses (or has no engine for) or tags without a module,
+  // std::system_error when a pseudo-terminal cannot be made.
   explicit Terminal(TerminalConfig config);
 
   const TerminalConfig &config() const { return config_; }
@@ -77,6 +84,7 @@ class Terminal {
   SsiEngine *ssiEngine() const;
   AsciiModule *asciiModule() const;
   HexModule *hexModule() const;
+  RfidModule *rfidModule() const;
 
   // What the barcode engine sees, whichever kind it is (BarcodeEngine). Each
   // gives a one-line error when no engine is fitted or it refuses the
@@ -86,6 +94,17 @@ class Terminal {
   std::optional<std::string> presentSilence() const;
   std::optional<std::string> clearPresented() const;
   std::optional<std::string> setSteadyBarcode(std::optional<Barcode> barcode) const;
+
+  // The RFID module's field, whichever kind is fitted (RfidModule). Each
+  // gives a one-line error when no module is fitted or no tag has the UID,
+  // nullopt when done. A tag goes in whatever its family: a module that
+  // cannot see it (kind 6 and icode, sr176, srix4k) does not report it.
+  std::optional<std::string> placeTag(SimTag tag) const;
+  std::optional<std::string> removeTag(std::span<const std::uint8_t> uid) const;
+  std::optional<std::string> clearTags() const;
+  // Empty without a module.
+  std::vector<SimTag> tags() const;
+  std::optional<SimTag> tag(std::span<const std::uint8_t> uid) const;
 
   // READER_COM1, READER_COM2, READER_HW_INFO, READER_MODEL,
   // READER_SERIAL_NUMBER, in that order.
