@@ -49,6 +49,8 @@ extern "C" {
 #define READER_ERR_NO_BARCODE       (-131)  /* barcode selected but none fitted */
 #define READER_ERR_NO_RFID          (-132)  /* RFID selected but none fitted */
 #define READER_ERR_NO_SOUND         (-242)  /* Beeper: no sound was named */
+#define READER_ERR_RFID_WRITE       (-276)  /* WriteRfidData: bad arguments, nothing written */
+#define READER_ERR_RFID_READ        (-280)  /* ReadRfidData: bad arguments or no tag */
 #define READER_ERR_BAD_BUFFER       (-300)  /* null buffer or size below 1 */
 
 /* ---- Device masks ----------------------------------------------------- */
@@ -130,6 +132,25 @@ READER_API int READER_CALL GetDecodeData(char *buffer, int size);
  * translated. 0 when the symbology has no code or nothing was decoded. */
 READER_API int READER_CALL GetDecodeType(void);
 
+/* Copies the data bytes read from the tag memory with the last RFID tag
+ * (the auto-read options say which; ReadRfidData and WriteRfidData leave
+ * theirs). Returns their count, the size when the buffer was too small (as
+ * for GetDecodeData), or -300 for a null buffer or a size below 1. Zero
+ * bytes inside the data are copied as they are; the result gives the
+ * length. */
+READER_API int READER_CALL GetDecodeRfidData(char *buffer, int size);
+
+/* Copies the UID of the last RFID tag as uppercase hexadecimal text. Returns
+ * its length, the size when the buffer was too small (as for GetDecodeData),
+ * or -300 for a null buffer or a size below 1. */
+READER_API int READER_CALL GetDecodeRfidUID(char *buffer, int size);
+
+/* The tag type code of the last RFID tag: the family letter, 'I' Icode,
+ * 'M' ISO 14443 type A (Mifare, Ultralight, my-d), 'Z' ISO 14443 type B
+ * (SRIX4K included), 'S' SR176, 'T' Tag-it, 'V' ISO 15693; 0 when no tag was
+ * read. The same codes for both module kinds. */
+READER_API int READER_CALL GetDecodeTagType(void);
+
 /* Copies the output record of the last decode of the device selected by the
  * mask: 7 the barcode record (type code, four-digit length, prefix, data,
  * suffix, each as the library options say), 32 the RFID record (type code,
@@ -139,6 +160,50 @@ READER_API int READER_CALL GetDecodeType(void);
  * buffer or a size below 1. Bytes inside the record, NUL included, are
  * copied as they are; the result, not a terminator, gives the length. */
 READER_API int READER_CALL GetOutputRecord(int deviceMask, char *buffer, int size);
+
+/* ---- Tag memory ------------------------------------------------------- *
+ * Byte addresses in the tag's memory. A negative start is the family's first
+ * data block (Mifare: block 4, sector trailers passed over; Icode 5; SRIX4K
+ * 7; ISO 15693 0; ...); an explicit start counts every block, Mifare sector
+ * trailers included. At most 128 bytes are read or written per call, and
+ * nothing past the family's last block. Mifare sectors are logged in to with
+ * `key` (the key text sent with the login; NULL sends none).
+ *
+ * Each call runs a tag cycle of its own on the calling thread and blocks for
+ * it: it waits while another cycle (the trigger's auto-read, another call)
+ * uses the module, then up to about 3 s for the tag on the ASCII module; the
+ * hex-frame module tries its four air protocols twice each, about 9 s in all
+ * when no tag answers. A module that stops answering costs a few seconds
+ * more per block. Any thread; the calls are serialised with each other and
+ * with the auto-read. The tag read or written becomes the last RFID tag of
+ * GetDecodeRfidUID and the other queries. */
+#define READER_RFID_READ_UID   1   /* ReadRfidData: the UID text */
+#define READER_RFID_READ_DATA  2   /* ReadRfidData: the data bytes */
+
+/* Reads the tag in the field and copies its UID (mode READER_RFID_READ_UID)
+ * or `length` data bytes from byte address `start` (READER_RFID_READ_DATA)
+ * into the buffer by the rule of GetDecodeData. A block that cannot be read
+ * ends the data read: the bytes before it are returned. Returns the count copied, the size
+ * when the buffer was too small, 0 for another mode (the tag has been read
+ * all the same), or -280 for a null buffer, a size or length below 1 or no
+ * tag. `reserved` is not used. */
+READER_API int READER_CALL ReadRfidData(int mode, char *buffer, unsigned int size, int start,
+                                        int length, int reserved, const char *key);
+
+/* Writes the first `length` bytes of `data` (zero bytes included) into the
+ * tag in the field from byte address `start`, each block read, overlaid and
+ * written back, so bytes of a block outside the range keep their content.
+ * The first block that cannot be written (or Mifare sector that refuses the
+ * login) ends the write. Returns 1 when at least one byte was written, with
+ * the count of data bytes written stored in `written` (when not NULL; less
+ * than `length` when the write ended early or was cut at 128 bytes or the
+ * family's last block); -276 for null data, a length below 1, no tag, a
+ * start outside the tag, an ISO 14443 tag on the hex-frame module, or when
+ * no block was written (`written` is then 0). The reserved arguments are not
+ * used. */
+READER_API int READER_CALL WriteRfidData(const unsigned char *data, int start, int length,
+                                         int *written, int reserved1, int reserved2,
+                                         const char *key);
 
 /* ---- Feedback --------------------------------------------------------- */
 

@@ -53,7 +53,7 @@ void autoScanLoop(Library &library) {
 
 void rfidReadLoop(Library &library) {
   while (waitForRelease(library.rfidTriggerSem) && library.rfidStopFlag != 1) {
-    TagReadResult result;
+    ScanResult result;
     ReaderDevice &device = library.device;
     if (rfidReadCycle(device, device.autoReadStart, device.autoReadLength, device.autoReadKey.get(), result))
       postDecode(library, 2);

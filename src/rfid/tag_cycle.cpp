@@ -1,11 +1,98 @@
 #include "rfid/tag_cycle.h"
 
+#include "core/decode_reading.h"
+#include "core/device_kind.h"
+#include "core/device_open.h"
+#include "core/port_lock_guard.h"
+#include "core/tag_type.h"
+#include "platform/clock.h"
+#include "rfid/protocol_select.h"
+#include "rfid/tag_reading.h"
+
 namespace reader {
 
-// Tag cycles are not built yet: a released RFID thread finds no tag.
-bool rfidReadCycle(ReaderDevice &device, int, int, const ByteString &, TagReadResult &) {
-  device.rfid.lastError = 0;
+namespace {
+
+constexpr int kProtocolRotation[] = {TagType::Iso15693, TagType::MifareFamily, TagType::Tagit, TagType::Iso14443B};
+constexpr int kProtocolCount = static_cast<int>(sizeof kProtocolRotation / sizeof kProtocolRotation[0]);
+constexpr int kDetectionsPerProtocol = 2;
+constexpr std::uint32_t kDetectionPauseMs = 100;
+
+void storeRequest(DeviceChannel &channel, int start, int length, const ByteString &key) {
+  channel.readStart = start;
+  channel.readLength = length;
+  channel.tagKey = key;
+}
+
+bool detectTag(DeviceChannel &channel, ScanResult &candidate) {
+  TagReading reading(channel);
+  return reading.switchOn() && readDecode(channel, candidate);
+}
+
+void accept(DeviceChannel &channel, ScanResult &candidate, ScanResult &out) {
+  out = candidate;
+  channel.result.set(std::move(candidate));
+}
+
+bool asciiModuleCycle(DeviceChannel &channel, ScanResult &out) {
+  ScanResult candidate;
+  if (!detectTag(channel, candidate)) return false;
+  accept(channel, candidate, out);
+  return true;
+}
+
+// The position of the selected protocol in the rotation; one not in it
+// (none selected yet) starts with the first.
+int rotationStart(int selector) {
+  for (int i = 0; i < kProtocolCount; ++i)
+    if (kProtocolRotation[i] == selector) return i;
+  return 0;
+}
+
+bool hexModuleCycle(DeviceChannel &channel, ScanResult &out) {
+  const int first = rotationStart(channel.protocolSelector);
+  for (int i = 0; i < kProtocolCount; ++i) {
+    const int protocol = kProtocolRotation[(first + i) % kProtocolCount];
+    if (channel.protocolSelector != protocol) {
+      channel.protocolSelector = protocol;
+      if (!selectProtocol(channel)) return false;
+    }
+    for (int attempt = 0; attempt < kDetectionsPerProtocol; ++attempt) {
+      // A close waiting for the port ends the cycle instead of waiting for
+      // every remaining detection.
+      if (channel.closing != 0) return false;
+      ScanResult candidate;
+      if (detectTag(channel, candidate)) {
+        accept(channel, candidate, out);
+        channel.idleWake.release();
+        return true;
+      }
+      platform::sleepMs(kDetectionPauseMs);
+    }
+  }
   return false;
+}
+
+}  // namespace
+
+bool rfidReadCycle(ReaderDevice &device, int start, int length, const ByteString &key, ScanResult &out) {
+  DeviceChannel &channel = device.rfid;
+  if (device.rfidPresent == 0) return false;
+  PortLockGuard lock(channel);
+  // The module may have been halted while this cycle waited for the port.
+  if (!lock.held() || device.rfidPresent == 0) return false;
+  channel.lastError = 0;
+  switch (channel.kind) {
+    case DeviceKind::AsciiModule:
+      storeRequest(channel, start, length, key);
+      return asciiModuleCycle(channel, out);
+    case DeviceKind::HexModule:
+      if (!reopenRfidPort(channel)) return false;
+      storeRequest(channel, start, length, key);
+      return hexModuleCycle(channel, out);
+    default:
+      return false;
+  }
 }
 
 }  // namespace reader

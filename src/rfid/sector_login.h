@@ -1,0 +1,33 @@
+// Logging in to the sectors of a Mifare tag on the ASCII module, with the
+// key in the channel's tagKey.
+#pragma once
+
+#include "core/device_channel.h"
+
+namespace reader {
+
+// Blocks per Mifare sector; the last block of each is the sector trailer.
+inline constexpr int kMifareSectorBlocks = 4;
+
+inline bool isSectorTrailer(int block) { return block % kMifareSectorBlocks == kMifareSectorBlocks - 1; }
+
+// Sends the login for `sector` (0 or more) with tagKey. True only when the
+// module answers exactly "L"; a status letter sets lastError. The caller
+// holds portLock.
+bool loginSector(DeviceChannel &channel, int sector);
+
+// A walk over a Mifare tag's blocks in rising order logs in once to each
+// sector it enters.
+class SectorLogins {
+ public:
+  explicit SectorLogins(DeviceChannel &channel) : channel_(channel) {}
+  // Logs in to the block's sector unless this walk is in it already; false
+  // when the login was refused.
+  bool enter(int block);
+
+ private:
+  DeviceChannel &channel_;
+  int sector_ = -1;
+};
+
+}  // namespace reader

@@ -1,0 +1,109 @@
+#include "rfid/tag_data_read.h"
+
+#include <algorithm>
+
+#include "core/command_transport.h"
+#include "core/device_kind.h"
+#include "core/tag_type.h"
+#include "rfid/block_size.h"
+#include "rfid/module_answer.h"
+#include "rfid/module_frame.h"
+#include "rfid/sector_login.h"
+#include "rfid/tag_block.h"
+#include "rfid/tag_geometry.h"
+
+namespace reader {
+
+namespace {
+
+constexpr int kBlockTimeoutMs = 1000;
+constexpr int kReadAttempts = 2;
+constexpr int kBlocksPerPairRead = 2;
+
+void keepFirst(ByteString &bytes, std::uint32_t n) {
+  if (bytes.length() > n) bytes.eraseRange(n, bytes.length() - n);
+}
+
+// ASCII module: block by block, each trimmed to the range. A block shorter
+// than the block size would shift every later byte, so it ends the read as a
+// failed one does.
+void readAsciiModuleBlocks(DeviceChannel &channel, ScanResult &tag, const BlockRange &range, bool defaultStart) {
+  const auto size = static_cast<std::uint32_t>(tag.blockSize);
+  const bool mifare = tag.code == TagType::MifareFamily;
+  SectorLogins logins(channel);
+  for (int block = range.startBlock; block <= range.endBlock; ++block) {
+    if (mifare && !logins.enter(block)) return;
+    if (mifare && defaultStart && isSectorTrailer(block)) continue;
+    ByteString bytes;
+    if (!readTagBlock(channel, tag.code, block, bytes) || bytes.length() < size) return;
+    keepFirst(bytes, size);
+    if (block == range.endBlock) keepFirst(bytes, static_cast<std::uint32_t>(range.endOffset) + 1);
+    if (block == range.startBlock) bytes.eraseRange(0, static_cast<std::uint32_t>(range.startOffset));
+    tag.tagData.append(bytes);
+  }
+}
+
+// Tag-it: only with the counts from the detection, and never past the block
+// count the tag reported.
+void readTagitBlocks(DeviceChannel &channel, const BlockRange &range, ByteString &out) {
+  const int blockCount = channel.tagBlockCount;
+  if (channel.tagInfoByte == 0 || blockCount == 0) return;
+  const int last = std::min(range.endBlock, blockCount - 1);
+  for (int block = range.startBlock; block <= last; ++block) {
+    ByteString bytes;
+    if (!readTagBlock(channel, TagType::Tagit, block, bytes)) return;
+    out.append(bytes);
+  }
+}
+
+// ISO 15693: two blocks per request. Only whole blocks are kept, and an
+// answer short of two ends the read.
+void readIso15693Blocks(DeviceChannel &channel, std::uint32_t size, const BlockRange &range, ByteString &out) {
+  const std::uint32_t pair = size * kBlocksPerPairRead;
+  for (int block = range.startBlock; block <= range.endBlock; block += kBlocksPerPairRead) {
+    ByteString frame = blockPairReadFrame(block);
+    ByteString answer, bytes;
+    if (frame.empty() || !sendCommand(channel, frame, kBlockTimeoutMs, &answer, kReadAttempts) ||
+        !parseModuleAnswer(TagType::Iso15693, answer, AnswerMode::Data, bytes))
+      return;
+    keepFirst(bytes, pair);
+    keepFirst(bytes, bytes.length() - bytes.length() % size);
+    out.append(bytes);
+    if (bytes.length() < pair) return;
+  }
+}
+
+void readHexModuleBlocks(DeviceChannel &channel, ScanResult &tag, const BlockRange &range, int length) {
+  ByteString &out = tag.tagData;
+  if (tag.code == TagType::Tagit)
+    readTagitBlocks(channel, range, out);
+  else if (tag.code == TagType::Iso15693)
+    readIso15693Blocks(channel, static_cast<std::uint32_t>(tag.blockSize), range, out);
+  else
+    return;  // no block commands for the ISO 14443 families
+  // Whole blocks were read: cut them to the bytes asked for, also when the
+  // read ended early, so that every byte stays at its offset.
+  out.eraseRange(0, static_cast<std::uint32_t>(range.startOffset));
+  keepFirst(out, static_cast<std::uint32_t>(std::min(length, kMaxTagDataBytes)));
+}
+
+}  // namespace
+
+bool readTagData(DeviceChannel &channel, ScanResult &tag) {
+  tag.tagData.reset();
+  const int start = channel.readStart;
+  const int length = channel.readLength;
+  if (tag.data.empty() || tag.code == TagType::None || length == 0) return false;
+  int size = 0;
+  if (!determineBlockSize(channel, tag, size)) return false;
+  tag.blockSize = size;
+  BlockRange range;
+  if (!computeBlockRange(tag.code, size, start, length, range)) return false;
+  if (channel.kind == DeviceKind::AsciiModule)
+    readAsciiModuleBlocks(channel, tag, range, start < 0);
+  else if (channel.kind == DeviceKind::HexModule)
+    readHexModuleBlocks(channel, tag, range, length);
+  return !tag.tagData.empty();
+}
+
+}  // namespace reader

@@ -1,0 +1,22 @@
+// Reading the requested data bytes of the tag just identified.
+#pragma once
+
+#include "core/device_channel.h"
+#include "core/scan_result.h"
+
+namespace reader {
+
+// Reads readLength bytes from byte address readStart (negative: the family's
+// first data block) of the tag described by `tag` (UID in data, TagType in
+// code) into tag.tagData, and sets tag.blockSize (refining code and name
+// where the block size tells). Mifare sectors are logged in to with tagKey.
+//
+// The bytes returned are always the contiguous run from the requested
+// start: a block that cannot be read ends the read with what came before
+// it. The hex-frame module reads Tag-it and ISO 15693 tags only.
+//
+// True when tagData is not empty. The caller holds portLock and has switched
+// reading on.
+bool readTagData(DeviceChannel &channel, ScanResult &tag);
+
+}  // namespace reader

@@ -1,0 +1,34 @@
+// The module's reading, switched on for one scope and off again however the
+// scope ends: the ASCII module's port must not stay open after a cycle, and a
+// module left marked as reading would take the next switch-on as done and
+// send nothing.
+#pragma once
+
+#include "core/device_channel.h"
+#include "core/scan_control.h"
+
+namespace reader {
+
+class TagReading {
+ public:
+  // The caller holds the channel's portLock for the whole scope.
+  explicit TagReading(DeviceChannel &channel) : channel_(channel) {}
+  ~TagReading() {
+    if (on_) setScan(channel_, false);
+  }
+  TagReading(const TagReading &) = delete;
+  TagReading &operator=(const TagReading &) = delete;
+
+  // Sends the module's read command (ASCII module: opens its port first).
+  bool switchOn() {
+    if (channel_.scanOn != 0) setScan(channel_, false);
+    on_ = setScan(channel_, true);
+    return on_;
+  }
+
+ private:
+  DeviceChannel &channel_;
+  bool on_ = false;
+};
+
+}  // namespace reader

@@ -1,0 +1,85 @@
+#include "rfid/tag_write.h"
+
+#include <algorithm>
+
+#include "core/decode_reading.h"
+#include "core/device_kind.h"
+#include "core/device_open.h"
+#include "core/port_lock_guard.h"
+#include "core/tag_type.h"
+#include "rfid/sector_login.h"
+#include "rfid/tag_block.h"
+#include "rfid/tag_geometry.h"
+#include "rfid/tag_reading.h"
+
+namespace reader {
+
+namespace {
+
+// The detection before a write reads one byte: enough to identify the tag,
+// log in to a Mifare tag's first data sector and learn the block size.
+constexpr int kDetectionReadLength = 1;
+
+ByteString slice(const ByteString &data, std::uint32_t first, std::uint32_t count) {
+  ByteString out;
+  if (count > 0) data.copyRange(first, first + count - 1, out);
+  return out;
+}
+
+// Each block takes the data that belongs at its addresses: the first block
+// from the start offset on, every later one from its start.
+std::uint32_t writeBlocks(DeviceChannel &channel, const ScanResult &tag, const BlockRange &range, bool defaultStart,
+                          const ByteString &data) {
+  const auto size = static_cast<std::uint32_t>(tag.blockSize);
+  const std::uint32_t total = std::min<std::uint32_t>(data.length(), kMaxTagDataBytes);
+  const bool mifare = tag.code == TagType::MifareFamily;
+  SectorLogins logins(channel);
+  std::uint32_t written = 0;  // also where the next chunk starts in the data
+  for (int block = range.startBlock; block <= range.endBlock && written < total; ++block) {
+    if (mifare && !logins.enter(block)) break;
+    if (mifare && defaultStart && isSectorTrailer(block)) continue;
+    const auto offset = static_cast<std::uint32_t>(block == range.startBlock ? range.startOffset : 0);
+    const std::uint32_t chunk = std::min(size - offset, total - written);
+    std::uint32_t placed = 0;
+    if (!writeTagBlock(channel, tag.code, tag.blockSize, block, static_cast<int>(offset), slice(data, written, chunk),
+                       placed))
+      break;
+    written += placed;
+    if (placed < chunk) break;  // the rest of the chunk has no place of its own
+  }
+  return written;
+}
+
+// The hex-frame module has block commands for these families only.
+bool writable(int kind, int tagType) {
+  return kind == DeviceKind::AsciiModule || tagType == TagType::Tagit || tagType == TagType::Iso15693;
+}
+
+}  // namespace
+
+std::uint32_t writeTagData(ReaderDevice &device, int start, const ByteString &data, const ByteString &key) {
+  if (data.empty() || device.rfidPresent == 0) return 0;
+  DeviceChannel &channel = device.rfid;
+  PortLockGuard lock(channel);
+  if (!lock.held() || device.rfidPresent == 0) return 0;
+  channel.lastError = 0;
+  const int kind = channel.kind;
+  if (kind != DeviceKind::AsciiModule && kind != DeviceKind::HexModule) return 0;
+  // As a read cycle does: a port the idle close shut is opened and set up.
+  if (kind == DeviceKind::HexModule && !reopenRfidPort(channel)) return 0;
+  channel.readStart = -1;
+  channel.readLength = kDetectionReadLength;
+  channel.tagKey = key;
+  TagReading reading(channel);
+  if (!reading.switchOn()) return 0;
+  ScanResult tag;
+  if (!readDecode(channel, tag)) return 0;
+  channel.result.set(tag);
+  if (kind == DeviceKind::HexModule) channel.idleWake.release();
+  const int length = static_cast<int>(std::min<std::uint32_t>(data.length(), kMaxTagDataBytes));
+  BlockRange range;
+  if (!writable(kind, tag.code) || !computeBlockRange(tag.code, tag.blockSize, start, length, range)) return 0;
+  return writeBlocks(channel, tag, range, start < 0, data);
+}
+
+}  // namespace reader
