@@ -219,3 +219,51 @@ TEST_F(RfidTagTest, TheHexModuleRotatesFromTheSelectedProtocolAndRefusesWritesTo
   EXPECT_EQ(write(pattern(4), 0, nullptr, written), -276);
   EXPECT_EQ(written, 0);
 }
+
+// Every family on the ASCII module: a 128-byte read from the family's
+// default start gives the bytes laid in from its first data block, cut at
+// 128 bytes or at the family's last block; the tag type code names the
+// family, SRIX4K by its 4-byte blocks.
+TEST_F(RfidTagTest, EveryFamilyIsReadFromItsFirstDataBlockUpToItsLastBlock) {
+  const struct {
+    const char *tag;
+    int expectedBytes;
+    int typeCode;
+  } families[] = {
+      {"icode:E00401A2B3C4D5E6", 44, 'I'},           {"ultralight:04A1B2C3D4E5F6", 48, 'M'},
+      {"mifare:04A1B2C3", 128, 'M'},                  {"myd:04A1B2C3D4E5F607", 128, 'M'},
+      {"iso14443b:A1B2C3D4", 128, 'Z'},               {"sr176:D00201A2B3C4D5E6", 22, 'S'},
+      {"srix4k:D00201A2B3C4D5E6", 128, 'Z'},          {"tagit:A1B2C3D4", 32, 'T'},
+      {"st:E00201A2B3C4D5E6", 128, 'V'},              {"myd-vicinity:E00501A2B3C4D5E6", 128, 'V'},
+      {"infineon-em4135:E01601A2B3C4D5E6", 128, 'V'},
+  };
+  start(5, {});
+  for (const auto &f : families) {
+    SCOPED_TRACE(f.tag);
+    readersim::SimTag tag = tagOf(f.tag);
+    const Bytes data = pattern(tag.dataCapacity(), 1);
+    tag.fillData(data);
+    ASSERT_FALSE(terminal_->clearTags().has_value());
+    ASSERT_FALSE(terminal_->placeTag(tag).has_value());
+    Bytes out;
+    EXPECT_EQ(readData(out, -1, 128, ""), f.expectedBytes);
+    EXPECT_EQ(out, Bytes(data.begin(), data.begin() + std::min<std::ptrdiff_t>(f.expectedBytes, data.size())));
+    EXPECT_EQ(GetDecodeTagType(), f.typeCode);
+  }
+}
+
+// The hex-frame module's port closes after 20 idle seconds; a write then
+// reopens it (set-up and protocol select) as a read would.
+TEST_F(RfidTagTest, AnIdleClosedHexModuleIsReopenedForAWrite) {
+  start(6, {"philips:E004010203040506"});
+  readersim::PtyDevice &module = *terminal_->module();
+  Bytes out;
+  ASSERT_EQ(readData(out, 0, 4, nullptr), 4);
+  ASSERT_TRUE(module.waitForHostCloseCount(1, std::chrono::seconds(40)));
+  int written = 0;
+  ASSERT_EQ(write(Bytes{0xCA, 0xFE}, 4, nullptr, written), 1);
+  EXPECT_EQ(written, 2);
+  const Bytes block1 = memoryBlock("E004010203040506", 1);
+  ASSERT_EQ(block1.size(), 4u);
+  EXPECT_EQ(Bytes(block1.begin(), block1.begin() + 2), (Bytes{0xCA, 0xFE}));
+}
