@@ -7,8 +7,10 @@
 #include <3100XE_DLL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "scan_host.h"
@@ -266,4 +268,44 @@ TEST_F(RfidTagTest, AnIdleClosedHexModuleIsReopenedForAWrite) {
   const Bytes block1 = memoryBlock("E004010203040506", 1);
   ASSERT_EQ(block1.size(), 4u);
   EXPECT_EQ(Bytes(block1.begin(), block1.begin() + 2), (Bytes{0xCA, 0xFE}));
+}
+
+// Calls from several threads and the trigger's auto-read share the module:
+// each gets whole cycles, none takes another's answers.
+TEST_F(RfidTagTest, ConcurrentReadsWritesAndAutoReadsAreServedOneAtATime) {
+  start(5, {"icode:E00401A2B3C4D5E6:" + hex(pattern(44))});
+  ASSERT_EQ(SetTriggerKey(1), 1);
+  std::atomic<int> failures{0};
+  std::thread reader([&] {
+    for (int i = 0; i < 8; ++i) {
+      char buffer[64];
+      if (ReadRfidData(READER_RFID_READ_DATA, buffer, sizeof buffer, -1, 16, 0, nullptr) != 16) ++failures;
+    }
+  });
+  std::thread writer([&] {
+    for (int i = 0; i < 8; ++i) {
+      const Bytes data = pattern(8, static_cast<std::uint8_t>(0x80 + i));
+      int written = 0;
+      if (WriteRfidData(data.data(), 40, 4, &written, 0, 0, nullptr) != 1 || written != 4) ++failures;
+    }
+  });
+  for (int press = 1; press <= 3; ++press)
+    EXPECT_TRUE(host_.pressUntil([&] { return host_.announced(32) >= press; }));
+  reader.join();
+  writer.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(memoryBlock("E00401A2B3C4D5E6", 10), pattern(4, 0x87));
+}
+
+TEST_F(RfidTagTest, ASilentOrVanishedModuleFailsTheCallsWithoutHanging) {
+  start(6, {"philips:E004010203040506"});
+  terminal_->module()->setSilent(true);
+  Bytes out;
+  EXPECT_EQ(readData(out, -1, 16, nullptr), -280);
+  int written = 0;
+  EXPECT_EQ(write(pattern(4), 0, nullptr, written), -276);
+  terminal_->module()->setSilent(false);
+  terminal_->module()->vanish();
+  EXPECT_EQ(readData(out, -1, 16, nullptr), -280);
+  EXPECT_EQ(HaltReader(READER_DEVICE_ALL), READER_OK);
 }
