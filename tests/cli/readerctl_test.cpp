@@ -11,61 +11,27 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "invocation.h"
+#include "cli/cli_run.h"
 #include "support/test_terminal.h"
 
 extern char **environ;
 
 namespace {
 
+using cli_testing::CliRun;
+using cli_testing::has;
+using cli_testing::linesOf;
+using cli_testing::readerctl;
+using cli_testing::operator+;
 using testing_support::clearReaderEnvironment;
 using testing_support::kPatience;
 
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-// readerctl ARGS as main() runs it, with no stop signal.
-CliRun readerctl(std::vector<std::string> args) {
-  args.insert(args.begin(), "readerctl");
-  std::vector<char *> argv;
-  for (std::string &arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  std::ostringstream out, err;
-  int status = 0;
-  const std::optional<readerctl::Invocation> invocation =
-      readerctl::parseInvocation(static_cast<int>(args.size()), argv.data(), out, err, status);
-  if (invocation) {
-    const std::atomic<bool> stop{false};
-    status = readerctl::runInvocation(*invocation, out, err, stop);
-  }
-  return {status, out.str(), err.str()};
-}
-
 // The simulated SSI engine already at its working speed: a quick start.
 const std::vector<std::string> kSsiEngine = {"--engine", "3", "--engine-speed", "115200", "--module", "0"};
-
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string> &b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-std::vector<std::string> linesOf(const std::string &text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-bool has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
 class ReaderctlTest : public ::testing::Test {
  protected:
@@ -151,17 +117,27 @@ TEST_F(ReaderctlTest, UsageErrorsAreReportedBeforeAnyTerminalStarts) {
       {"info", "extra"},
       {"settings", "set", "prefix=elevenchars"},
       {"settings", "set", "no_such_field=1"},
+      {"--tag", "nosuch:0102", "tag", "read"},
+      {"--tag", "mifare:04A1B2", "tag", "read"},  // 3 bytes: no Mifare UID
+      {"--tag", "mifare:04A1B2C3", "--module", "0", "tag", "read"},
+      {"tag"},
+      {"tag", "read", "--length", "129"},
+      {"tag", "read", "--uid", "--start", "4"},
+      {"tag", "write", "--start", "0", "--hex", "ABC"},
+      {"tag", "write", "--start", "0", "--hex", "0G"},
+      {"tag", "write", "--hex", "00"},
+      {"tag", "watch", "--count", "0"},
   };
   for (const std::vector<std::string> &args : bad) {
     const CliRun run = readerctl(args);
-    const std::string line = args.empty() ? "(none)" : args.back();
+    const std::string line = ::testing::PrintToString(args);
     EXPECT_EQ(run.status, 2) << line;
     EXPECT_TRUE(has(run.err, "usage: readerctl")) << line;
     EXPECT_FALSE(has(run.out + run.err, "Using the built-in simulated terminal")) << line << ": " << run.err;
   }
 
   // Barcodes the simulated engine cannot take: refused before the reader
-  // starts. And real devices have no barcodes to choose.
+  // starts. And real devices have no barcodes or tags to choose.
   const std::vector<std::vector<std::string>> refused = {
       {"--barcode", R"(code39:A\rB)", "scan"},  // no CR in the text engine's data
       {"--engine", "0", "--barcode", "code39:A", "scan"},
@@ -173,9 +149,12 @@ TEST_F(ReaderctlTest, UsageErrorsAreReportedBeforeAnyTerminalStarts) {
     EXPECT_FALSE(has(run.err, "Using the built-in simulated terminal")) << run.err;
   }
   ::setenv("READER_COM1", "/dev/null", 1);
-  const CliRun real = readerctl({"--barcode", "code39:A", "scan"});
-  EXPECT_EQ(real.status, 2);
-  EXPECT_TRUE(has(real.err, "READER_COM1")) << real.err;
+  for (const std::vector<std::string> &args : {std::vector<std::string>{"--barcode", "code39:A", "scan"},
+                                                std::vector<std::string>{"--tag", "mifare:04A1B2C3", "tag", "read"}}) {
+    const CliRun real = readerctl(args);
+    EXPECT_EQ(real.status, 2) << args.front();
+    EXPECT_TRUE(has(real.err, "READER_COM1")) << real.err;
+  }
 }
 
 // Reads from `fd` until a whole line has come (`toTheEnd` false) or the

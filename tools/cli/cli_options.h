@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <readersim/barcode.h>
+#include <readersim/sim_tag.h>
 
 namespace readerctl {
 
@@ -24,6 +25,7 @@ struct CliOptions {
   bool pacing = false;
   std::vector<readersim::Barcode> barcodes;         // --barcode, queued in order
   std::optional<readersim::Barcode> steadyBarcode;  // --steady
+  std::vector<readersim::SimTag> tags;              // --tag, in the field from the start
   std::string command;
   std::vector<std::string> arguments;
   bool help = false;

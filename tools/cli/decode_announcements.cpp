@@ -4,32 +4,11 @@
 
 #include <cstring>
 #include <exception>
-#include <string>
-#include <vector>
 
 #include "decode_type_names.h"
+#include "whole_result.h"
 
 namespace readerctl {
-
-namespace {
-
-// Reads a result of any length: a result equal to the buffer size means it
-// was cut, so the buffer grows until it holds the whole text.
-template <typename Query>
-std::string readWhole(Query query) {
-  std::vector<char> buffer(256);
-  for (;;) {
-    const int size = static_cast<int>(buffer.size());
-    const int length = query(buffer.data(), size);
-    if (length < 0) return {};
-    if (length < size || buffer.size() >= (1u << 20)) {
-      return std::string(buffer.data(), static_cast<std::size_t>(length));
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
-}  // namespace
 
 DecodeAnnouncements::DecodeAnnouncements() : textEngine_((GetReaderType() & READER_TYPE_TEXT_ENGINE) != 0) {
   ReaderHostSetBroadcastListener(&DecodeAnnouncements::onBroadcast, this);

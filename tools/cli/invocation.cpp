@@ -49,6 +49,12 @@ bool parseRequest(const CliOptions &options, Invocation &invocation, std::string
     invocation.request = request;
     return true;
   }
+  if (command == "tag") {
+    TagRequest request;
+    if (!parseTagRequest(args, request, problem)) return false;
+    invocation.request = std::move(request);
+    return true;
+  }
   problem = "unknown command " + command;
   return false;
 }
@@ -59,11 +65,37 @@ const char *commandUsage(const std::string &command) {
   if (command == "settings") return settingsUsage();
   if (command == "scan") return "usage: readerctl [options] scan [--json] [--timeout SECONDS]\n";
   if (command == "watch") return "usage: readerctl [options] watch [--json] [--count N]\n";
+  if (command == "tag") return tagUsage();
   return nullptr;
 }
 
-// scan and watch need the engine at work; the module may have failed.
+// Why the options for the built-in simulated terminal cannot be used;
+// nullopt when they can.
+std::optional<std::string> simulationProblem(const CliOptions &given) {
+  std::vector<std::string> named;
+  if (!given.barcodes.empty()) named.emplace_back("--barcode");
+  if (given.steadyBarcode) named.emplace_back("--steady");
+  if (!given.tags.empty()) named.emplace_back("--tag");
+  if (named.empty()) return std::nullopt;
+  if (realPortsConfigured()) {
+    std::string text = named.front();
+    for (std::size_t i = 1; i < named.size(); ++i) text += (i + 1 == named.size() ? " and " : ", ") + named[i];
+    return text + (named.size() == 1 ? " is" : " are") +
+           " for the built-in simulated terminal, but READER_COM1 or READER_COM2 names a real device";
+  }
+  if (!given.tags.empty() && given.moduleKind == 0) return "--tag: the simulated terminal has no RFID module (--module 0)";
+  return std::nullopt;
+}
+
+// scan and watch need the engine at work, tag the module; the other device
+// may have failed.
 bool engineStarted(int result) { return result == READER_OK || result == READER_ERR_RFID_FAILED; }
+bool moduleStarted(int result) { return result == READER_OK || result == READER_ERR_BARCODE_FAILED; }
+
+int startFailed(int result, std::ostream &err) {
+  err << "readerctl: start failed: result " << result << " (" << describeResult(result) << ")\n";
+  return 1;
+}
 
 }  // namespace
 
@@ -80,10 +112,9 @@ std::optional<Invocation> parseInvocation(int argc, char **argv, std::ostream &o
   if (options) {
     invocation.options = std::move(*options);
     if (parseRequest(invocation.options, invocation, problem)) {
-      const CliOptions &given = invocation.options;
-      if ((given.barcodes.empty() && !given.steadyBarcode) || !realPortsConfigured()) return invocation;
-      problem = "--barcode and --steady are for the built-in simulated terminal, but READER_COM1 or "
-                "READER_COM2 names a real device";
+      const std::optional<std::string> unusable = simulationProblem(invocation.options);
+      if (!unusable) return invocation;
+      problem = *unusable;
     }
   }
   err << "readerctl: " << problem << "\n";
@@ -110,15 +141,12 @@ int runInvocation(const Invocation &invocation, std::ostream &out, std::ostream 
   if (info) {
     status = runInfoCommand(session, out, err);
   } else if (const auto *settings = std::get_if<SettingsRequest>(&invocation.request)) {
-    if (result == READER_OK || result == READER_ERR_BARCODE_FAILED || result == READER_ERR_RFID_FAILED) {
-      status = runSettingsRequest(*settings, out, err);
-    } else {
-      err << "readerctl: start failed: result " << result << " (" << describeResult(result) << ")\n";
-      status = 1;
-    }
+    status = engineStarted(result) || moduleStarted(result) ? runSettingsRequest(*settings, out, err)
+                                                            : startFailed(result, err);
+  } else if (const auto *tag = std::get_if<TagRequest>(&invocation.request)) {
+    status = moduleStarted(result) ? runTagRequest(*tag, stop, out, err) : startFailed(result, err);
   } else if (!engineStarted(result)) {
-    err << "readerctl: start failed: result " << result << " (" << describeResult(result) << ")\n";
-    status = 1;
+    status = startFailed(result, err);
   } else if (const auto *scan = std::get_if<ScanRequest>(&invocation.request)) {
     status = runScanCommand(session, *scan, stop, out, err);
   } else {

@@ -12,6 +12,7 @@
 #include "cli_options.h"
 #include "scan_command.h"
 #include "settings_command.h"
+#include "tag_command.h"
 #include "watch_command.h"
 
 namespace readerctl {
@@ -20,11 +21,13 @@ struct InfoRequest {};
 
 struct Invocation {
   CliOptions options;
-  std::variant<InfoRequest, SettingsRequest, ScanRequest, WatchRequest> request;
+  std::variant<InfoRequest, SettingsRequest, ScanRequest, WatchRequest, TagRequest> request;
 
-  // scan and watch run until a decode, a count or a stop signal.
+  // scan, watch and tag watch run until a decode, a count or a stop signal.
   bool waitsForDecodes() const {
-    return std::holds_alternative<ScanRequest>(request) || std::holds_alternative<WatchRequest>(request);
+    const auto *tag = std::get_if<TagRequest>(&request);
+    return std::holds_alternative<ScanRequest>(request) || std::holds_alternative<WatchRequest>(request) ||
+           (tag != nullptr && std::holds_alternative<TagWatchRequest>(*tag));
   }
 };
 
@@ -38,7 +41,8 @@ std::optional<Invocation> parseInvocation(int argc, char **argv, std::ostream &o
 // Starts the reader (with the built-in simulated terminal when READER_COM1
 // and READER_COM2 are unset), runs the command on the calling thread and
 // halts the reader. Returns the exit status: 0 done, 1 failed, 2 a usage
-// error only the started reader shows. `stop` ends scan and watch.
+// error only the started reader shows. `stop` ends scan, watch and tag
+// watch.
 int runInvocation(const Invocation &invocation, std::ostream &out, std::ostream &err,
                   const std::atomic<bool> &stop);
 

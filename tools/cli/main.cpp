@@ -12,8 +12,8 @@ std::atomic<bool> gStopRequested{false};
 
 void requestStop(int) { gStopRequested = true; }
 
-// scan and watch end cleanly on SIGINT and SIGTERM, halting the reader;
-// every other command keeps the default (the process ends at once).
+// scan, watch and tag watch end cleanly on SIGINT and SIGTERM, halting the
+// reader; every other command keeps the default (the process ends at once).
 void stopOnSignals() {
   struct sigaction action {};
   action.sa_handler = requestStop;

@@ -49,6 +49,7 @@ int ReaderSession::prepare(std::ostream &notice) {
   if (options_.engineStartSpeed != 0) config.ssiEngine.startSpeed = options_.engineStartSpeed;
   config.pacing = options_.pacing;
   config.steadyBarcode = options_.steadyBarcode;
+  config.tags = options_.tags;
   try {
     terminal_ = std::make_unique<readersim::Terminal>(config);
   } catch (const std::invalid_argument &e) {
@@ -66,6 +67,7 @@ int ReaderSession::prepare(std::ostream &notice) {
   }
   noteUnreadable(options_.barcodes);
   if (options_.steadyBarcode) noteUnreadable({*options_.steadyBarcode});
+  noteUnseenTags();
   for (const readersim::EnvironmentEntry &entry : terminal_->environment()) {
     const char *value = std::getenv(entry.name.c_str());
     environmentBefore_.emplace_back(entry.name, value ? std::optional<std::string>(value) : std::nullopt);
@@ -95,6 +97,15 @@ void ReaderSession::noteUnreadable(const std::vector<readersim::Barcode> &barcod
       err_ << "readerctl: note: the simulated engine of kind " << options_.engineKind << " cannot read "
            << barcode.symbology.name << ": it sees it and decodes nothing\n";
     }
+  }
+}
+
+void ReaderSession::noteUnseenTags() const {
+  if (terminal_->hexModule() == nullptr) return;
+  for (const readersim::SimTag &tag : options_.tags) {
+    if (tag.info().protocol != readersim::AirProtocol::None) continue;
+    err_ << "readerctl: note: the simulated kind-6 module cannot see " << tag.info().name
+         << " tags: it has the tag in its field and never reads it\n";
   }
 }
 

@@ -59,6 +59,9 @@ class ReaderSession {
   std::optional<std::string> barcodeRefusal() const;
   // Says which barcodes the engine has no type for, and so never decodes.
   void noteUnreadable(const std::vector<readersim::Barcode> &barcodes) const;
+  // Says which --tag tags the module cannot see (a kind-6 module has no air
+  // protocol for some families).
+  void noteUnseenTags() const;
   static void onOutput(const ReaderOutput *output, void *context);
   void handleTrace(const char *line);
 

@@ -11,20 +11,11 @@ namespace readerctl {
 
 namespace {
 
-constexpr int kTriggerKey = 1;
 constexpr int kEngineTypes = READER_TYPE_TEXT_ENGINE | READER_TYPE_SSI_ENGINE_3 | READER_TYPE_SSI_ENGINE_4;
-constexpr int kDispatchSliceMs = 20;
 
 bool selfTriggered(int triggerMode) { return triggerMode == 1 || triggerMode == 5 || triggerMode == 7; }
 
 }  // namespace
-
-ScanDriver::~ScanDriver() {
-  if (held_) {
-    letUp(Clock::now());
-    ReaderHostDispatch(0);
-  }
-}
 
 bool ScanDriver::begin(std::ostream &err) {
   if ((GetReaderType() & kEngineTypes) == 0 || (GetActiveDevice() & READER_DEVICE_BARCODE) == 0) {
@@ -53,37 +44,10 @@ bool ScanDriver::begin(std::ostream &err) {
 
 std::optional<Decode> ScanDriver::next(DecodeAnnouncements &decodes, Clock::time_point deadline,
                                        const std::atomic<bool> &stop) {
-  for (;;) {
-    const Clock::time_point now = Clock::now();
-    if (std::optional<Decode> decode = decodes.take()) {
-      if (held_) letUp(now);
-      return decode;
-    }
-    if (stop || now >= deadline) {
-      if (held_) letUp(now);
-      return std::nullopt;
-    }
-    if (!selfTriggeredMode_) {
-      if (held_ && now - pressedAt_ >= timing_.hold) {
-        letUp(now);
-      } else if (!held_ && now - releasedAt_ >= timing_.pause) {
-        press(now);
-      }
-    }
-    ReaderHostDispatch(kDispatchSliceMs);
-  }
-}
-
-void ScanDriver::press(Clock::time_point now) {
-  ReaderHostTriggerKey(kTriggerKey, 1);
-  held_ = true;
-  pressedAt_ = now;
-}
-
-void ScanDriver::letUp(Clock::time_point now) {
-  ReaderHostTriggerKey(kTriggerKey, 0);
-  held_ = false;
-  releasedAt_ = now;
+  std::optional<Decode> decode;
+  presser_.dispatchUntil([&] { return (decode = decodes.take()).has_value(); }, deadline, stop,
+                         !selfTriggeredMode_);
+  return decode;
 }
 
 }  // namespace readerctl

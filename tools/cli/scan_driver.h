@@ -1,8 +1,7 @@
 // Makes the barcode engine scan for readerctl. On the terminal the user's
-// trigger key does that. Here readerctl stands in for the key driver: it
-// presses trigger key 1 (ReaderHostTriggerKey) and holds it down until a
-// decode is announced or the hold time runs out, lets it up, and presses
-// again after a pause.
+// trigger key does that. Here a TriggerPresser stands in for the key driver:
+// it holds trigger key 1 down until a decode is announced or the hold time
+// runs out, lets it up, and presses again after a pause.
 //
 // A text engine in a self-triggered trigger mode (1, 5 or 7) ignores the
 // trigger and scans on its own, and the library waits for those decodes only
@@ -20,20 +19,16 @@
 #include <ostream>
 
 #include "decode_announcements.h"
+#include "trigger_presser.h"
 
 namespace readerctl {
 
 class ScanDriver {
  public:
-  using Clock = std::chrono::steady_clock;
+  using Clock = TriggerPresser::Clock;
+  using Timing = TriggerPresser::Timing;
 
-  struct Timing {
-    Clock::duration hold;   // the longest a press is held
-    Clock::duration pause;  // from letting the key up to the next press
-  };
-
-  explicit ScanDriver(Timing timing) : timing_(timing) {}
-  ~ScanDriver();  // lets the key up if it is held
+  explicit ScanDriver(Timing timing) : presser_(timing) {}
   ScanDriver(const ScanDriver &) = delete;
   ScanDriver &operator=(const ScanDriver &) = delete;
 
@@ -52,14 +47,8 @@ class ScanDriver {
                              const std::atomic<bool> &stop);
 
  private:
-  void press(Clock::time_point now);
-  void letUp(Clock::time_point now);
-
-  Timing timing_;
+  TriggerPresser presser_;
   std::optional<int> selfTriggeredMode_;
-  bool held_ = false;
-  Clock::time_point pressedAt_{};
-  Clock::time_point releasedAt_{};
 };
 
 }  // namespace readerctl

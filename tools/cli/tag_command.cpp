@@ -1,0 +1,56 @@
+#include "tag_command.h"
+
+#include <3100XE_DLL.h>
+
+namespace readerctl {
+
+namespace {
+
+constexpr int kModuleTypes = READER_TYPE_HEX_MODULE | READER_TYPE_ASCII_MODULE;
+
+}  // namespace
+
+bool parseTagRequest(const std::vector<std::string> &args, TagRequest &request, std::string &problem) {
+  if (args.empty()) {
+    problem = "tag needs read, write or watch";
+    return false;
+  }
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (args.front() == "read") {
+    TagReadRequest read;
+    if (!parseTagReadRequest(rest, read, problem)) return false;
+    request = std::move(read);
+  } else if (args.front() == "write") {
+    TagWriteRequest write;
+    if (!parseTagWriteRequest(rest, write, problem)) return false;
+    request = std::move(write);
+  } else if (args.front() == "watch") {
+    TagWatchRequest watch;
+    if (!parseTagWatchRequest(rest, watch, problem)) return false;
+    request = watch;
+  } else {
+    problem = "tag: unknown command '" + args.front() + "': tag needs read, write or watch";
+    return false;
+  }
+  return true;
+}
+
+int runTagRequest(const TagRequest &request, const std::atomic<bool> &stop, std::ostream &out, std::ostream &err) {
+  if ((GetReaderType() & kModuleTypes) == 0 || (GetActiveDevice() & READER_DEVICE_RFID) == 0) {
+    err << "readerctl: no RFID module is at work\n";
+    return 1;
+  }
+  if (const auto *read = std::get_if<TagReadRequest>(&request)) return runTagReadCommand(*read, out, err);
+  if (const auto *write = std::get_if<TagWriteRequest>(&request)) return runTagWriteCommand(*write, out, err);
+  return runTagWatchCommand(std::get<TagWatchRequest>(request), stop, out);
+}
+
+const char *tagUsage() {
+  return "usage: readerctl [options] tag read [--uid] [--start N] [--length N] [--key K]\n"
+         "       readerctl [options] tag write --start N (--hex HEX | --text TEXT) [--key K]\n"
+         "       readerctl [options] tag watch [--json] [--count N]\n"
+         "--start -1 (read's default) is the tag family's first data block; --length is 1 to\n"
+         "128 (default 16); --key is the Mifare sectors' login key text.\n";
+}
+
+}  // namespace readerctl

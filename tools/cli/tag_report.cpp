@@ -1,0 +1,75 @@
+#include "tag_report.h"
+
+#include <cstdio>
+
+#include "hex_bytes.h"
+#include "quoted_text.h"
+#include "tag_type_names.h"
+
+namespace readerctl {
+
+namespace {
+
+constexpr std::size_t kDumpWidth = 16;
+
+bool hasChar(int code) { return code > 0x20 && code < 0x7F; }
+
+// 86 'V' (ISO 15693); 0 (no tag type).
+std::string typeText(int code) {
+  if (code == 0) return "0 (no tag type)";
+  std::string text = std::to_string(code);
+  if (hasChar(code)) text += " '" + std::string(1, static_cast<char>(code)) + "'";
+  const char *family = tagFamilyName(code);
+  return text + " (" + (family != nullptr ? family : "no family known") + ")";
+}
+
+// The UID is hexadecimal text from the module; anything else it might send
+// is shown escaped rather than let loose on the terminal.
+std::string uidText(const std::string &uid) {
+  for (const unsigned char c : uid) {
+    if (c <= 0x20 || c >= 0x7F) return displayQuoted(uid);
+  }
+  return uid;
+}
+
+}  // namespace
+
+void printTagBlock(const Tag &tag, std::ostream &out) {
+  out << "Tag type:  " << typeText(tag.typeCode) << "\n"
+      << "UID:       " << uidText(tag.uid) << "\n";
+}
+
+void printDataDump(std::string_view data, std::ostream &out) {
+  for (std::size_t line = 0; line < data.size(); line += kDumpWidth) {
+    const std::string_view bytes = data.substr(line, kDumpWidth);
+    char offset[32];
+    std::snprintf(offset, sizeof offset, "%5zu ", line);
+    std::string hex;
+    std::string text;
+    for (std::size_t i = 0; i < kDumpWidth; ++i) {
+      if (i < bytes.size()) {
+        const unsigned char byte = static_cast<unsigned char>(bytes[i]);
+        hex += " " + hexText(bytes.substr(i, 1));
+        text += byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.';
+      } else {
+        hex += "   ";
+      }
+    }
+    out << offset << hex << "  " << text << "\n";
+  }
+}
+
+void printTagLine(const Tag &tag, std::ostream &out) {
+  out << "tag " << typeText(tag.typeCode) << "  uid " << uidText(tag.uid) << "  data "
+      << (tag.data.empty() ? "none" : hexText(tag.data)) << "\n";
+}
+
+void printTagJson(const Tag &tag, std::ostream &out) {
+  const char *family = tagFamilyName(tag.typeCode);
+  out << "{\"type_code\": " << tag.typeCode << ", \"type_char\": "
+      << (hasChar(tag.typeCode) ? jsonQuoted(std::string(1, static_cast<char>(tag.typeCode))) : "null")
+      << ", \"family\": " << (family != nullptr ? jsonQuoted(family) : "null") << ", \"uid\": " << jsonQuoted(tag.uid)
+      << ", \"data\": " << jsonQuoted(hexText(tag.data)) << "}\n";
+}
+
+}  // namespace readerctl

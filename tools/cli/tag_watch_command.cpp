@@ -1,0 +1,48 @@
+#include "tag_watch_command.h"
+
+#include <3100XE_DLL.h>
+
+#include "tag_announcements.h"
+#include "trigger_presser.h"
+#include "watch_command.h"
+
+namespace readerctl {
+
+namespace {
+
+constexpr TriggerPresser::Timing kTiming{std::chrono::seconds(1), std::chrono::milliseconds(200)};
+
+}  // namespace
+
+bool parseTagWatchRequest(const std::vector<std::string> &args, TagWatchRequest &request, std::string &problem) {
+  // The same words as the barcode watch.
+  WatchRequest watch;
+  if (!parseWatchRequest(args, watch, problem)) {
+    problem = "tag " + problem;
+    return false;
+  }
+  request = {watch.json, watch.count};
+  return true;
+}
+
+int runTagWatchCommand(const TagWatchRequest &request, const std::atomic<bool> &stop, std::ostream &out) {
+  TagAnnouncements tags;
+  SetTriggerKey(1);
+  TriggerPresser presser(kTiming);
+  for (int printed = 0; request.count == 0 || printed < request.count; ++printed) {
+    std::optional<Tag> tag;
+    if (!presser.dispatchUntil([&] { return (tag = tags.take()).has_value(); },
+                               TriggerPresser::Clock::time_point::max(), stop)) {
+      break;
+    }
+    if (request.json) {
+      printTagJson(*tag, out);
+    } else {
+      printTagLine(*tag, out);
+    }
+    out.flush();
+  }
+  return 0;
+}
+
+}  // namespace readerctl

@@ -1,0 +1,46 @@
+// Stands in for the terminal's key driver, which Linux does not have yet:
+// presses trigger key 1 (ReaderHostTriggerKey), holds it down until what the
+// caller waits for is announced or the hold time runs out, lets it up, and
+// presses again after a pause.
+//
+// Runs on the thread that started the reader: it dispatches the library's
+// window messages, and the announcements with them.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+
+namespace readerctl {
+
+class TriggerPresser {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  struct Timing {
+    Clock::duration hold;   // the longest a press is held
+    Clock::duration pause;  // from letting the key up to the next press
+  };
+
+  explicit TriggerPresser(Timing timing) : timing_(timing) {}
+  ~TriggerPresser();  // lets the key up if it is held
+  TriggerPresser(const TriggerPresser &) = delete;
+  TriggerPresser &operator=(const TriggerPresser &) = delete;
+
+  // Dispatches until `announced` returns true (then true), `deadline` passes
+  // or `stop` is set (false for both). Presses the key only when `pressing`;
+  // otherwise it just dispatches. The key is up again when it returns.
+  bool dispatchUntil(const std::function<bool()> &announced, Clock::time_point deadline,
+                     const std::atomic<bool> &stop, bool pressing = true);
+
+ private:
+  void press(Clock::time_point now);
+  void letUp(Clock::time_point now);
+
+  Timing timing_;
+  bool held_ = false;
+  Clock::time_point pressedAt_{};
+  Clock::time_point releasedAt_{};
+};
+
+}  // namespace readerctl
