@@ -202,18 +202,34 @@ TEST_F(RfidTagTest, AFailedBlockReadEndsTheDataWithTheBytesBeforeIt) {
 }
 
 TEST_F(RfidTagTest, TheHexModuleRotatesFromTheSelectedProtocolAndRefusesWritesToTypeATags) {
-  start(6, {"tagit:A1B2C3D4"});
+  const std::string selectA = "010C00030410002101090000", selectB = "010C000304100021010C0000",
+                    selectTagit = "010C00030410002101130000", select15693 = "010C00030410002101000000";
+  // A tag of each family selects its protocol; with the field empty, the
+  // next cycle starts there and selects the other three in the order
+  // ISO 15693, type A, Tag-it, type B.
+  const struct {
+    const char *tag;
+    std::vector<std::string> selects;
+  } starts[] = {
+      {"philips:E004010203040506", {selectA, selectTagit, selectB}},
+      {"mifare:04A1B2C3", {selectTagit, selectB, select15693}},
+      {"tagit:A1B2C3D4", {selectB, select15693, selectA}},
+      {"iso14443b:A1B2C3D4", {select15693, selectA, selectTagit}},
+  };
+  start(6, {});
   Bytes out;
-  ASSERT_GT(readData(out, -1, 4, nullptr), 0);  // selects Tag-it
-  ASSERT_FALSE(terminal_->clearTags().has_value());
-  const std::size_t from = mark();
-  EXPECT_EQ(readData(out, -1, 4, nullptr), -280);
-  // From Tag-it: type B, ISO 15693, type A, each selected before its tries.
-  std::vector<std::string> selects;
-  for (const std::string &frame : sentSince(from))
-    if (frame.rfind("010C0003041000210", 0) == 0) selects.push_back(frame);
-  EXPECT_EQ(selects, (std::vector<std::string>{"010C000304100021010C0000", "010C00030410002101000000",
-                                               "010C00030410002101090000"}));
+  for (const auto &s : starts) {
+    SCOPED_TRACE(s.tag);
+    ASSERT_FALSE(terminal_->placeTag(tagOf(s.tag)).has_value());
+    ASSERT_GE(readData(out, -1, 4, nullptr), 0);
+    ASSERT_FALSE(terminal_->clearTags().has_value());
+    const std::size_t from = mark();
+    EXPECT_EQ(readData(out, -1, 4, nullptr), -280);
+    std::vector<std::string> selects;
+    for (const std::string &frame : sentSince(from))
+      if (frame.rfind("010C0003041000210", 0) == 0) selects.push_back(frame);
+    EXPECT_EQ(selects, s.selects);
+  }
 
   ASSERT_FALSE(terminal_->placeTag(tagOf("mifare:04A1B2C3")).has_value());
   int written = 0;
