@@ -4,8 +4,8 @@
 //
 // Integer fields are read and written by several threads without a lock
 // (the kind and present flags are looked at when each cycle starts), so they
-// are atomics. Whole command exchanges on the port are serialised by
-// portLock where the callers say so.
+// are atomics. Every exchange with the device, and every open, close and
+// speed change of its port, runs under portLock (see PortLockGuard).
 #pragma once
 
 #include <atomic>

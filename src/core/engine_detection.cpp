@@ -6,10 +6,10 @@
 #include "core/command_transport.h"
 #include "core/device_kind.h"
 #include "core/hex_text.h"
-#include "core/port_lock_guard.h"
 #include "core/reader_device.h"
 #include "core/serial_channel.h"
 #include "platform/terminal_identity.h"
+#include "rfid/hex_module_frames.h"
 
 namespace reader {
 
@@ -102,7 +102,7 @@ bool probeDevice(DeviceChannel &channel, int bitsPerSecond) {
       return false;
     }
     case DeviceKind::HexModule: {
-      if (!sendCommand(channel, "0108000304FE0000", kProbeTimeoutMs, &answer, 3)) return false;
+      if (!sendCommand(channel, HexModuleFrame::Probe, kProbeTimeoutMs, &answer, 3)) return false;
       channel.moduleVariant = 2;
       return true;
     }

@@ -6,6 +6,7 @@
 #include "core/port_lock_guard.h"
 #include "core/serial_channel.h"
 #include "platform/clock.h"
+#include "rfid/hex_module_frames.h"
 #include "settings/config_block.h"
 
 namespace reader {
@@ -78,13 +79,13 @@ bool moduleOn(DeviceChannel &channel) {
   return false;
 }
 
-// The read command of the hex-frame module for the selected tag family.
-const char *hexModuleReadCommand(int protocolSelector) {
+// The detection frame of the hex-frame module for the selected tag family.
+const char *hexModuleDetectFrame(int protocolSelector) {
   switch (protocolSelector) {
-    case 3: return "0109000304A0010000";
-    case 5: return "0109000304B0040000";
-    case 8: return "010B000304340050000000";
-    case 16: return "010B000304140401000000";
+    case 3: return HexModuleFrame::DetectIso14443A;
+    case 5: return HexModuleFrame::DetectIso14443B;
+    case 8: return HexModuleFrame::DetectTagit;
+    case 16: return HexModuleFrame::DetectIso15693;
     default: return nullptr;
   }
 }
@@ -165,7 +166,7 @@ bool setScan(DeviceChannel &channel, bool on) {
         channel.scanOn = 0;
         return true;
       }
-      const char *command = hexModuleReadCommand(channel.protocolSelector);
+      const char *command = hexModuleDetectFrame(channel.protocolSelector);
       return command != nullptr && switched(channel, sendText(channel, command), 1);
     }
     default:

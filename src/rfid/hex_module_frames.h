@@ -15,4 +15,10 @@ inline constexpr const char *SelectIso14443B = "010C000304100021010C0000";  // 5
 inline constexpr const char *SelectTagit = "010C00030410002101130000";      // 8
 inline constexpr const char *SelectIso15693 = "010C00030410002101000000";   // 16
 
+// Looking for a tag of the selected family; the answer reports it.
+inline constexpr const char *DetectIso14443A = "0109000304A0010000";      // 3
+inline constexpr const char *DetectIso14443B = "0109000304B0040000";      // 5
+inline constexpr const char *DetectTagit = "010B000304340050000000";      // 8
+inline constexpr const char *DetectIso15693 = "010B000304140401000000";   // 16
+
 }  // namespace reader::HexModuleFrame
