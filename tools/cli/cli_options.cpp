@@ -1,5 +1,7 @@
 #include "cli_options.h"
 
+#include <algorithm>
+#include <iterator>
 #include <ostream>
 
 #include <readersim/tag_family.h>
@@ -19,6 +21,13 @@ std::string tagProblem(const std::string &text, const std::string &parseError) {
   for (const readersim::TagFamilyInfo &info : readersim::tagFamilyTable())
     names += (names.empty() ? "" : ", ") + std::string(info.name);
   return "--tag: unknown tag family '" + family + "'; the families are " + names;
+}
+
+// The options that only configure the built-in simulated terminal.
+bool isSimulatorOption(const std::string &arg) {
+  static const char *const kNames[] = {"--traffic", "--pace",  "--engine", "--module", "--engine-speed", "--model",
+                                       "--hw",      "--serial", "--barcode", "--steady", "--tag"};
+  return std::find(std::begin(kNames), std::end(kNames), arg) != std::end(kNames);
 }
 
 bool parseInt(const std::string &text, int &value) {
@@ -54,6 +63,11 @@ std::optional<CliOptions> parseOptions(int argc, char **argv, std::string &error
       }
       return true;
     };
+    std::vector<std::string> &simulator = options.simulatorOptions;
+    if (options.command.empty() && isSimulatorOption(arg) &&
+        std::find(simulator.begin(), simulator.end(), arg) == simulator.end()) {
+      simulator.push_back(arg);
+    }
     if (!options.command.empty()) {
       options.arguments.push_back(arg);
     } else if (arg == "-h" || arg == "--help") {
@@ -148,7 +162,8 @@ void printUsage(std::ostream &out) {
          "  --traffic            print the simulated devices' traffic log at the end\n"
          "\n"
          "With READER_COM1 and READER_COM2 both unset, readerctl starts a built-in\n"
-         "simulated terminal; these options choose it:\n"
+         "simulated terminal (Linux only: on Windows the devices are always COM1 and\n"
+         "COM2); these options choose it:\n"
          "  --engine KIND        barcode engine: 0 none, 2 text commands, 3 or 4 SSI (default 2)\n"
          "  --module KIND        RFID module: 0 none, 5 ASCII, 6 hex frames (default 6)\n"
          "  --model TEXT         model description, e.g. HLM3100XE; \"none\" leaves it unset\n"

@@ -26,6 +26,8 @@ struct CliOptions {
   std::vector<readersim::Barcode> barcodes;         // --barcode, queued in order
   std::optional<readersim::Barcode> steadyBarcode;  // --steady
   std::vector<readersim::SimTag> tags;              // --tag, in the field from the start
+  // The options above given (--traffic too), each named once, in order.
+  std::vector<std::string> simulatorOptions;
   std::string command;
   std::vector<std::string> arguments;
   bool help = false;

@@ -6,15 +6,16 @@
 #include <exception>
 
 #include "decode_type_names.h"
+#include "host_adapter.h"
 #include "whole_result.h"
 
 namespace readerctl {
 
 DecodeAnnouncements::DecodeAnnouncements() : textEngine_((GetReaderType() & READER_TYPE_TEXT_ENGINE) != 0) {
-  ReaderHostSetBroadcastListener(&DecodeAnnouncements::onBroadcast, this);
+  listening_ = host::setBroadcastListener(&DecodeAnnouncements::onBroadcast, this);
 }
 
-DecodeAnnouncements::~DecodeAnnouncements() { ReaderHostSetBroadcastListener(nullptr, nullptr); }
+DecodeAnnouncements::~DecodeAnnouncements() { host::setBroadcastListener(nullptr, nullptr); }
 
 std::optional<Decode> DecodeAnnouncements::take() {
   std::lock_guard lock(mutex_);

@@ -33,14 +33,18 @@ std::string activeText(int mask) {
   }
 }
 
-void printDevice(std::ostream &out, const char *label, const char *name, int speed) {
+void printDevice(std::ostream &out, const char *label, const char *name, int speed, bool speedsKnown) {
   out << label;
   if (name == nullptr) {
     out << "not found\n";
     return;
   }
   out << name;
-  if (speed > 0) out << ", link " << speed << " bit/s";
+  if (speed > 0) {
+    out << ", link " << speed << " bit/s";
+  } else if (!speedsKnown) {
+    out << ", link speed unknown";
+  }
   out << "\n";
 }
 
@@ -58,8 +62,9 @@ int runInfoCommand(ReaderSession &session, std::ostream &out, std::ostream &err)
   out << "Start:           " << (session.usedInitReaderEx() ? "InitReaderEx" : "InitReader")
       << " returned " << result << " (" << describeResult(result) << ")\n";
   const int type = GetReaderType();
-  printDevice(out, "Barcode engine:  ", engineName(type), session.linkSpeed(1));
-  printDevice(out, "RFID module:     ", moduleName(type), session.linkSpeed(2));
+  const bool known = session.linkSpeedsKnown();
+  printDevice(out, "Barcode engine:  ", engineName(type), session.linkSpeed(1), known);
+  printDevice(out, "RFID module:     ", moduleName(type), session.linkSpeed(2), known);
   out << "Reader type:     " << type << "\n";
   const int active = GetActiveDevice();
   out << "Active devices:  " << active << " (" << activeText(active) << ")\n";

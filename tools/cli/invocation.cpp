@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "built_in_terminal.h"
 #include "info_command.h"
 #include "reader_session.h"
 #include "result_text.h"
@@ -69,18 +70,28 @@ const char *commandUsage(const std::string &command) {
   return nullptr;
 }
 
+// "--a", "--a and --b", "--a, --b and --c".
+std::string optionList(const std::vector<std::string> &names) {
+  std::string text = names.front();
+  for (std::size_t i = 1; i < names.size(); ++i) text += (i + 1 == names.size() ? " and " : ", ") + names[i];
+  return text;
+}
+
 // Why the options for the built-in simulated terminal cannot be used;
 // nullopt when they can.
 std::optional<std::string> simulationProblem(const CliOptions &given) {
+  if (!builtInTerminalAvailable() && !given.simulatorOptions.empty()) {
+    return optionList(given.simulatorOptions) + (given.simulatorOptions.size() == 1 ? " needs" : " need") +
+           " the built-in simulated terminal, which exists only on Linux; here the devices are always COM1 and "
+           "COM2";
+  }
   std::vector<std::string> named;
   if (!given.barcodes.empty()) named.emplace_back("--barcode");
   if (given.steadyBarcode) named.emplace_back("--steady");
   if (!given.tags.empty()) named.emplace_back("--tag");
   if (named.empty()) return std::nullopt;
   if (realPortsConfigured()) {
-    std::string text = named.front();
-    for (std::size_t i = 1; i < named.size(); ++i) text += (i + 1 == named.size() ? " and " : ", ") + named[i];
-    return text + (named.size() == 1 ? " is" : " are") +
+    return optionList(named) + (named.size() == 1 ? " is" : " are") +
            " for the built-in simulated terminal, but READER_COM1 or READER_COM2 names a real device";
   }
   if (!given.tags.empty() && given.moduleKind == 0) return "--tag: the simulated terminal has no RFID module (--module 0)";

@@ -1,7 +1,6 @@
 // readerctl: the command-line tool of the reader library.
-#include <signal.h>
-
 #include <atomic>
+#include <csignal>
 #include <iostream>
 
 #include "invocation.h"
@@ -14,12 +13,11 @@ void requestStop(int) { gStopRequested = true; }
 
 // scan, watch and tag watch end cleanly on SIGINT and SIGTERM, halting the
 // reader; every other command keeps the default (the process ends at once).
+// std::signal rather than sigaction: Windows has only the former (Ctrl-C
+// raises SIGINT there).
 void stopOnSignals() {
-  struct sigaction action {};
-  action.sa_handler = requestStop;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  std::signal(SIGINT, requestStop);
+  std::signal(SIGTERM, requestStop);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // One run of the reader for a readerctl command: the built-in simulated
-// terminal when no real ports are configured, the start, and the halt.
+// terminal when no real ports are configured (Linux only), the start, and
+// the halt.
 #pragma once
 
 #include <3100XE_DLL.h>
@@ -7,17 +8,10 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <ostream>
-#include <string>
-#include <utility>
-#include <vector>
 
+#include "built_in_terminal.h"
 #include "cli_options.h"
-
-namespace readersim {
-class Terminal;
-}
 
 namespace readerctl {
 
@@ -35,7 +29,6 @@ class ReaderSession {
   // message for both.
   int prepare(std::ostream &notice);
   bool simulated() const { return terminal_ != nullptr; }
-  readersim::Terminal *terminal() const { return terminal_.get(); }
 
   // Puts the --barcode barcodes in front of the simulated engine, once the
   // command is ready for their decodes: an engine that triggers itself sends
@@ -47,6 +40,9 @@ class ReaderSession {
   int startResult() const { return startResult_; }
   bool usedInitReaderEx() const { return options_.useInitReaderEx; }
 
+  // Whether the link speeds can be known: readerctl learns them from the
+  // library's trace, which does not reach it on Windows.
+  bool linkSpeedsKnown() const { return traceTaken_; }
   // The last line speed the library set on COM port 1 or 2; 0 when unknown.
   int linkSpeed(int port) const;
 
@@ -54,26 +50,15 @@ class ReaderSession {
   void printTraffic(std::ostream &out) const;
 
  private:
-  // Why the simulated engine cannot take the --barcode barcodes; nullopt
-  // when it can.
-  std::optional<std::string> barcodeRefusal() const;
-  // Says which barcodes the engine has no type for, and so never decodes.
-  void noteUnreadable(const std::vector<readersim::Barcode> &barcodes) const;
-  // Says which --tag tags the module cannot see (a kind-6 module has no air
-  // protocol for some families).
-  void noteUnseenTags() const;
-  static void onOutput(const ReaderOutput *output, void *context);
-  void handleTrace(const char *line);
+  static void onTrace(const char *line, void *context);
 
   CliOptions options_;
   std::ostream &out_;
   std::ostream &err_;
-  std::unique_ptr<readersim::Terminal> terminal_;
-  // The variables the simulated terminal set, as they were before: its
-  // device paths must not outlive it.
-  std::vector<std::pair<std::string, std::optional<std::string>>> environmentBefore_;
+  std::unique_ptr<BuiltInTerminal> terminal_;
   int startResult_ = 0;
   bool started_ = false;
+  bool traceTaken_ = false;
   mutable std::mutex mutex_;
   std::map<int, int> speeds_;
 };

@@ -56,6 +56,10 @@ int runScanCommand(ReaderSession &session, const ScanRequest &request, const std
                    std::ostream &out,
                    std::ostream &err) {
   DecodeAnnouncements decodes;
+  if (!decodes.listening()) {
+    err << "readerctl: cannot receive the library's announcements\n";
+    return 1;
+  }
   ScanDriver driver({request.timeout, request.timeout});
   if (!driver.begin(err)) return 1;
   session.presentBarcodes();

@@ -25,8 +25,8 @@ bool parseScanRequest(const std::vector<std::string> &args, ScanRequest &request
 
 // Needs a started reader, on the thread that started it; the --barcode
 // barcodes are presented once the engine's decodes are waited for. Returns the exit
-// status: 0 decoded, 1 nothing decoded in time, interrupted by `stop`, or no
-// barcode engine at work.
+// status: 0 decoded, 1 nothing decoded in time, interrupted by `stop`, no
+// barcode engine at work, or the announcements cannot be heard.
 int runScanCommand(ReaderSession &session, const ScanRequest &request, const std::atomic<bool> &stop,
                    std::ostream &out,
                    std::ostream &err);

@@ -5,13 +5,16 @@
 #include <cstring>
 #include <exception>
 
+#include "host_adapter.h"
 #include "last_tag.h"
 
 namespace readerctl {
 
-TagAnnouncements::TagAnnouncements() { ReaderHostSetBroadcastListener(&TagAnnouncements::onBroadcast, this); }
+TagAnnouncements::TagAnnouncements() {
+  listening_ = host::setBroadcastListener(&TagAnnouncements::onBroadcast, this);
+}
 
-TagAnnouncements::~TagAnnouncements() { ReaderHostSetBroadcastListener(nullptr, nullptr); }
+TagAnnouncements::~TagAnnouncements() { host::setBroadcastListener(nullptr, nullptr); }
 
 std::optional<Tag> TagAnnouncements::take() {
   std::lock_guard lock(mutex_);

@@ -42,7 +42,7 @@ int runTagRequest(const TagRequest &request, const std::atomic<bool> &stop, std:
   }
   if (const auto *read = std::get_if<TagReadRequest>(&request)) return runTagReadCommand(*read, out, err);
   if (const auto *write = std::get_if<TagWriteRequest>(&request)) return runTagWriteCommand(*write, out, err);
-  return runTagWatchCommand(std::get<TagWatchRequest>(request), stop, out);
+  return runTagWatchCommand(std::get<TagWatchRequest>(request), stop, out, err);
 }
 
 const char *tagUsage() {

@@ -25,8 +25,13 @@ bool parseTagWatchRequest(const std::vector<std::string> &args, TagWatchRequest 
   return true;
 }
 
-int runTagWatchCommand(const TagWatchRequest &request, const std::atomic<bool> &stop, std::ostream &out) {
+int runTagWatchCommand(const TagWatchRequest &request, const std::atomic<bool> &stop, std::ostream &out,
+                       std::ostream &err) {
   TagAnnouncements tags;
+  if (!tags.listening()) {
+    err << "readerctl: cannot receive the library's announcements\n";
+    return 1;
+  }
   SetTriggerKey(1);
   TriggerPresser presser(kTiming);
   for (int printed = 0; request.count == 0 || printed < request.count; ++printed) {

@@ -23,7 +23,9 @@ struct TagWatchRequest {
 bool parseTagWatchRequest(const std::vector<std::string> &args, TagWatchRequest &request, std::string &problem);
 
 // Needs a started reader with an RFID module at work, on the thread that
-// started it. Returns the exit status: 0 stopped or done.
-int runTagWatchCommand(const TagWatchRequest &request, const std::atomic<bool> &stop, std::ostream &out);
+// started it. Returns the exit status: 0 stopped or done, 1 the announcements
+// cannot be heard.
+int runTagWatchCommand(const TagWatchRequest &request, const std::atomic<bool> &stop, std::ostream &out,
+                       std::ostream &err);
 
 }  // namespace readerctl

@@ -1,6 +1,6 @@
 #include "trigger_presser.h"
 
-#include <3100XE_DLL.h>
+#include "host_adapter.h"
 
 namespace readerctl {
 
@@ -14,7 +14,7 @@ constexpr int kDispatchSliceMs = 20;
 TriggerPresser::~TriggerPresser() {
   if (held_) {
     letUp(Clock::now());
-    ReaderHostDispatch(0);
+    host::dispatch(0);
   }
 }
 
@@ -37,18 +37,18 @@ bool TriggerPresser::dispatchUntil(const std::function<bool()> &announced, Clock
         press(now);
       }
     }
-    ReaderHostDispatch(kDispatchSliceMs);
+    host::dispatch(kDispatchSliceMs);
   }
 }
 
 void TriggerPresser::press(Clock::time_point now) {
-  ReaderHostTriggerKey(kTriggerKey, 1);
+  host::triggerKey(kTriggerKey, true);
   held_ = true;
   pressedAt_ = now;
 }
 
 void TriggerPresser::letUp(Clock::time_point now) {
-  ReaderHostTriggerKey(kTriggerKey, 0);
+  host::triggerKey(kTriggerKey, false);
   held_ = false;
   releasedAt_ = now;
 }

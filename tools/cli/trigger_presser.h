@@ -1,7 +1,7 @@
-// Stands in for the terminal's key driver, which Linux does not have yet:
-// presses trigger key 1 (ReaderHostTriggerKey), holds it down until what the
-// caller waits for is announced or the hold time runs out, lets it up, and
-// presses again after a pause.
+// Stands in for the terminal's key driver, which Linux and a Windows desktop
+// do not have: presses trigger key 1 (host::triggerKey), holds it down until
+// what the caller waits for is announced or the hold time runs out, lets it
+// up, and presses again after a pause.
 //
 // Runs on the thread that started the reader: it dispatches the library's
 // window messages, and the announcements with them.

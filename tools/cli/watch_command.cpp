@@ -41,6 +41,10 @@ int runWatchCommand(ReaderSession &session, const WatchRequest &request, const s
                    std::ostream &out,
                     std::ostream &err) {
   DecodeAnnouncements decodes;
+  if (!decodes.listening()) {
+    err << "readerctl: cannot receive the library's announcements\n";
+    return 1;
+  }
   ScanDriver driver(kTiming);
   if (!driver.begin(err)) return 1;
   session.presentBarcodes();

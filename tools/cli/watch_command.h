@@ -25,7 +25,8 @@ bool parseWatchRequest(const std::vector<std::string> &args, WatchRequest &reque
 
 // Needs a started reader, on the thread that started it; the --barcode
 // barcodes are presented once the engine's decodes are waited for. Returns the exit
-// status: 0 stopped or done, 1 no barcode engine at work.
+// status: 0 stopped or done, 1 no barcode engine at work or the
+// announcements cannot be heard.
 int runWatchCommand(ReaderSession &session, const WatchRequest &request, const std::atomic<bool> &stop,
                    std::ostream &out,
                     std::ostream &err);
