@@ -265,7 +265,9 @@ READER_API int READER_CALL GetDllDefaultSettings(unsigned char *record);
 
 /* ---- POSIX host API --------------------------------------------------- *
  * On POSIX hosts the terminal's window system and key driver do not exist;
- * these calls stand in for them. */
+ * these calls stand in for them. The Windows DLL has the real ones and does
+ * not export these. */
+#if !defined(_WIN32)
 
 /* Dispatches the pending messages of the windows the calling thread owns
  * (the library's hidden window belongs to the thread that called InitReader),
@@ -330,6 +332,7 @@ typedef struct ReaderOutput {
 typedef void (*ReaderOutputListener)(const ReaderOutput *output, void *context);
 READER_API void READER_CALL
 ReaderHostSetOutputListener(ReaderOutputListener listener, void *context);
+#endif /* !_WIN32 */
 
 #ifdef __cplusplus
 }
