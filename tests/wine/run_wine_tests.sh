@@ -82,7 +82,7 @@ objdump=x86_64-w64-mingw32-objdump
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 expected=$(sed -n 's/^  \([A-Za-z_][A-Za-z0-9_]*\)$/\1/p' "$source_dir/src/3100XE_DLL.def" | sort)
 actual=$("$objdump" -p "$bin_dir/3100XE_DLL.dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
-         sed -n 's/^.*\] \([A-Za-z_][A-Za-z0-9_]*\)$/\1/p' | sort)
+         sed -n 's/^[[:space:]]*\[ *[0-9]*\] \([A-Za-z_][A-Za-z0-9_]*\)$/\1/p' | sort)
 if [ -z "$actual" ] || [ "$expected" != "$actual" ]; then
   echo "exports: 3100XE_DLL.dll does not export exactly the names of src/3100XE_DLL.def" >&2
   diff <(echo "$expected") <(echo "$actual") >&2 || true
@@ -168,6 +168,27 @@ done
 
 start_sim --engine=3 --module=6 --steady="code39:$barcode"
 run "unload with threads running" "$bin_dir/wine_unload_test.exe"
+
+# The engine's device goes away while a scan cycle waits on it: the program
+# marks when its cycle is under way, and the simulator is ended then.
+start_sim --engine=3 --module=0
+mark="$work/vanish.mark"
+rm -f "$mark"
+echo "=== an engine that vanishes mid-cycle"
+timeout 120 "$wine" "$bin_dir/wine_api_test.exe" vanish "Z:$mark" &
+program=$!
+for _ in $(seq 1 600); do
+  [ -e "$mark" ] && break
+  kill -0 "$program" 2>/dev/null || break
+  sleep 0.1
+done
+stop_sim
+if wait "$program"; then
+  echo "=== an engine that vanishes mid-cycle: passed"
+else
+  echo "=== an engine that vanishes mid-cycle: FAILED"
+  failed=$((failed + 1))
+fi
 
 if [ -f "$win_build/tools/cli/readerctl.exe" ]; then
   start_sim --engine=4 --module=5

@@ -5,6 +5,11 @@
 // library, as an application is.
 //
 //   wine_api_test.exe ENGINE_KIND MODULE_KIND BARCODE [TAG_UID]
+//   wine_api_test.exe vanish MARK_FILE
+//
+// "vanish" presses the trigger, creates MARK_FILE and goes on dispatching
+// while the runner takes the engine away mid-cycle: the halt and a later
+// start must come back.
 //
 // The simulators' environment (READER_HW_INFO, READER_SERIAL_NUMBER, ...)
 // reaches the program through Wine. Timings are printed as "timing:" lines.
@@ -152,12 +157,36 @@ void checkTag(const char *uid) {
   WINE_CHECK_EQ(ReadRfidData(READER_RFID_READ_UID, nullptr, 10, 0, 1, 0, nullptr), READER_ERR_RFID_READ);
 }
 
+// The engine vanishes while a scan cycle waits for its decode.
+int vanishingEngine(const char *markFile) {
+  constexpr double kReturnLimitMs = 30000;  // a hang guard, not a speed target
+  WINE_CHECK_EQ(InitReader(), READER_OK);
+  SetTriggerKey(1);
+  triggerKey(true);
+  dispatchUntil([] { return false; }, 200);  // the cycle is under way
+  if (FILE *mark = std::fopen(markFile, "w")) std::fclose(mark);
+  dispatchUntil([] { return false; }, 2000);
+  triggerKey(false);
+  dispatchUntil([] { return false; }, 100);
+  double startedAt = nowMs();
+  HaltReader(READER_DEVICE_ALL);
+  std::printf("timing: HaltReader after the engine vanished %.1f ms\n", nowMs() - startedAt);
+  WINE_CHECK(nowMs() - startedAt < kReturnLimitMs);
+  startedAt = nowMs();
+  WINE_CHECK(InitReader() != READER_OK);  // the port is gone
+  WINE_CHECK(nowMs() - startedAt < kReturnLimitMs);
+  HaltReader(READER_DEVICE_ALL);
+  std::printf("%s: %d check(s) failed\n", winetest::failures() == 0 ? "PASS" : "FAIL", winetest::failures());
+  return winetest::failures() == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);  // lines reach the log even if the program hangs
+  if (argc == 3 && std::strcmp(argv[1], "vanish") == 0) return vanishingEngine(argv[2]);
   if (argc < 4) {
-    std::printf("usage: wine_api_test ENGINE_KIND MODULE_KIND BARCODE [TAG_UID]\n");
+    std::printf("usage: wine_api_test ENGINE_KIND MODULE_KIND BARCODE [TAG_UID] | vanish MARK_FILE\n");
     return 2;
   }
   const int engineKind = std::atoi(argv[1]);
