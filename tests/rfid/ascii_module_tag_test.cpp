@@ -4,10 +4,12 @@
 
 #include <3100XE_DLL.h>
 
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -76,11 +78,20 @@ class AsciiModuleTagTest : public ::testing::Test {
     if (auto refusal = refusals_.find(command); refusal != refusals_.end()) return refusal->second + "\r\n";
     if (command == "s") return tagLine_ + "\r\n";
     if (command[0] == 'l') return command.substr(3) == key_ ? "L\r\n" : "F\r\n";
-    // rb/wb on the newer module, r/w on the older one.
+    // rb/wb on the newer module, r/w on the older one; anything else (two
+    // commands read as one on a loaded machine) the module does not know.
     const std::size_t at = command.size() > 1 && command[1] == 'b' ? 2 : 1;
+    const bool block = (command[0] == 'r' || command[0] == 'w') && command.size() >= at + 2 &&
+                       std::isxdigit(static_cast<unsigned char>(command[at])) &&
+                       std::isxdigit(static_cast<unsigned char>(command[at + 1]));
+    if (!block) return "?\r\n";
     const int n = std::stoi(command.substr(at, 2), nullptr, 16);
     if (command[0] == 'r') return hex(memory_[n]) + "\r\n";
-    memory_[n] = unhex(command.substr(at + 2));
+    try {
+      memory_[n] = unhex(command.substr(at + 2));
+    } catch (const std::invalid_argument &) {  // not hexadecimal data
+      return "?\r\n";
+    }
     return command.substr(at + 2) + "\r\n";
   }
 
