@@ -53,8 +53,7 @@ bool parseScanRequest(const std::vector<std::string> &args, ScanRequest &request
 }
 
 int runScanCommand(ReaderSession &session, const ScanRequest &request, const std::atomic<bool> &stop,
-                   std::ostream &out,
-                   std::ostream &err) {
+                   std::ostream &out, std::ostream &err) {
   DecodeAnnouncements decodes;
   if (!decodes.listening()) {
     err << "readerctl: cannot receive the library's announcements\n";

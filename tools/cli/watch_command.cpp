@@ -38,8 +38,7 @@ bool parseWatchRequest(const std::vector<std::string> &args, WatchRequest &reque
 }
 
 int runWatchCommand(ReaderSession &session, const WatchRequest &request, const std::atomic<bool> &stop,
-                   std::ostream &out,
-                    std::ostream &err) {
+                    std::ostream &out, std::ostream &err) {
   DecodeAnnouncements decodes;
   if (!decodes.listening()) {
     err << "readerctl: cannot receive the library's announcements\n";
