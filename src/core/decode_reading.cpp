@@ -64,6 +64,9 @@ bool readAsciiModuleTag(DeviceChannel &channel, ScanResult &out, const WaitCance
   out.data.copyRange(1, out.data.length() - 1, uid);
   if (!isHexText(uid)) return noTag(channel, out);
   nameResult(channel, out);
+  // An ISO 15693 line too short for its maker's code is named by no family
+  // and keeps its letter: a garbled line, never a tag with that UID.
+  if (!isHexText(out.data)) return noTag(channel, out);
   readTagData(channel, out);
   return true;
 }
