@@ -78,6 +78,14 @@ std::chrono::milliseconds BarcodeEngine::repeatInterval() const {
   return repeatInterval_;
 }
 
+void BarcodeEngine::setSessionLimit(std::optional<std::chrono::milliseconds> limit) {
+  {
+    std::lock_guard lock(mutex());
+    sessionLimit_ = limit;
+  }
+  wake();
+}
+
 bool BarcodeEngine::scanning() const {
   std::lock_guard lock(mutex());
   return scanning_;
@@ -168,11 +176,16 @@ std::optional<std::chrono::steady_clock::time_point> BarcodeEngine::selfScanDueL
   return std::max({nextSelfScan_, lastByteTimeLocked() + repeatInterval_, hostOpenedAt_ + repeatInterval_});
 }
 
+std::optional<std::chrono::steady_clock::time_point> BarcodeEngine::sessionEndDueLocked() const {
+  if (!sessionLimit_ || !cycleOpen_ || cycleDueLocked()) return std::nullopt;
+  return cycleStart_ + *sessionLimit_;
+}
+
 std::optional<std::chrono::steady_clock::time_point> BarcodeEngine::timerDue() const {
-  auto cycle = cycleDueLocked();
-  auto self = selfScanDueLocked();
-  if (cycle && self) return std::min(*cycle, *self);
-  return cycle ? cycle : self;
+  std::optional<TimePoint> first;
+  for (auto due : {cycleDueLocked(), selfScanDueLocked(), sessionEndDueLocked()})
+    if (due && (!first || *due < *first)) first = due;
+  return first;
 }
 
 void BarcodeEngine::onTimer() {
@@ -188,6 +201,7 @@ void BarcodeEngine::onTimer() {
     nextSelfScan_ = now + repeatInterval_;
     sendOutcomeLocked(*takeNextLocked());
   }
+  if (auto due = sessionEndDueLocked(); due && now >= *due) switchOffLocked();
 }
 
 }  // namespace readersim

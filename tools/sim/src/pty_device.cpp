@@ -140,6 +140,16 @@ bool PtyDevice::vanished() const {
   return vanished_;
 }
 
+void PtyDevice::setAnswerFault(AnswerFault fault) {
+  std::lock_guard lock(mutex_);
+  answerFault_ = fault;
+}
+
+PtyDevice::AnswerFault PtyDevice::answerFault() const {
+  std::lock_guard lock(mutex_);
+  return answerFault_;
+}
+
 bool PtyDevice::hostOpen() const {
   std::lock_guard lock(mutex_);
   return hostOpen_;
@@ -224,7 +234,25 @@ void PtyDevice::recordReceived(std::span<const std::uint8_t> bytes, unsigned fla
 }
 
 void PtyDevice::answer(std::span<const std::uint8_t> bytes) {
-  outputs_.push_back({Output::Kind::Answer, {bytes.begin(), bytes.end()}, speed_});
+  std::vector<std::uint8_t> out(bytes.begin(), bytes.end());
+  switch (answerFault_) {
+    case AnswerFault::None: break;
+    case AnswerFault::Garbage: {
+      // High and low nibbles mixed, so no length byte, digit or letter
+      // pattern of any protocol comes out of it by chance.
+      static constexpr std::uint8_t kNoise[] = {0xA5, 0x5A, 0xC3, 0x3C, 0x96, 0x69, 0xF0, 0x0F};
+      for (std::size_t i = 0; i < out.size(); ++i) out[i] = kNoise[i % std::size(kNoise)];
+      break;
+    }
+    case AnswerFault::Cut: out.resize(out.size() / 2); break;
+    case AnswerFault::Oversized: {
+      const std::size_t keep = std::min(answerTrailerLength(), out.size());
+      out.insert(out.end() - static_cast<std::ptrdiff_t>(keep), kOversizeFill, std::uint8_t{'A'});
+      break;
+    }
+  }
+  if (out.empty()) return;
+  outputs_.push_back({Output::Kind::Answer, std::move(out), speed_});
 }
 
 void PtyDevice::answer(std::string_view text) {

@@ -29,32 +29,48 @@ std::optional<std::string> refusalOf(const BarcodeEngine *engine, const Barcode 
 
 }  // namespace
 
-Terminal::Terminal(TerminalConfig config) : config_(std::move(config)) {
+std::unique_ptr<PtyDevice> Terminal::makeEngine() const {
+  std::unique_ptr<PtyDevice> engine;
   switch (config_.engineKind) {
-    case 0: break;
-    case 2: engine_ = std::make_unique<TextEngine>(config_.textEngine); break;
+    case 0: return nullptr;
+    case 2: engine = std::make_unique<TextEngine>(config_.textEngine); break;
     case 3:
     case 4: {
       auto options = config_.ssiEngine;
       options.kind = config_.engineKind;
-      engine_ = std::make_unique<SsiEngine>(options);
+      engine = std::make_unique<SsiEngine>(options);
       break;
     }
     default: throw std::invalid_argument("engine kind must be 0, 2, 3 or 4");
   }
+  engine->setPacing(config_.pacing);
+  auto *barcode = static_cast<BarcodeEngine *>(engine.get());
+  barcode->setDecodeDelay(config_.decodeDelay);
+  barcode->setRepeatInterval(config_.repeatInterval);
+  barcode->setSessionLimit(config_.sessionLimit);
+  return engine;
+}
+
+std::unique_ptr<PtyDevice> Terminal::makeModule() const {
+  std::unique_ptr<PtyDevice> module;
   switch (config_.moduleKind) {
-    case 0: break;
-    case 5: module_ = std::make_unique<AsciiModule>(config_.asciiModule); break;
-    case 6: module_ = std::make_unique<HexModule>(config_.hexModule); break;
+    case 0: return nullptr;
+    case 5: module = std::make_unique<AsciiModule>(config_.asciiModule); break;
+    case 6: module = std::make_unique<HexModule>(config_.hexModule); break;
     default: throw std::invalid_argument("module kind must be 0, 5 or 6");
   }
-  if (engine_) engine_->setPacing(config_.pacing);
-  if (module_) module_->setPacing(config_.pacing);
+  module->setPacing(config_.pacing);
+  return module;
+}
 
-  if (BarcodeEngine *engine = barcodeEngine()) {
-    engine->setDecodeDelay(config_.decodeDelay);
-    engine->setRepeatInterval(config_.repeatInterval);
+Terminal::Terminal(TerminalConfig config) : config_(std::move(config)) {
+  engine_ = makeEngine();
+  module_ = makeModule();
+  if (config_.stablePorts) {
+    if (engine_) engineLink_ = std::make_unique<PortLink>(engine_->portPath());
+    if (module_) moduleLink_ = std::make_unique<PortLink>(module_->portPath());
   }
+
   for (const Barcode &barcode : config_.barcodes) {
     if (auto error = presentBarcode(barcode)) throw std::invalid_argument(*error);
   }
@@ -144,19 +160,37 @@ AsciiModule *Terminal::asciiModule() const { return dynamic_cast<AsciiModule *>(
 HexModule *Terminal::hexModule() const { return dynamic_cast<HexModule *>(module_.get()); }
 RfidModule *Terminal::rfidModule() const { return dynamic_cast<RfidModule *>(module_.get()); }
 
+PtyDevice &Terminal::reconnectEngine() {
+  if (!engineLink_) throw std::logic_error("reconnectEngine needs an engine and stable ports");
+  auto fresh = makeEngine();
+  engineLink_->retarget(fresh->portPath());
+  engine_ = std::move(fresh);
+  return *engine_;
+}
+
+PtyDevice &Terminal::reconnectModule() {
+  if (!moduleLink_) throw std::logic_error("reconnectModule needs a module and stable ports");
+  auto fresh = makeModule();
+  for (SimTag &tag : rfidModule()->tags()) static_cast<RfidModule &>(*fresh).placeTag(std::move(tag));
+  moduleLink_->retarget(fresh->portPath());
+  module_ = std::move(fresh);
+  return *module_;
+}
+
 std::string Terminal::derivedHardwareInfo(int engineKind, bool moduleFitted) {
   char engine = engineKind == 2 || engineKind == 3 || engineKind == 4 ? static_cast<char>('0' + engineKind) : '0';
   return {engine, '-', moduleFitted ? '1' : '0'};
 }
 
 std::vector<EnvironmentEntry> Terminal::environment() const {
-  auto path = [](const std::unique_ptr<PtyDevice> &device) -> std::optional<std::string> {
+  auto path = [](const std::unique_ptr<PtyDevice> &device,
+                 const std::unique_ptr<PortLink> &link) -> std::optional<std::string> {
     if (!device) return std::nullopt;
-    return device->portPath();
+    return link ? link->path() : device->portPath();
   };
   return {
-      {"READER_COM1", path(engine_)},
-      {"READER_COM2", path(module_)},
+      {"READER_COM1", path(engine_, engineLink_)},
+      {"READER_COM2", path(module_, moduleLink_)},
       {"READER_HW_INFO", resolve(config_.hardwareInfo, derivedHardwareInfo(config_.engineKind, module_ != nullptr))},
       {"READER_MODEL", resolve(config_.model, config_.moduleKind == 5 ? "HLM3200XE" : "HLM3100XE")},
       {"READER_SERIAL_NUMBER", resolve(config_.serialNumber, "SIM3100XE0001")},

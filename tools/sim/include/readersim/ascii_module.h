@@ -99,6 +99,7 @@ class AsciiModule final : public RfidModule {
  private:
   void onBytes(std::span<const std::uint8_t> bytes) override;
   std::optional<std::chrono::milliseconds> pendingFrameTimeout() const override;
+  std::size_t answerTrailerLength() const override { return 2; }  // CR LF
   void onSilence() override;
   void onLineReset() override;
   void onHostClosed() override;

@@ -9,7 +9,9 @@
 // outcome at once and sends it after the decode delay; when nothing was in
 // view, it sends the first outcome presented while it stays open. Switching
 // off, or the host closing the port, ends the cycle: an outcome not yet sent
-// is dropped.
+// is dropped. With a session limit, a cycle that has had nothing to send for
+// that long ends on its own and the engine is off again, as a real engine's
+// laser-on time ends a session the host never switched off.
 //
 // A self-triggered engine scans on its own. It sends each outcome as it
 // comes into view and a steady barcode again and again, at least the repeat
@@ -65,6 +67,9 @@ class BarcodeEngine : public PtyDevice {
   // Between two decodes of a self-triggered engine.
   void setRepeatInterval(std::chrono::milliseconds interval);
   std::chrono::milliseconds repeatInterval() const;
+  // From switching on to the end of an empty cycle; nullopt (the default):
+  // the cycle waits for the host's switch-off.
+  void setSessionLimit(std::optional<std::chrono::milliseconds> limit);
 
   // Switched on by the host (kind 2 "ON", SSI start decode) and not off.
   bool scanning() const;
@@ -106,12 +111,14 @@ class BarcodeEngine : public PtyDevice {
   bool inViewLocked() const;
   std::optional<ScanOutcome> takeNextLocked();
   std::optional<TimePoint> cycleDueLocked() const;
+  std::optional<TimePoint> sessionEndDueLocked() const;
   std::optional<TimePoint> selfScanDueLocked() const;
 
   std::deque<ScanOutcome> queue_;
   std::optional<Barcode> steady_;
   std::chrono::milliseconds decodeDelay_{0};
   std::chrono::milliseconds repeatInterval_{kDefaultRepeatInterval};
+  std::optional<std::chrono::milliseconds> sessionLimit_;
 
   bool scanning_ = false;
   bool cycleOpen_ = false;

@@ -72,6 +72,18 @@ class PtyDevice {
   // with a hang-up, and the device answers nothing any more.
   void vanish();
   bool vanished() const;
+  // Spoils every answer the device gives (decodes and tag lines included)
+  // until set back to None; injected bytes are left alone.
+  //   Garbage    as many bytes of noise, none of which ends or starts a
+  //              frame of any kind (no CR, LF, ESC, brackets, spaces, zero)
+  //   Cut        only the first half of the answer, the rest never comes
+  //   Oversized  kOversizeFill filler bytes ('A') before the answer's
+  //              trailer (its terminator or checksum), so that it is framed
+  //              as one answer far longer than any real one
+  enum class AnswerFault { None, Garbage, Cut, Oversized };
+  static constexpr std::size_t kOversizeFill = 3000;
+  void setAnswerFault(AnswerFault fault);
+  AnswerFault answerFault() const;
 
   // The host's end of the port, as seen from the device. Open and close are
   // noticed within a few milliseconds (an open and close quicker than that
@@ -114,6 +126,9 @@ class PtyDevice {
   // it returns calls wake().
   virtual std::optional<std::chrono::steady_clock::time_point> timerDue() const { return std::nullopt; }
   virtual void onTimer() {}
+  // The bytes that end an answer of this device (its terminator or
+  // checksum), which an oversized answer keeps at its end.
+  virtual std::size_t answerTrailerLength() const { return 1; }
 
   // For hooks and for subclass methods that hold mutex().
   std::mutex &mutex() const { return mutex_; }
@@ -184,6 +199,7 @@ class PtyDevice {
   bool silent_ = false;
   int silenceNext_ = 0;
   bool vanished_ = false;
+  AnswerFault answerFault_ = AnswerFault::None;
   bool hostOpen_ = false;
   int hostOpens_ = 0;
   int hostCloses_ = 0;

@@ -12,6 +12,7 @@
 #include "readersim/hex_tag_answers.h"
 #include "readersim/hex_text.h"
 #include "readersim/line_speed.h"
+#include "readersim/port_link.h"
 #include "readersim/pseudo_terminal.h"
 #include "readersim/pty_device.h"
 #include "readersim/rfid_module.h"

@@ -78,6 +78,7 @@ class SsiEngine final : public BarcodeEngine {
  private:
   void onBytes(std::span<const std::uint8_t> bytes) override;
   std::optional<std::chrono::milliseconds> pendingFrameTimeout() const override;
+  std::size_t answerTrailerLength() const override { return 2; }  // the checksum
   void onSilence() override;
   void onLineReset() override;
   void sendOutcomeLocked(const ScanOutcome &outcome) override;

@@ -15,6 +15,7 @@
 #include "readersim/barcode.h"
 #include "readersim/barcode_engine.h"
 #include "readersim/hex_module.h"
+#include "readersim/port_link.h"
 #include "readersim/pty_device.h"
 #include "readersim/rfid_module.h"
 #include "readersim/sim_tag.h"
@@ -51,12 +52,16 @@ struct TerminalConfig {
   AsciiModule::Options asciiModule;
   HexModule::Options hexModule;
   bool pacing = false;
+  // The environment names each port by a PortLink instead of its
+  // pseudo-terminal, so that a device can be plugged in again (reconnect).
+  bool stablePorts = false;
 
   // What the barcode engine has in view from the start (BarcodeEngine).
   std::vector<Barcode> barcodes;
   std::optional<Barcode> steadyBarcode;
   std::chrono::milliseconds decodeDelay{0};
   std::chrono::milliseconds repeatInterval = BarcodeEngine::kDefaultRepeatInterval;
+  std::optional<std::chrono::milliseconds> sessionLimit;  // BarcodeEngine::setSessionLimit
 
   // What is in the RFID module's field from the start (RfidModule).
   std::vector<SimTag> tags;
@@ -113,12 +118,26 @@ class Terminal {
   // environment.
   void applyEnvironment() const;
 
+  // Plugs a fresh device of the configured kind in place of the engine or
+  // the module (as after it vanished), on a pseudo-terminal of its own, and
+  // points the port's name at it. It starts as the configuration says; a
+  // module keeps the tags of its field, writes included. Throws
+  // std::logic_error without stablePorts or without that device. The old
+  // device and every pointer to it are gone.
+  PtyDevice &reconnectEngine();
+  PtyDevice &reconnectModule();
+
   static std::string derivedHardwareInfo(int engineKind, bool moduleFitted);
 
  private:
+  std::unique_ptr<PtyDevice> makeEngine() const;
+  std::unique_ptr<PtyDevice> makeModule() const;
+
   TerminalConfig config_;
   std::unique_ptr<PtyDevice> engine_;
   std::unique_ptr<PtyDevice> module_;
+  std::unique_ptr<PortLink> engineLink_;
+  std::unique_ptr<PortLink> moduleLink_;
 };
 
 }  // namespace readersim
