@@ -12,10 +12,22 @@ constexpr int kLoginTimeoutMs = 1000;
 constexpr int kLoginAttempts = 2;
 constexpr const char *kLoginAccepted = "L";
 
+// The module ends a command at a line end: a key holding one would end the
+// login early and have the module run the rest of the key as a command of
+// its own (a block write, say), and its extra answers would be taken for
+// the answers to later commands. Such a key is never sent.
+bool endsACommand(const ByteString &key) {
+  for (std::uint32_t i = 0; i < key.length(); ++i) {
+    const std::uint8_t c = key.byteAt(i);
+    if (c == '\r' || c == '\n') return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool loginSector(DeviceChannel &channel, int sector) {
-  if (sector < 0) return false;
+  if (sector < 0 || endsACommand(channel.tagKey)) return false;
   ByteString command = sectorLoginCommand(sector, channel.tagKey);
   ByteString answer;
   if (!sendCommand(channel, command, kLoginTimeoutMs, &answer, kLoginAttempts)) return false;

@@ -12,8 +12,9 @@ inline constexpr int kMifareSectorBlocks = 4;
 inline bool isSectorTrailer(int block) { return block % kMifareSectorBlocks == kMifareSectorBlocks - 1; }
 
 // Sends the login for `sector` (0 or more) with tagKey. True only when the
-// module answers exactly "L"; a status letter sets lastError. The caller
-// holds portLock.
+// module answers exactly "L"; a status letter sets lastError. A key holding
+// a carriage return or line feed is refused without sending anything. The
+// caller holds portLock.
 bool loginSector(DeviceChannel &channel, int sector);
 
 // A walk over a Mifare tag's blocks in rising order logs in once to each
