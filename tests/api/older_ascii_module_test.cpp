@@ -10,22 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "support/hex_bytes.h"
 #include "support/test_terminal.h"
 
 using namespace testing_support;
-using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-std::string hex(const Bytes &bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out;
-  for (std::uint8_t b : bytes) {
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
-}
 
 class OlderAsciiModuleTest : public ::testing::Test {
  protected:

@@ -14,30 +14,14 @@
 #include <vector>
 
 #include "scan_host.h"
+#include "support/hex_bytes.h"
 #include "support/test_terminal.h"
 
 using namespace testing_support;
 using namespace scan_testing;
 using readersim::tagOf;
-using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-Bytes pattern(std::size_t n, std::uint8_t first = 0) {
-  Bytes out(n);
-  for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>(first + i);
-  return out;
-}
-
-std::string hex(const Bytes &bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out;
-  for (std::uint8_t b : bytes) {
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
-}
 
 Bytes uidOf(const std::string &text) {
   Bytes out;

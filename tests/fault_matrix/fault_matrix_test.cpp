@@ -21,6 +21,7 @@
 #include "cell.h"
 #include "call_guard.h"
 #include "fault_switch.h"
+#include "support/hex_bytes.h"
 #include "support/test_terminal.h"
 #include "api/scan_host.h"
 
@@ -33,7 +34,6 @@ using readersim::tagOf;
 namespace {
 
 using Record = std::array<unsigned char, READER_SETTINGS_RECORD_SIZE>;
-using Bytes = std::vector<std::uint8_t>;
 
 const std::string kTagUid = "E004010203040506";
 const Bytes kTagUidBytes = {0xE0, 0x04, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06};
@@ -46,22 +46,6 @@ int openDescriptors() {
     if (entry->d_name[0] != '.') ++count;
   closedir(dir);
   return count - 1;  // the directory's own
-}
-
-Bytes pattern(std::size_t n, std::uint8_t first) {
-  Bytes out(n);
-  for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>(first + i);
-  return out;
-}
-
-std::string hex(const Bytes &bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out;
-  for (std::uint8_t b : bytes) {
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
 }
 
 // The byte that holds the scan time of each engine kind's record section.

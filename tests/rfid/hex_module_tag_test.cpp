@@ -18,7 +18,7 @@
 #include "core/serial_channel.h"
 #include "core/tag_type.h"
 #include "rfid/tag_cycle.h"
-#include "hex_bytes.h"
+#include "support/hex_bytes.h"
 #include "scripted_module.h"
 
 using testing_support::Bytes;

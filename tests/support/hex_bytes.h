@@ -1,5 +1,5 @@
-// Bytes as the hexadecimal text the modules exchange, for the tests that
-// play a module.
+// Bytes as the hexadecimal text the modules exchange, and recognisable byte
+// runs for tag memory, for the tests that play a module or its tags.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,13 @@ inline std::string hex(const Bytes &bytes) {
     std::snprintf(digits, sizeof digits, "%02X", b);
     out += digits;
   }
+  return out;
+}
+
+// n bytes counting up from `first` (wrapping), so a shifted or cut copy shows.
+inline Bytes pattern(std::size_t n, std::uint8_t first = 0) {
+  Bytes out(n);
+  for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>(first + i);
   return out;
 }
 
