@@ -61,14 +61,7 @@ void onBroadcast(const char *message, long wParam, long, void *) {
   (wParam == READER_DEVICE_BARCODE ? barcodeAnnouncements : tagAnnouncements)++;
 }
 
-class ConcurrencyStress : public ::testing::TestWithParam<StressTerminal> {
- protected:
-  void SetUp() override { clearReaderEnvironment(); }
-  void TearDown() override {
-    HaltReader(READER_DEVICE_ALL);
-    ReaderHostSetBroadcastListener(nullptr, nullptr);
-  }
-};
+using ConcurrencyStress = StressFixture<StressTerminal>;
 
 }  // namespace
 

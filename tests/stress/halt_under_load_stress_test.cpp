@@ -46,14 +46,7 @@ void onBroadcast(const char *message, long, long, void *) {
   if (std::strcmp(message, "WM_DECODEDATA") == 0) ++announcements;
 }
 
-class HaltUnderLoad : public ::testing::TestWithParam<HaltTerminal> {
- protected:
-  void SetUp() override { clearReaderEnvironment(); }
-  void TearDown() override {
-    HaltReader(READER_DEVICE_ALL);
-    ReaderHostSetBroadcastListener(nullptr, nullptr);
-  }
-};
+using HaltUnderLoad = StressFixture<HaltTerminal>;
 
 }  // namespace
 

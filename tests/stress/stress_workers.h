@@ -3,6 +3,10 @@
 // may not give.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <3100XE_DLL.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -13,6 +17,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/test_terminal.h"
 
 namespace stress_testing {
 
@@ -101,6 +107,18 @@ class Workers {
   std::mutex mutex_;
   std::condition_variable doneChanged_;
   std::vector<std::unique_ptr<Slot>> slots_;
+};
+
+// A stress run over one terminal set-up: a clean environment before, and
+// after it the reader halted and the broadcast listener gone, whatever failed.
+template <class Terminal>
+class StressFixture : public ::testing::TestWithParam<Terminal> {
+ protected:
+  void SetUp() override { testing_support::clearReaderEnvironment(); }
+  void TearDown() override {
+    HaltReader(READER_DEVICE_ALL);
+    ReaderHostSetBroadcastListener(nullptr, nullptr);
+  }
 };
 
 }  // namespace stress_testing

@@ -11,60 +11,12 @@
 #include <mutex>
 #include <vector>
 
+#include "support/loaded_module.h"
 #include "support/test_terminal.h"
 
 using namespace testing_support;
 
 namespace {
-
-// The exported functions of one load of the module.
-class LoadedModule {
- public:
-  LoadedModule() {
-    handle_ = dlopen(READER_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) return;
-    initReader = symbol<decltype(initReader)>("InitReader");
-    haltReader = symbol<decltype(haltReader)>("HaltReader");
-    getReaderType = symbol<decltype(getReaderType)>("GetReaderType");
-    setTriggerKey = symbol<decltype(setTriggerKey)>("SetTriggerKey");
-    triggerKey = symbol<decltype(triggerKey)>("ReaderHostTriggerKey");
-    dispatch = symbol<decltype(dispatch)>("ReaderHostDispatch");
-    setOutputListener = symbol<decltype(setOutputListener)>("ReaderHostSetOutputListener");
-    getReaderSettings = symbol<decltype(getReaderSettings)>("GetReaderSettings");
-    setReaderSettings = symbol<decltype(setReaderSettings)>("SetReaderSettings");
-  }
-  ~LoadedModule() { unload(); }
-
-  bool loaded() const { return handle_ != nullptr; }
-
-  // Unloads and tells whether the module is really gone from the process.
-  bool unload() {
-    if (handle_ == nullptr) return true;
-    dlclose(handle_);
-    handle_ = nullptr;
-    void *still = dlopen(READER_MODULE_PATH, RTLD_NOW | RTLD_NOLOAD);
-    if (still == nullptr) return true;
-    dlclose(still);
-    return false;
-  }
-
-  int (*initReader)() = nullptr;
-  int (*haltReader)(int) = nullptr;
-  int (*getReaderType)() = nullptr;
-  int (*setTriggerKey)(int) = nullptr;
-  int (*triggerKey)(int, int) = nullptr;
-  int (*dispatch)(int) = nullptr;
-  void (*setOutputListener)(ReaderOutputListener, void *) = nullptr;
-  int (*getReaderSettings)(unsigned char *) = nullptr;
-  int (*setReaderSettings)(const unsigned char *) = nullptr;
-
- private:
-  template <class F>
-  F symbol(const char *name) {
-    return reinterpret_cast<F>(dlsym(handle_, name));
-  }
-  void *handle_ = nullptr;
-};
 
 // Lives longer than any load of the module: the unload still reports to it.
 struct VibratorWatch {
@@ -92,7 +44,7 @@ class UnloadTest : public ::testing::Test {
 
 TEST_F(UnloadTest, UnloadWithoutAStartOnlySwitchesTheVibratorOff) {
   const int threads = threadCount();
-  LoadedModule module;
+  LoadedModule module(READER_MODULE_PATH);
   ASSERT_TRUE(module.loaded()) << dlerror();
   module.setOutputListener(&VibratorWatch::listen, &vibrator);
   EXPECT_EQ(threadCount(), threads);
@@ -106,7 +58,7 @@ TEST_F(UnloadTest, UnloadWithTheReaderRunningStopsEveryThreadAndClosesThePorts) 
   auto terminal = startTerminal(quickConfig(2, 6));
   const int threads = threadCount();
   for (int round = 1; round <= 2; ++round) {
-    LoadedModule module;
+    LoadedModule module(READER_MODULE_PATH);
     ASSERT_TRUE(module.loaded()) << dlerror();
     module.setOutputListener(&VibratorWatch::listen, &vibrator);
     ASSERT_EQ(module.initReader(), READER_OK);
@@ -133,7 +85,7 @@ TEST_F(UnloadTest, UnloadEndsAScanCycleThatWaitsForADecode) {
   auto terminal = startTerminal(quickConfig(3, 0));
   terminal->presentSilence();
   const int threads = threadCount();
-  LoadedModule module;
+  LoadedModule module(READER_MODULE_PATH);
   ASSERT_TRUE(module.loaded()) << dlerror();
   ASSERT_EQ(module.initReader(), READER_OK);
   unsigned char record[READER_SETTINGS_RECORD_SIZE] = {};

@@ -15,7 +15,7 @@
 
 #include "soak/process_figures.h"
 #include "soak/simulator_process.h"
-#include "soak/unload/loaded_reader.h"
+#include "support/loaded_module.h"
 #include "support/test_terminal.h"
 
 using namespace soak_testing;
@@ -32,7 +32,7 @@ void onBroadcast(const char *message, long wParam, long, void *) {
 
 // One load's life; an empty text when it went as it should.
 std::string loadScanUnload(SimulatorProcess &simulator, long cycle) {
-  LoadedReader reader(READER_MODULE_PATH);
+  testing_support::LoadedModule reader(READER_MODULE_PATH);
   if (!reader.loaded()) return std::string("load failed: ") + dlerror();
   reader.setBroadcastListener(&onBroadcast, nullptr);
   if (reader.initReader() != READER_OK) return "InitReader failed";

@@ -1,15 +1,16 @@
-// One load of the reader module with dlopen, and the exported functions a
-// load and unload run calls through it.
+// One load of the reader module with dlopen, and the exported functions the
+// load and unload tests call through it. For executables that must not be
+// linked against the module, so that an unload really unloads it.
 #pragma once
 
 #include <3100XE_DLL.h>
 #include <dlfcn.h>
 
-namespace soak_testing {
+namespace testing_support {
 
-class LoadedReader {
+class LoadedModule {
  public:
-  explicit LoadedReader(const char *path) : path_(path) {
+  explicit LoadedModule(const char *path) : path_(path) {
     handle_ = dlopen(path, RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) return;
     initReader = symbol<decltype(initReader)>("InitReader");
@@ -17,13 +18,16 @@ class LoadedReader {
     getReaderType = symbol<decltype(getReaderType)>("GetReaderType");
     setTriggerKey = symbol<decltype(setTriggerKey)>("SetTriggerKey");
     getDecodeRfidUid = symbol<decltype(getDecodeRfidUid)>("GetDecodeRfidUID");
+    getReaderSettings = symbol<decltype(getReaderSettings)>("GetReaderSettings");
+    setReaderSettings = symbol<decltype(setReaderSettings)>("SetReaderSettings");
     triggerKey = symbol<decltype(triggerKey)>("ReaderHostTriggerKey");
     dispatch = symbol<decltype(dispatch)>("ReaderHostDispatch");
+    setOutputListener = symbol<decltype(setOutputListener)>("ReaderHostSetOutputListener");
     setBroadcastListener = symbol<decltype(setBroadcastListener)>("ReaderHostSetBroadcastListener");
   }
-  ~LoadedReader() { unload(); }
-  LoadedReader(const LoadedReader &) = delete;
-  LoadedReader &operator=(const LoadedReader &) = delete;
+  ~LoadedModule() { unload(); }
+  LoadedModule(const LoadedModule &) = delete;
+  LoadedModule &operator=(const LoadedModule &) = delete;
 
   bool loaded() const { return handle_ != nullptr && initReader != nullptr && setBroadcastListener != nullptr; }
 
@@ -43,8 +47,11 @@ class LoadedReader {
   int (*getReaderType)() = nullptr;
   int (*setTriggerKey)(int) = nullptr;
   int (*getDecodeRfidUid)(char *, int) = nullptr;
+  int (*getReaderSettings)(unsigned char *) = nullptr;
+  int (*setReaderSettings)(const unsigned char *) = nullptr;
   int (*triggerKey)(int, int) = nullptr;
   int (*dispatch)(int) = nullptr;
+  void (*setOutputListener)(ReaderOutputListener, void *) = nullptr;
   void (*setBroadcastListener)(ReaderBroadcastListener, void *) = nullptr;
 
  private:
@@ -56,4 +63,4 @@ class LoadedReader {
   void *handle_ = nullptr;
 };
 
-}  // namespace soak_testing
+}  // namespace testing_support
