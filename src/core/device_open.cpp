@@ -1,11 +1,14 @@
 #include "core/device_open.h"
 
+#include <string>
+
 #include "core/channel_error.h"
 #include "core/device_kind.h"
 #include "core/engine_detection.h"
 #include "core/port_lock_guard.h"
 #include "core/serial_channel.h"
 #include "platform/clock.h"
+#include "platform/serial_port.h"
 #include "rfid/protocol_select.h"
 #include "settings/default_setup.h"
 
@@ -18,12 +21,22 @@ enum class Route { Hardware, Request };
 // The engine needs time after its port opens before it answers.
 constexpr std::uint32_t kEngineSettleMs = 500;
 
-bool openBarcode(ReaderDevice &device, Route route, int request) {
+// A port that cannot be opened: on the hardware route, the device the
+// hardware text names is fitted all the same, and has failed.
+void portNotOpened(DeviceChannel &channel, Route route, bool &portFailed) {
+  portFailed = true;
+  if (route == Route::Hardware) channel.kind = fittedKind(channel);
+}
+
+bool openBarcode(ReaderDevice &device, Route route, int request, bool &portFailed) {
   DeviceChannel &channel = device.barcode;
   PortLockGuard lock(channel);
   if (!lock.held()) return false;
   channel.portNumber = 1;
-  if (!openPort(channel)) return false;
+  if (!openPort(channel)) {
+    portNotOpened(channel, route, portFailed);
+    return false;
+  }
   platform::sleepMs(kEngineSettleMs);
   const bool identified =
       route == Route::Hardware ? identifyByHardware(channel) : identifyByRequest(channel, request);
@@ -37,10 +50,13 @@ bool openBarcode(ReaderDevice &device, Route route, int request) {
   return true;
 }
 
-bool openRfidLockHeld(ReaderDevice &device, Route route, int request, bool &setUpFailed) {
+bool openRfidLockHeld(ReaderDevice &device, Route route, int request, bool &portFailed, bool &setUpFailed) {
   DeviceChannel &channel = device.rfid;
   channel.portNumber = 2;
-  if (!openPort(channel)) return false;
+  if (!openPort(channel)) {
+    portNotOpened(channel, route, portFailed);
+    return false;
+  }
   const bool identified =
       route == Route::Hardware ? identifyByHardware(channel) : identifyByRequest(channel, request);
   if (!identified) {
@@ -65,16 +81,28 @@ bool openRfidLockHeld(ReaderDevice &device, Route route, int request, bool &setU
   return false;
 }
 
-bool openRfid(ReaderDevice &device, Route route, int request) {
+bool openRfid(ReaderDevice &device, Route route, int request, bool &portFailed) {
   bool opened = false;
   bool setUpFailed = false;
   {
     PortLockGuard lock(device.rfid);
-    opened = lock.held() && openRfidLockHeld(device, route, request, setUpFailed);
+    opened = lock.held() && openRfidLockHeld(device, route, request, portFailed, setUpFailed);
   }
   // Outside portLock: the idle-close thread may be waiting for it.
   if (setUpFailed) stopIdleCloseThread(device);
   return opened;
+}
+
+// The device and the system's reason, on a line of its own after the
+// failure text, when the port itself could not be opened. The RFID text has
+// no line end of its own (`endLineFirst`).
+void appendOpenFailure(ByteString &message, int portNumber, bool portFailed, bool endLineFirst) {
+  if (!portFailed) return;
+  const std::string description = platform::SerialPort::lastOpenFailure(portNumber);
+  if (description.empty()) return;
+  if (endLineFirst) message.appendText("\r\n");
+  message.appendText(description);
+  message.appendText("\r\n");
 }
 
 }  // namespace
@@ -87,8 +115,9 @@ bool openDevices(ReaderDevice &device, bool barcodeWanted, bool rfidWanted,
     return false;
   }
   device.model = readModel();
-  if (barcodeWanted) device.barcodePresent = openBarcode(device, Route::Hardware, 0) ? 1 : 0;
-  if (rfidWanted) device.rfidPresent = openRfid(device, Route::Hardware, 0) ? 1 : 0;
+  bool portFailed = false;  // the kinds left behind already tell a failed open
+  if (barcodeWanted) device.barcodePresent = openBarcode(device, Route::Hardware, 0, portFailed) ? 1 : 0;
+  if (rfidWanted) device.rfidPresent = openRfid(device, Route::Hardware, 0, portFailed) ? 1 : 0;
 
   const bool barcodeFitted = device.barcode.kind != DeviceKind::None;
   const bool rfidFitted = device.rfid.kind != DeviceKind::None;
@@ -119,18 +148,21 @@ bool openDevicesEx(ReaderDevice &device, int barcodeRequest, int rfidRequest) {
   bool barcodeOpened = false;
   bool rfidOpened = false;
   if (!device.barcode.port.isOpen() && barcodeRequest != 0) {
-    barcodeOpened = openBarcode(device, Route::Request, barcodeRequest);
+    bool portFailed = false;
+    barcodeOpened = openBarcode(device, Route::Request, barcodeRequest, portFailed);
     if (!barcodeOpened) {
       const std::uint32_t error = device.barcode.lastError;
       if (error != 0)
         device.initMessage.format("The barcode scanner fails, error code = %d\r\n", static_cast<int>(error));
       else
         device.initMessage.assign("No barcode scanner is installed.\r\n");
+      appendOpenFailure(device.initMessage, 1, portFailed, false);
     }
     device.barcodePresent = barcodeOpened ? 1 : 0;
   }
   if (!device.rfid.port.isOpen() && rfidRequest != 0) {
-    rfidOpened = openRfid(device, Route::Request, rfidRequest);
+    bool portFailed = false;
+    rfidOpened = openRfid(device, Route::Request, rfidRequest, portFailed);
     if (!rfidOpened) {
       const std::uint32_t error = device.rfid.lastError;
       ByteString text;
@@ -139,6 +171,7 @@ bool openDevicesEx(ReaderDevice &device, int barcodeRequest, int rfidRequest) {
       else
         text.assign("No RFID scanner is installed.\r\n");
       device.initMessage.append(text);
+      appendOpenFailure(device.initMessage, 2, portFailed, error != 0);
     }
     device.rfidPresent = rfidOpened ? 1 : 0;
   }

@@ -201,6 +201,28 @@ void readConfiguration(DeviceChannel &channel, ByteString &out) {
   }
 }
 
+int fittedKind(const DeviceChannel &channel) {
+  char hardware[20] = {};
+  platform::queryDeviceInformation(platform::kInfoFittedHardware, hardware, sizeof hardware);
+  if (std::strlen(hardware) < 3) return DeviceKind::None;
+  if (channel.portNumber == 1) {
+    switch (hardware[0]) {
+      case '1':
+      case '2': return DeviceKind::TextEngine;
+      case '3': return DeviceKind::SsiEngine3;
+      case '4':
+      case '5': return DeviceKind::SsiEngine4;
+      default: return DeviceKind::None;
+    }
+  }
+  if (channel.portNumber == 2 && hardware[2] == '1') {
+    // As identification leaves it: a model that does not tell ends on the
+    // hex-frame module, tried last.
+    return channel.device.model == Model::Hlm3200xe ? DeviceKind::AsciiModule : DeviceKind::HexModule;
+  }
+  return DeviceKind::None;
+}
+
 bool identifyByHardware(DeviceChannel &channel) {
   channel.kind = DeviceKind::None;
   char hardware[20] = {};

@@ -40,6 +40,11 @@ bool sendSsiDefaults(DeviceChannel &channel);
 // parameter bytes 0x0A..0x1F, into `out`.
 void readConfiguration(DeviceChannel &channel, ByteString &out);
 
+// The kind the fitted-hardware text (and, for the RFID port, the model)
+// names for the channel's port, without opening it: 0 when nothing is
+// fitted there. What a port that cannot be opened was meant to carry.
+int fittedKind(const DeviceChannel &channel);
+
 // Identification from the fitted-hardware text; sets the channel's kind (a
 // failed identification may leave it nonzero: fitted but not answering).
 bool identifyByHardware(DeviceChannel &channel);

@@ -197,6 +197,7 @@ bool openPort(DeviceChannel &channel) {
   auto port = platform::SerialPort::open(channel.portNumber, error);
   if (!port) {
     failWith(channel, error);
+    traceOpenFailure(channel);
     return false;
   }
   port->purge(platform::PurgeScope::Everything);

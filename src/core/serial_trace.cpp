@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/serial_port.h"
 #include "platform/trace.h"
 
 namespace reader {
@@ -46,6 +47,14 @@ void traceEvent(const DeviceChannel &channel, const char *what) {
 void traceSpeed(const DeviceChannel &channel, int bitsPerSecond) {
   if (!platform::traceEnabled()) return;
   const std::string line = portName(channel) + " speed " + std::to_string(bitsPerSecond);
+  platform::traceLine(line.c_str());
+}
+
+void traceOpenFailure(const DeviceChannel &channel) {
+  if (!platform::traceEnabled()) return;
+  const std::string description = platform::SerialPort::lastOpenFailure(channel.portNumber.load());
+  if (description.empty()) return;
+  const std::string line = portName(channel) + " open failed: " + description;
   platform::traceLine(line.c_str());
 }
 

@@ -14,5 +14,8 @@ void traceFrame(const DeviceChannel &channel, char direction, const ByteString &
 void traceEvent(const DeviceChannel &channel, const char *what);
 // "COM<n> speed <bits per second>"
 void traceSpeed(const DeviceChannel &channel, int bitsPerSecond);
+// "COM<n> open failed: <device>: <reason>", after an open of the channel's
+// port failed.
+void traceOpenFailure(const DeviceChannel &channel);
 
 }  // namespace reader

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/platform_types.h"
 
@@ -39,11 +40,23 @@ class SerialPort {
  public:
   // Opens COM port `portNumber` for reading and writing, exclusively, raw
   // 8 data bits, no parity, one stop bit, no flow control, with 4096-byte
-  // queues, both directions purged. The exclusive use is claimed last and
-  // given up again on every failure, so a failed open never locks others out. The POSIX backend maps port n to the
-  // device path in the environment variable READER_COM<n>; unset or
-  // unopenable gives nullptr and a system error code in `error`.
+  // queues, both directions purged. The exclusive use is claimed before any
+  // setting is touched and holds against every process, a privileged one
+  // included: a port that another holder uses fails at once with the busy
+  // error (EBUSY on POSIX; Windows refuses the sharing with its own error)
+  // and that holder's speed, input and claim are left as they are. A claim
+  // made here is given up again on every later failure, so a failed open
+  // never locks others out. The POSIX backend maps port n to the device path
+  // in the environment variable READER_COM<n>; unset or unopenable gives
+  // nullptr and a system error code in `error`.
   static std::shared_ptr<SerialPort> open(int portNumber, ErrorCode &error);
+
+  // One line naming the device and the system's reason for the last open of
+  // port `portNumber` in this process that failed, for people to act on:
+  // "/dev/ttyUSB0 (READER_COM1): permission denied (errno 13)" on POSIX,
+  // "COM1: " and the system's message on Windows. Empty when that port's
+  // last open succeeded, or none failed yet.
+  static std::string lastOpenFailure(int portNumber);
 
   virtual ~SerialPort() = default;
 
@@ -80,7 +93,9 @@ class SerialPort {
 
   // Closes the port; idempotent. Wakes blocked callers (see above). What was
   // written is drained first (bounded as drain() is); unread input is
-  // discarded.
+  // discarded. In a process other than the one that opened the port (a
+  // child forked after the open) only that process's own descriptors are
+  // let go: nothing reaches the device, and the opener's claim stays.
   virtual void close() = 0;
   virtual bool isOpen() const = 0;
 };

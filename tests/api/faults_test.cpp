@@ -63,16 +63,16 @@ TEST_F(FaultsTest, SsiEngineNakingItsFirstAnswersIsRetried) {
   EXPECT_EQ(packets[5].opcode, 0xC6);
 }
 
-TEST_F(FaultsTest, ModuleWhosePortIsGoneCountsAsAbsent) {
-  // A port that cannot be opened identifies nothing: the start goes on
-  // without the module instead of reporting it as failed. (A vanished
-  // pseudo-terminal's path may soon name another process's terminal, so the
-  // port is named by a path that cannot exist.)
+TEST_F(FaultsTest, AFittedModuleWhosePortIsGoneHasFailed) {
+  // The hardware text says a module is fitted; its port cannot be opened.
+  // That is a failed module, not an absent one, and the engine works on.
+  // (A vanished pseudo-terminal's path may soon name another process's
+  // terminal, so the port is named by a path that cannot exist.)
   terminal_ = startTerminal(quickConfig(2, 6));
   setenv("READER_COM2", "/dev/reader-test-no-such-port", 1);
   auto start = std::async(std::launch::async, [] { return InitReader(); });
   ASSERT_EQ(start.wait_for(kPatience), std::future_status::ready);
-  EXPECT_EQ(start.get(), READER_OK);
+  EXPECT_EQ(start.get(), READER_ERR_RFID_FAILED);
   EXPECT_EQ(GetReaderType(), READER_TYPE_TEXT_ENGINE);
   EXPECT_EQ(GetActiveDevice(), READER_DEVICE_BARCODE);
 }

@@ -71,6 +71,7 @@ int runInfoCommand(ReaderSession &session, std::ostream &out, std::ostream &err)
   out << "Trigger keys:    " << (GetTriggerKeyStatus() ? "enabled" : "disabled") << "\n";
   if (result != READER_OK) {
     err << "readerctl: start failed: " << describeResult(result) << "\n";
+    session.printOpenFailures(result, err);
     return 1;
   }
   return 0;

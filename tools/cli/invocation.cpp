@@ -103,8 +103,9 @@ std::optional<std::string> simulationProblem(const CliOptions &given) {
 bool engineStarted(int result) { return result == READER_OK || result == READER_ERR_RFID_FAILED; }
 bool moduleStarted(int result) { return result == READER_OK || result == READER_ERR_BARCODE_FAILED; }
 
-int startFailed(int result, std::ostream &err) {
+int startFailed(const ReaderSession &session, int result, std::ostream &err) {
   err << "readerctl: start failed: result " << result << " (" << describeResult(result) << ")\n";
+  session.printOpenFailures(result, err);
   return 1;
 }
 
@@ -153,11 +154,11 @@ int runInvocation(const Invocation &invocation, std::ostream &out, std::ostream 
     status = runInfoCommand(session, out, err);
   } else if (const auto *settings = std::get_if<SettingsRequest>(&invocation.request)) {
     status = engineStarted(result) || moduleStarted(result) ? runSettingsRequest(*settings, out, err)
-                                                            : startFailed(result, err);
+                                                            : startFailed(session, result, err);
   } else if (const auto *tag = std::get_if<TagRequest>(&invocation.request)) {
-    status = moduleStarted(result) ? runTagRequest(*tag, stop, out, err) : startFailed(result, err);
+    status = moduleStarted(result) ? runTagRequest(*tag, stop, out, err) : startFailed(session, result, err);
   } else if (!engineStarted(result)) {
-    status = startFailed(result, err);
+    status = startFailed(session, result, err);
   } else if (const auto *scan = std::get_if<ScanRequest>(&invocation.request)) {
     status = runScanCommand(session, *scan, stop, out, err);
   } else {

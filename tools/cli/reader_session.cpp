@@ -47,11 +47,27 @@ int ReaderSession::linkSpeed(int port) const {
   return it == speeds_.end() ? 0 : it->second;
 }
 
+void ReaderSession::printOpenFailures(int result, std::ostream &err) const {
+  std::lock_guard lock(mutex_);
+  for (const auto &[port, description] : openFailures_) {
+    const bool behindFailure = result == READER_ERR_START_FAILED ||
+                               (result == READER_ERR_BARCODE_FAILED && port == 1) ||
+                               (result == READER_ERR_RFID_FAILED && port == 2);
+    if (behindFailure) err << "readerctl: cannot open COM" << port << ": " << description << "\n";
+  }
+}
+
 void ReaderSession::onTrace(const char *line, void *context) {
   auto *self = static_cast<ReaderSession *>(context);
-  int port = 0, speed = 0;
+  int port = 0, speed = 0, consumed = 0;
   std::lock_guard lock(self->mutex_);
   if (std::sscanf(line, "COM%d speed %d", &port, &speed) == 2) self->speeds_[port] = speed;
+  // "COM<n> open failed: <device>: <reason>"; a later open of the port that
+  // succeeds ("COM<n> opened") makes it history.
+  if (std::sscanf(line, "COM%d open failed: %n", &port, &consumed) == 1 && consumed > 0)
+    self->openFailures_[port] = line + consumed;
+  else if (std::sscanf(line, "COM%d opened%n", &port, &consumed) == 1 && consumed > 0 && line[consumed] == '\0')
+    self->openFailures_.erase(port);
   if (self->options_.trace) self->err_ << "trace: " << line << "\n";
 }
 

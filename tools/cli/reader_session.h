@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <ostream>
+#include <string>
 
 #include "built_in_terminal.h"
 #include "cli_options.h"
@@ -46,6 +47,12 @@ class ReaderSession {
   // The last line speed the library set on COM port 1 or 2; 0 when unknown.
   int linkSpeed(int port) const;
 
+  // After a start that failed with `result`: a line for each port behind the
+  // failure that could not be opened, naming the device and the system's
+  // reason, as the library's trace told them (so not on Windows, where the
+  // trace does not reach readerctl).
+  void printOpenFailures(int result, std::ostream &err) const;
+
   // Prints the simulated devices' traffic logs.
   void printTraffic(std::ostream &out) const;
 
@@ -61,6 +68,7 @@ class ReaderSession {
   bool traceTaken_ = false;
   mutable std::mutex mutex_;
   std::map<int, int> speeds_;
+  std::map<int, std::string> openFailures_;  // by port: device and reason
 };
 
 }  // namespace readerctl

@@ -9,7 +9,7 @@ std::string describeResult(int code) {
     case READER_OK: return "success";
     case READER_ERR_ALREADY_STARTED: return "the reader is already started (a device port is open)";
     case READER_ERR_NO_DEVICE: return "neither a barcode engine nor an RFID module is present";
-    case READER_ERR_START_FAILED: return "start failed: no device could be opened";
+    case READER_ERR_START_FAILED: return "no device could be opened";
     case READER_ERR_BARCODE_FAILED: return "the barcode engine failed (fitted but not answering, or not set up)";
     case READER_ERR_RFID_FAILED: return "the RFID module failed (fitted but not answering, or not set up)";
     case READER_ERR_SETTINGS: return "the settings record is missing or could not be read";

@@ -2,11 +2,20 @@
 // pseudo-terminals for tests and simulators).
 //
 // Port n is the device path in the environment variable READER_COM<n>. The
-// descriptor is non-blocking, exclusive (TIOCEXCL), raw 8N1 without flow
-// control, VMIN = VTIME = 0; every wait is a poll() against a deadline on the
-// monotonic clock, so time-outs are honoured to the millisecond and EINTR
-// only restarts the wait. The "4096-byte queues" of the contract are the
-// kernel's own buffers here; nothing is set up for them.
+// descriptor is non-blocking, raw 8N1 without flow control, VMIN = VTIME = 0;
+// every wait is a poll() against a deadline on the monotonic clock, so
+// time-outs are honoured to the millisecond and EINTR only restarts the
+// wait. The "4096-byte queues" of the contract are the kernel's own buffers
+// here; nothing is set up for them.
+//
+// Exclusive use, before anything about the terminal is changed: an advisory
+// flock() (which root does not bypass, and which serial tools honour), then
+// the terminal's own exclusive flag (TIOCEXCL: other non-root opens fail).
+// A flag that is already set is another holder's, and root would pass it:
+// such a port is busy too. The flag outlives the descriptor, so it is given
+// up at close, but only by the process that set it: a forked child closing
+// its inherited copy lets go of its descriptors and nothing else (the lock,
+// shared with the parent's descriptor, stays the parent's).
 //
 // Reads take what has arrived in one read() into a small buffer and serve
 // single bytes from it; purge() empties that buffer with the kernel's.
@@ -21,18 +30,24 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <condition_variable>
-#include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <string>
+#include <utility>
+
+#include "platform/common/open_failure_record.h"
+#include "platform/posix/serial_error_text.h"
 
 namespace reader::platform {
 namespace {
@@ -85,7 +100,7 @@ bool noModemLines(int error) {
 class PosixSerialPort final : public SerialPort {
  public:
   PosixSerialPort(int fd, int wakeRead, int wakeWrite)
-      : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite) {}
+      : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite), openerPid_(::getpid()) {}
   ~PosixSerialPort() override { close(); }
 
   ErrorCode setSpeed(int bitsPerSecond) override;
@@ -107,6 +122,7 @@ class PosixSerialPort final : public SerialPort {
   class Use {
    public:
     explicit Use(PosixSerialPort &port) : port_(port) {
+      if (port_.inheritedCopyClosed_) return;
       std::lock_guard lock(port_.stateMutex_);
       admitted_ = port_.state_ == State::Open;
       if (admitted_) ++port_.callsInside_;
@@ -131,6 +147,8 @@ class PosixSerialPort final : public SerialPort {
   // Ready also covers POLLHUP/POLLERR (in `revents`).
   Wait waitFor(short events, Clock::time_point deadline, short &revents, ErrorCode &error);
   ErrorCode setModemLine(int line, bool on);
+  // close() in a process that did not open the port.
+  void closeInheritedCopy();
   // Descriptor in use. True when the output queue emptied within its byte
   // time at the current speed.
   bool drainQueuedOutput();
@@ -138,6 +156,8 @@ class PosixSerialPort final : public SerialPort {
   const int fd_;
   const int wakeRead_;
   const int wakeWrite_;
+  const pid_t openerPid_;  // the process that holds the lock and the exclusive flag
+  std::atomic<bool> inheritedCopyClosed_{false};
 
   mutable std::mutex stateMutex_;  // state_, callsInside_, timeouts_
   std::condition_variable allCallsOut_;
@@ -358,6 +378,10 @@ ErrorCode PosixSerialPort::setModemLine(int line, bool on) {
 }
 
 void PosixSerialPort::close() {
+  if (::getpid() != openerPid_) {
+    closeInheritedCopy();
+    return;
+  }
   std::unique_lock lock(stateMutex_);
   if (state_ == State::Closing) {  // another thread is closing: wait for it
     allCallsOut_.wait(lock, [this] { return state_ == State::Closed; });
@@ -376,7 +400,8 @@ void PosixSerialPort::close() {
   tcflush(fd_, drained ? TCIFLUSH : TCIOFLUSH);
   // The exclusive flag belongs to the terminal, not to this descriptor: on a
   // device that outlives the close (a pseudo-terminal whose other end stays
-  // open) it would keep every later open out, ours included.
+  // open) it would keep every later open out, ours included. The lock goes
+  // with the descriptor.
   ::ioctl(fd_, TIOCNXCL);
   ::close(fd_);
   ::close(wakeRead_);
@@ -385,9 +410,38 @@ void PosixSerialPort::close() {
   allCallsOut_.notify_all();
 }
 
+// The device, its lock, its exclusive flag and the wake-up pipe are shared
+// with the opener: nothing is flushed, drained or given up, and nothing is
+// written to the pipe, whose other end wakes the opener's readers. No mutex
+// is taken either: a thread of the opener may have held one at the fork, and
+// none of the opener's threads exists here to be waited for.
+void PosixSerialPort::closeInheritedCopy() {
+  if (inheritedCopyClosed_.exchange(true)) return;
+  ::close(fd_);
+  ::close(wakeRead_);
+  ::close(wakeWrite_);
+}
+
 bool PosixSerialPort::isOpen() const {
+  if (inheritedCopyClosed_) return false;
   std::lock_guard lock(stateMutex_);
   return state_ == State::Open;
+}
+
+// Claims the terminal for this process before anything about it changes:
+// the lock first, then the exclusive flag. 0, EBUSY (another holder, left as
+// it is), ENOTTY (not a terminal) or the failing call's errno; `flagSet`
+// tells whether this call set the flag, and so must give it up on a later
+// failure.
+ErrorCode claimExclusiveUse(int fd, bool &flagSet) {
+  flagSet = false;
+  // Devices whose file system keeps no locks are left to the flag alone.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return EBUSY;
+  int alreadySet = 0;
+  if (::ioctl(fd, TIOCGEXCL, &alreadySet) == 0 && alreadySet != 0) return EBUSY;
+  if (::ioctl(fd, TIOCEXCL) != 0) return lastErrno();
+  flagSet = true;
+  return 0;
 }
 
 // Configures a freshly opened terminal; 0 or the failing call's errno.
@@ -408,40 +462,48 @@ ErrorCode configureTerminal(int fd) {
   return 0;
 }
 
-}  // namespace
-
-std::shared_ptr<SerialPort> SerialPort::open(int portNumber, ErrorCode &error) {
-  error = 0;
-  char variable[32];
-  std::snprintf(variable, sizeof variable, "READER_COM%d", portNumber);
-  const char *path = std::getenv(variable);
-  if (path == nullptr || *path == '\0') {
-    error = ENOENT;
-    return nullptr;
-  }
+std::shared_ptr<SerialPort> openPath(const char *path, ErrorCode &error) {
   int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     error = lastErrno();
     return nullptr;
   }
-  error = configureTerminal(fd);
+  bool flagSet = false;
+  error = claimExclusiveUse(fd, flagSet);
+  if (error == 0) error = configureTerminal(fd);
   int wake[2] = {-1, -1};
   if (error == 0 && ::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) error = lastErrno();
-  // The exclusive flag belongs to the terminal and outlives this descriptor:
-  // claimed last, and given up on every failure after it.
-  if (error == 0 && ::ioctl(fd, TIOCEXCL) != 0) error = lastErrno();
   if (error == 0) {
     try {
       return std::make_shared<PosixSerialPort>(fd, wake[0], wake[1]);
     } catch (...) {  // std::bad_alloc
       error = ENOMEM;
     }
-    ::ioctl(fd, TIOCNXCL);
   }
+  // Only a flag this call set is given up: one found set is another's.
+  if (flagSet) ::ioctl(fd, TIOCNXCL);
   ::close(fd);
   if (wake[0] >= 0) ::close(wake[0]);
   if (wake[1] >= 0) ::close(wake[1]);
   return nullptr;
+}
+
+}  // namespace
+
+std::shared_ptr<SerialPort> SerialPort::open(int portNumber, ErrorCode &error) {
+  error = 0;
+  const std::string variable = "READER_COM" + std::to_string(portNumber);
+  const char *path = std::getenv(variable.c_str());
+  if (path == nullptr || *path == '\0') {
+    error = ENOENT;
+    common::recordOpenFailure(portNumber, variable + " is not set");
+    return nullptr;
+  }
+  std::shared_ptr<SerialPort> port = openPath(path, error);
+  std::string failure;
+  if (!port) failure = std::string(path) + " (" + variable + "): " + posix::serialErrorText(static_cast<int>(error));
+  common::recordOpenFailure(portNumber, std::move(failure));
+  return port;
 }
 
 }  // namespace reader::platform

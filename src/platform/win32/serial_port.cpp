@@ -21,7 +21,9 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
+#include "platform/common/open_failure_record.h"
 #include "platform/win32/this_module.h"
 
 namespace reader::platform {
@@ -150,7 +152,10 @@ DWORD Win32SerialPort::finish(Overlapped &call, DWORD timeoutMs, DWORD &transfer
   }
   transferred = 0;
   if (GetOverlappedResult(handle_, call.get(), &transferred, TRUE)) return 0;
-  return GetLastError();
+  const DWORD error = GetLastError();
+  // The driver's own time-out ended the call: Windows reports success with
+  // the shorter count, Wine ERROR_TIMEOUT. Either is a time-out, not a fault.
+  return error == ERROR_TIMEOUT ? 0 : error;
 }
 
 bool Win32SerialPort::applyReadTimeout(std::uint32_t timeoutMs) {
@@ -355,6 +360,23 @@ bool Win32SerialPort::isOpen() const {
   return state_ == State::Open;
 }
 
+// "COM1: Access is denied. (error 5 ...)": the port's name and the
+// system's own message for `error`.
+std::string describeOpenFailure(int portNumber, ErrorCode error) {
+  char message[256] = {};
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                message, sizeof message, nullptr);
+  while (length > 0 && (message[length - 1] == '\r' || message[length - 1] == '\n' || message[length - 1] == ' '))
+    message[--length] = '\0';
+  std::string text = "COM" + std::to_string(portNumber) + ": ";
+  text += length > 0 ? message : "system error";
+  text += " (error " + std::to_string(error);
+  // Another program holding the port is refused the same way.
+  if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
+    text += "; another program may be using the port";
+  return text + ")";
+}
+
 // Configures a freshly opened port; 0 or the failing call's error.
 ErrorCode configurePort(HANDLE handle) {
   SetupComm(handle, 4096, 4096);  // advisory: a driver may keep its own sizes
@@ -381,12 +403,9 @@ ErrorCode configurePort(HANDLE handle) {
   return 0;
 }
 
-}  // namespace
-
 // The port is exclusive by its share mode: nothing else opens it meanwhile,
 // and nothing is left claimed after a failed open.
-std::shared_ptr<SerialPort> SerialPort::open(int portNumber, ErrorCode &error) {
-  error = 0;
+std::shared_ptr<SerialPort> openPort(int portNumber, ErrorCode &error) {
   wchar_t path[32];
   std::swprintf(path, sizeof path / sizeof path[0], L"\\\\.\\COM%d", portNumber);
   HANDLE handle = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -411,6 +430,15 @@ std::shared_ptr<SerialPort> SerialPort::open(int portNumber, ErrorCode &error) {
   if (closing != nullptr) CloseHandle(closing);
   CloseHandle(handle);
   return nullptr;
+}
+
+}  // namespace
+
+std::shared_ptr<SerialPort> SerialPort::open(int portNumber, ErrorCode &error) {
+  error = 0;
+  std::shared_ptr<SerialPort> port = openPort(portNumber, error);
+  common::recordOpenFailure(portNumber, port ? std::string() : describeOpenFailure(portNumber, error));
+  return port;
 }
 
 }  // namespace reader::platform
