@@ -186,7 +186,10 @@ READER_API int READER_CALL GetOutputRecord(int deviceMask, char *buffer, int siz
  * ends the data read: the bytes before it are returned. Returns the count copied, the size
  * when the buffer was too small, 0 for another mode (the tag has been read
  * all the same), or -280 for a null buffer, a size or length below 1 or no
- * tag. `reserved` is not used. */
+ * tag, and in mode READER_RFID_READ_DATA also when the tag's block answers
+ * were not as long as its block size (no byte could be placed by its
+ * address; the tag becomes the last RFID tag without data). `reserved` is
+ * not used. */
 READER_API int READER_CALL ReadRfidData(int mode, char *buffer, unsigned int size, int start,
                                         int length, int reserved, const char *key);
 
@@ -199,8 +202,9 @@ READER_API int READER_CALL ReadRfidData(int mode, char *buffer, unsigned int siz
  * than `length` when the write ended early or was cut at 128 bytes or the
  * family's last block); -276 for null data, a length below 1, no tag, a
  * start outside the tag, an ISO 14443 tag on the hex-frame module, or when
- * no block was written (`written` is then 0). The reserved arguments are not
- * used. */
+ * no block was written (`written` is then 0). A block the tag refuses (a
+ * locked one), or one that reads back with another length than the tag's
+ * block size, is not written. The reserved arguments are not used. */
 READER_API int READER_CALL WriteRfidData(const unsigned char *data, int start, int length,
                                          int *written, int reserved1, int reserved2,
                                          const char *key);

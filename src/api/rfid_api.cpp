@@ -23,7 +23,12 @@ int readRfidData(int mode, char *buffer, unsigned int size, int start, int lengt
   // A buffer of no bytes cannot even take the terminator.
   if (buffer == nullptr || size < 1 || length < 1) return READER_ERR_RFID_READ;
   ScanResult tag;
-  if (!rfidReadCycle(library().device, start, length, keyText(key), tag)) return READER_ERR_RFID_READ;
+  bool wrongBlockLength = false;
+  if (!rfidReadCycle(library().device, start, length, keyText(key), tag, wrongBlockLength))
+    return READER_ERR_RFID_READ;
+  // Data that could not be read whole (block answers of the wrong length) is
+  // a failed read; the UID was read all the same.
+  if (mode == READER_RFID_READ_DATA && wrongBlockLength) return READER_ERR_RFID_READ;
   const ByteString *field = nullptr;
   if (mode == READER_RFID_READ_UID) field = &tag.data;
   if (mode == READER_RFID_READ_DATA) field = &tag.tagData;

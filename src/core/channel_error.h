@@ -16,5 +16,8 @@ inline constexpr std::uint32_t BarcodeFailed = 30007;     // open: engine fitted
 inline constexpr std::uint32_t RfidFailed = 30008;        // open: module fitted, not answering
 inline constexpr std::uint32_t BothFailed = 30009;        // open: both fitted, neither answering
 inline constexpr std::uint32_t ModuleOther = 30010;       // ASCII module: other letter, or "?"
+// A tag's block answered with another length than its block size: its bytes
+// would not sit at their own addresses, so none of them are used.
+inline constexpr std::uint32_t WrongBlockLength = 30011;
 
 }  // namespace reader::ChannelError

@@ -19,10 +19,13 @@ constexpr FixedSize kAsciiModuleSizes[] = {
     {TagType::MyDIso14443, 8},
 };
 
+// The hex-frame module names a tag by its air protocol only, and ISO 15693
+// tags come with 4- and 8-byte blocks: theirs is read from block 0.
 constexpr FixedSize kHexModuleSizes[] = {
     {TagType::MifareFamily, 16},
+    {TagType::Tagit, 4},
+    {TagType::Iso14443B, 4},
 };
-constexpr int kHexModuleOtherSize = 4;
 
 // A family whose block 0 has `size` bytes is in fact the refined family.
 struct Refinement {
@@ -58,22 +61,24 @@ void refine(ScanResult &tag, int size) {
   }
 }
 
+// The size is the length of block 0 as the tag gives it.
+bool sizeOfBlock0(DeviceChannel &channel, ScanResult &tag, int &size) {
+  ByteString block0;
+  if (!readTagBlock(channel, tag.code, 0, block0)) return false;
+  size = static_cast<int>(block0.length());
+  refine(tag, size);
+  return true;
+}
+
 }  // namespace
 
 bool determineBlockSize(DeviceChannel &channel, ScanResult &tag, int &size) {
   size = 0;
   switch (channel.kind) {
     case DeviceKind::HexModule:
-      if (!fixedSize(kHexModuleSizes, tag.code, size)) size = kHexModuleOtherSize;
-      return true;
-    case DeviceKind::AsciiModule: {
-      if (fixedSize(kAsciiModuleSizes, tag.code, size)) return true;
-      ByteString block0;
-      if (!readTagBlock(channel, tag.code, 0, block0)) return false;
-      size = static_cast<int>(block0.length());
-      refine(tag, size);
-      return true;
-    }
+      return fixedSize(kHexModuleSizes, tag.code, size) || sizeOfBlock0(channel, tag, size);
+    case DeviceKind::AsciiModule:
+      return fixedSize(kAsciiModuleSizes, tag.code, size) || sizeOfBlock0(channel, tag, size);
     default:
       return false;
   }

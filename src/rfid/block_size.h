@@ -11,8 +11,10 @@ namespace reader {
 // others block 0 is read and its length is the size, which also tells three
 // families apart: an SR176 with 4-byte blocks is an SRIX4K, an Infineon or
 // EM ISO 15693 tag with 8-byte blocks the my-d or EM4135 variant, and `tag`
-// gets the refined code and name. The hex-frame module's families have fixed
-// sizes. False when block 0 could not be read or the module kind has no tags.
+// gets the refined code and name. The hex-frame module's ISO 15693 tags (all
+// of code 16, which no refinement changes) are sized by block 0 the same
+// way; its other families have fixed sizes. False when block 0 could not be
+// read or the module kind has no tags.
 bool determineBlockSize(DeviceChannel &channel, ScanResult &tag, int &size);
 
 }  // namespace reader

@@ -38,6 +38,9 @@ constexpr std::uint32_t kTagitBlockBytes = 4;
 // characters.
 constexpr std::uint32_t kIso15693OpenTrailer = 2;
 
+// ISO 15693 response flags: the tag refused the request.
+constexpr int kIso15693ErrorFlag = 0x01;
+
 std::optional<std::uint32_t> indexOf(const ByteString &text, std::int16_t value, std::uint32_t from) {
   for (std::uint32_t i = from; i < text.length(); ++i)
     if (text.at(i) == value) return i;
@@ -161,6 +164,12 @@ bool realignTagitBlock(const ByteString &payload, ByteString &bytes) {
 bool answerHasField(const ByteString &answer) {
   ByteString payload;
   return firstNonEmptyField(answer, payload);
+}
+
+bool isIso15693ErrorReply(const ByteString &answer) {
+  ByteString text, bytes;
+  return iso15693PayloadText(answer, text) && decodeHexField(text, bytes) && !bytes.empty() &&
+         (bytes.byteAt(0) & kIso15693ErrorFlag) != 0;
 }
 
 }  // namespace reader

@@ -45,4 +45,10 @@ bool realignTagitBlock(const ByteString &payload, ByteString &bytes);
 // heard the tag answer.
 bool answerHasField(const ByteString &answer);
 
+// True when the answer holds an ISO 15693 tag's reply (the field that the
+// selector-16 parse takes) whose response flags carry the error flag, bit 0:
+// what follows the flags is the tag's error code, neither block bytes nor
+// the confirmation of a write.
+bool isIso15693ErrorReply(const ByteString &answer);
+
 }  // namespace reader

@@ -1,7 +1,5 @@
 #include "rfid/tag_block.h"
 
-#include <algorithm>
-
 #include "core/channel_error.h"
 #include "core/command_transport.h"
 #include "core/device_kind.h"
@@ -39,6 +37,8 @@ bool readHexModuleBlock(DeviceChannel &channel, int tagType, int block, ByteStri
   if (frame.empty()) return false;
   ByteString answer, payload;
   if (!sendCommand(channel, frame, kBlockTimeoutMs, &answer, kReadAttempts)) return false;
+  // After an error flag come the tag's error code, not block bytes.
+  if (tagType == TagType::Iso15693 && isIso15693ErrorReply(answer)) return failNoTag(channel);
   if (!parseModuleAnswer(tagType, answer, AnswerMode::Data, payload)) return failNoTag(channel);
   if (tagType == TagType::Tagit) {
     if (!realignTagitBlock(payload, bytes)) return failNoTag(channel);
@@ -57,12 +57,26 @@ bool writeAsciiModuleBlock(DeviceChannel &channel, int block, const ByteString &
 
 // The module answers a write with the tag's reply in a field; without one the
 // tag did not answer (it left the field), and nothing is taken as written.
+// An ISO 15693 tag that refuses the write (a locked block) replies with the
+// error flag set, and the block keeps its old bytes.
 bool writeHexModuleBlock(DeviceChannel &channel, int tagType, int block, const ByteString &blockBytes) {
   ByteString frame = blockWriteFrame(tagType, block, blockBytes);
   if (frame.empty()) return false;
   ByteString answer;
   if (!sendCommand(channel, frame, kBlockTimeoutMs, &answer, kWriteAttempts)) return false;
-  return answerHasField(answer) || failNoTag(channel);
+  if (!answerHasField(answer)) return failNoTag(channel);
+  return tagType != TagType::Iso15693 || !isIso15693ErrorReply(answer) || failNoTag(channel);
+}
+
+// A block read back shorter than the tag's block size would put the data at
+// other addresses. The hex-frame module's answer is the tag's block itself,
+// so one of any other length means the size in use is not the tag's. The
+// ASCII module may answer with more than the block (an Ultralight read
+// brings the pages after it), which is written back as read.
+bool fitsBlockSize(const DeviceChannel &channel, const ByteString &blockBytes, int blockSize) {
+  if (blockSize <= 0) return true;
+  const auto size = static_cast<std::uint32_t>(blockSize);
+  return channel.kind == DeviceKind::HexModule ? blockBytes.length() == size : blockBytes.length() >= size;
 }
 
 }  // namespace
@@ -84,7 +98,10 @@ bool writeTagBlock(DeviceChannel &channel, int tagType, int blockSize, int block
   ByteString blockBytes;
   if (!readTagBlock(channel, tagType, block, blockBytes)) return false;
   const auto start = static_cast<std::uint32_t>(offset);
-  if (blockBytes.length() < static_cast<std::uint32_t>(std::max(blockSize, 0))) return failNoTag(channel);
+  if (!fitsBlockSize(channel, blockBytes, blockSize)) {
+    channel.lastError = ChannelError::WrongBlockLength;
+    return false;
+  }
   if (start >= blockBytes.length()) return false;
   std::uint32_t count = 0;
   for (; count < data.length() && start + count < blockBytes.length(); ++count)

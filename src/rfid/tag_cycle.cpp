@@ -1,5 +1,6 @@
 #include "rfid/tag_cycle.h"
 
+#include "core/channel_error.h"
 #include "core/decode_reading.h"
 #include "core/device_kind.h"
 #include "core/device_open.h"
@@ -7,6 +8,7 @@
 #include "core/tag_type.h"
 #include "platform/clock.h"
 #include "rfid/protocol_select.h"
+#include "rfid/tag_block.h"
 #include "rfid/tag_reading.h"
 
 namespace reader {
@@ -24,9 +26,13 @@ void storeRequest(DeviceChannel &channel, int start, int length, const ByteStrin
   channel.tagKey = key;
 }
 
-bool detectTag(DeviceChannel &channel, ScanResult &candidate) {
+// A tag found, and whether its data read gave up on block answers of the
+// wrong length (which the tag's result does not show: it has no data then).
+bool detectTag(DeviceChannel &channel, ScanResult &candidate, bool &wrongBlockLength) {
   TagReading reading(channel);
-  return reading.switchOn() && readDecode(channel, candidate);
+  if (!reading.switchOn() || !readDecode(channel, candidate)) return false;
+  wrongBlockLength = channel.lastError == ChannelError::WrongBlockLength;
+  return true;
 }
 
 void accept(DeviceChannel &channel, ScanResult &candidate, ScanResult &out) {
@@ -34,9 +40,9 @@ void accept(DeviceChannel &channel, ScanResult &candidate, ScanResult &out) {
   channel.result.set(std::move(candidate));
 }
 
-bool asciiModuleCycle(DeviceChannel &channel, ScanResult &out) {
+bool asciiModuleCycle(DeviceChannel &channel, ScanResult &out, bool &wrongBlockLength) {
   ScanResult candidate;
-  if (!detectTag(channel, candidate)) return false;
+  if (!detectTag(channel, candidate, wrongBlockLength)) return false;
   accept(channel, candidate, out);
   return true;
 }
@@ -49,7 +55,7 @@ int rotationStart(int selector) {
   return 0;
 }
 
-bool hexModuleCycle(DeviceChannel &channel, ScanResult &out) {
+bool hexModuleCycle(DeviceChannel &channel, ScanResult &out, bool &wrongBlockLength) {
   const int first = rotationStart(channel.protocolSelector);
   for (int i = 0; i < kProtocolCount; ++i) {
     const int protocol = kProtocolRotation[(first + i) % kProtocolCount];
@@ -62,7 +68,7 @@ bool hexModuleCycle(DeviceChannel &channel, ScanResult &out) {
       // every remaining detection.
       if (channel.closing != 0) return false;
       ScanResult candidate;
-      if (detectTag(channel, candidate)) {
+      if (detectTag(channel, candidate, wrongBlockLength)) {
         accept(channel, candidate, out);
         channel.idleWake.release();
         return true;
@@ -76,6 +82,13 @@ bool hexModuleCycle(DeviceChannel &channel, ScanResult &out) {
 }  // namespace
 
 bool rfidReadCycle(ReaderDevice &device, int start, int length, const ByteString &key, ScanResult &out) {
+  bool wrongBlockLength = false;
+  return rfidReadCycle(device, start, length, key, out, wrongBlockLength);
+}
+
+bool rfidReadCycle(ReaderDevice &device, int start, int length, const ByteString &key, ScanResult &out,
+                   bool &wrongBlockLength) {
+  wrongBlockLength = false;
   DeviceChannel &channel = device.rfid;
   if (device.rfidPresent == 0) return false;
   PortLockGuard lock(channel);
@@ -85,11 +98,11 @@ bool rfidReadCycle(ReaderDevice &device, int start, int length, const ByteString
   switch (channel.kind) {
     case DeviceKind::AsciiModule:
       storeRequest(channel, start, length, key);
-      return asciiModuleCycle(channel, out);
+      return asciiModuleCycle(channel, out, wrongBlockLength);
     case DeviceKind::HexModule:
       if (!reopenRfidPort(channel)) return false;
       storeRequest(channel, start, length, key);
-      return hexModuleCycle(channel, out);
+      return hexModuleCycle(channel, out, wrongBlockLength);
     default:
       return false;
   }

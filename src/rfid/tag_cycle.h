@@ -25,4 +25,10 @@ namespace reader {
 // (NoTag when the module reported none); the stored result stays as it was.
 bool rfidReadCycle(ReaderDevice &device, int start, int length, const ByteString &key, ScanResult &out);
 
+// The same cycle; `wrongBlockLength` is set when the tag was identified but
+// its block answers were not as long as its block size, so that none of the
+// data asked for could be placed (the tag then comes without data).
+bool rfidReadCycle(ReaderDevice &device, int start, int length, const ByteString &key, ScanResult &out,
+                   bool &wrongBlockLength);
+
 }  // namespace reader

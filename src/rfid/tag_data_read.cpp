@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/channel_error.h"
 #include "core/command_transport.h"
 #include "core/device_kind.h"
 #include "core/tag_type.h"
@@ -56,35 +57,39 @@ void readTagitBlocks(DeviceChannel &channel, const BlockRange &range, ByteString
   }
 }
 
-// ISO 15693: two blocks per request. Only whole blocks are kept, and an
-// answer short of two ends the read.
-void readIso15693Blocks(DeviceChannel &channel, std::uint32_t size, const BlockRange &range, ByteString &out) {
+// ISO 15693: two blocks per request. An answer that is not (or no longer) a
+// reply with block bytes ends the read with the blocks before it. One that
+// is not exactly two blocks long shows that the block size in use is not the
+// tag's: none of the bytes can be placed, and false.
+bool readIso15693Blocks(DeviceChannel &channel, std::uint32_t size, const BlockRange &range, ByteString &out) {
   const std::uint32_t pair = size * kBlocksPerPairRead;
   for (int block = range.startBlock; block <= range.endBlock; block += kBlocksPerPairRead) {
     ByteString frame = blockPairReadFrame(block);
     ByteString answer, bytes;
     if (frame.empty() || !sendCommand(channel, frame, kBlockTimeoutMs, &answer, kReadAttempts) ||
-        !parseModuleAnswer(TagType::Iso15693, answer, AnswerMode::Data, bytes))
-      return;
-    keepFirst(bytes, pair);
-    keepFirst(bytes, bytes.length() - bytes.length() % size);
+        isIso15693ErrorReply(answer) || !parseModuleAnswer(TagType::Iso15693, answer, AnswerMode::Data, bytes))
+      return true;
+    if (bytes.length() != pair) return false;
     out.append(bytes);
-    if (bytes.length() < pair) return;
   }
+  return true;
 }
 
-void readHexModuleBlocks(DeviceChannel &channel, ScanResult &tag, const BlockRange &range, int length) {
+// False when the blocks answered with another length than the block size.
+bool readHexModuleBlocks(DeviceChannel &channel, ScanResult &tag, const BlockRange &range, int length) {
   ByteString &out = tag.tagData;
-  if (tag.code == TagType::Tagit)
+  if (tag.code == TagType::Tagit) {
     readTagitBlocks(channel, range, out);
-  else if (tag.code == TagType::Iso15693)
-    readIso15693Blocks(channel, static_cast<std::uint32_t>(tag.blockSize), range, out);
-  else
-    return;  // no block commands for the ISO 14443 families
+  } else if (tag.code == TagType::Iso15693) {
+    if (!readIso15693Blocks(channel, static_cast<std::uint32_t>(tag.blockSize), range, out)) return false;
+  } else {
+    return true;  // no block commands for the ISO 14443 families
+  }
   // Whole blocks were read: cut them to the bytes asked for, also when the
   // read ended early, so that every byte stays at its offset.
   out.eraseRange(0, static_cast<std::uint32_t>(range.startOffset));
   keepFirst(out, static_cast<std::uint32_t>(std::min(length, kMaxTagDataBytes)));
+  return true;
 }
 
 }  // namespace
@@ -99,10 +104,14 @@ bool readTagData(DeviceChannel &channel, ScanResult &tag) {
   tag.blockSize = size;
   BlockRange range;
   if (!computeBlockRange(tag.code, size, start, length, range)) return false;
-  if (channel.kind == DeviceKind::AsciiModule)
+  if (channel.kind == DeviceKind::AsciiModule) {
     readAsciiModuleBlocks(channel, tag, range, start < 0);
-  else if (channel.kind == DeviceKind::HexModule)
-    readHexModuleBlocks(channel, tag, range, length);
+  } else if (channel.kind == DeviceKind::HexModule && !readHexModuleBlocks(channel, tag, range, length)) {
+    // Bytes of blocks sized otherwise than the tag's cannot be trusted to
+    // sit at their addresses, not even those read before.
+    tag.tagData.reset();
+    channel.lastError = ChannelError::WrongBlockLength;
+  }
   return !tag.tagData.empty();
 }
 

@@ -13,7 +13,9 @@ namespace reader {
 //
 // The bytes returned are always the contiguous run from the requested
 // start: a block that cannot be read ends the read with what came before
-// it. The hex-frame module reads Tag-it and ISO 15693 tags only.
+// it. The hex-frame module reads Tag-it and ISO 15693 tags only; when its
+// block answers are not as long as the block size, no data at all is kept
+// and lastError is ChannelError::WrongBlockLength.
 //
 // True when tagData is not empty. The caller holds portLock and has switched
 // reading on.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/channel_error.h"
 #include "core/decode_reading.h"
 #include "core/device_kind.h"
 #include "core/device_open.h"
@@ -76,6 +77,9 @@ std::uint32_t writeTagData(ReaderDevice &device, int start, const ByteString &da
   if (!readDecode(channel, tag)) return 0;
   channel.result.set(tag);
   if (kind == DeviceKind::HexModule) channel.idleWake.release();
+  // Blocks answering with another length than the block size: no chunk can
+  // be placed at its address.
+  if (channel.lastError == ChannelError::WrongBlockLength) return 0;
   const int length = static_cast<int>(std::min<std::uint32_t>(data.length(), kMaxTagDataBytes));
   BlockRange range;
   if (!writable(kind, tag.code) || !computeBlockRange(tag.code, tag.blockSize, start, length, range)) return 0;

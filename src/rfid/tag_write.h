@@ -21,7 +21,8 @@ namespace reader {
 // the write, so no byte ever lands at another address than its own.
 //
 // Returns the number of data bytes written, 0 when none was (no tag, a range
-// outside the tag, an ISO 14443 tag on the hex-frame module, a refusal).
+// outside the tag, an ISO 14443 tag on the hex-frame module, a refusal, a
+// block size the tag's block answers do not bear out).
 std::uint32_t writeTagData(ReaderDevice &device, int start, const ByteString &data, const ByteString &key);
 
 }  // namespace reader

@@ -148,7 +148,9 @@ TEST_F(HexModuleTagTest, Iso15693ReadTakesBlockPairsAndKeepsTheAskedBytes) {
   start(TagType::Iso15693, "[,40][0123456789ABCDEF01,50]\r\n", TagType::Iso15693);
   reader::ScanResult out;
   ASSERT_TRUE(cycle(6, 3, out));
-  EXPECT_EQ(frames(), (Frames{kDetectIso15693, "010C00030418002301010000"}));
+  // Block 0 gives the block size, then blocks 1 and 2 in one request.
+  EXPECT_EQ(frames(), (Frames{kDetectIso15693, "010B000304180020000000", "010C00030418002301010000"}));
+  EXPECT_EQ(out.blockSize, 4);
   EXPECT_EQ(out.data.toString(), "01EFCDAB8967452301");
   EXPECT_EQ(out.tagData.toBytes(), (Bytes{6, 7, 8}));
   ASSERT_TRUE(cycle(-1, 128, out));
@@ -196,7 +198,7 @@ TEST_F(HexModuleTagTest, WriteReopensAnIdleClosedPortAndWritesTheBlock) {
   EXPECT_EQ(written, 3);
   EXPECT_EQ(block(0), (Bytes{0, 0xDE, 0xAD, 0xBE}));
   EXPECT_EQ(frames(), (Frames{"0109000304F0000000", "0109000304F1FF0000", kSelectIso15693, kDetectIso15693,
-                              "010C00030418002300010000", "010B000304180020000000",
+                              "010B000304180020000000", "010C00030418002300010000", "010B000304180020000000",
                               "010F0003041800210000DEADBE0000"}));
   EXPECT_TRUE(channel().port.isOpen());
 

@@ -70,7 +70,10 @@ int runTagReadCommand(const TagReadRequest &request, std::ostream &out, std::ost
                                   request.key ? request.key->c_str() : nullptr);
   if (result < 0) {
     err << "readerctl: no tag read: ReadRfidData returned " << result
-        << (result == READER_ERR_RFID_READ ? " (no tag in the field, or the module did not answer)" : "") << "\n";
+        << (result == READER_ERR_RFID_READ
+                ? " (no tag in the field, the module did not answer, or the tag's blocks were not read whole)"
+                : "")
+        << "\n";
     return 1;
   }
   const std::string bytes(buffer.data(), static_cast<std::size_t>(std::min<int>(result, buffer.size() - 1)));
