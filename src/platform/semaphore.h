@@ -31,6 +31,12 @@ class Semaphore {
   // limit, 0: only try) for it to become nonzero.
   WaitResult wait(std::uint32_t timeoutMs);
 
+  // Only in a process forked from the one that used the semaphore: puts it
+  // back to `count` with nobody waiting. The waiters it forgets are threads
+  // of the parent, which this process does not have; without this they
+  // would keep their place in line, and every later wait would hang.
+  void resetAfterFork(int count);
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace reader::platform {
 
@@ -50,6 +51,13 @@ bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wPar
 // shut down (result 0).
 std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                           std::intptr_t lParam);
+
+// As sendMessage, except that a wait for another thread also ends, with the
+// result 0, once `abandon` returns true; it is asked every few milliseconds
+// and must not call into the window system. A message abandoned before the
+// owner began to run it is never run; one already running is waited for.
+std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                          std::intptr_t lParam, const std::function<bool()> &abandon);
 
 // The default handling of a message the procedure does not handle: 0.
 std::intptr_t defaultWindowProcedure(WindowHandle window, std::uint32_t message,

@@ -121,6 +121,27 @@ TEST_F(WindowMessages, SendFromAnotherThreadBlocksUntilDispatchedAndReturnsTheRe
   });
 }
 
+TEST_F(WindowMessages, AnAbandonedSendIsTakenBackBeforeItRuns) {
+  onFreshThread([] {
+    WindowHandle window = makeWindow("Abandoned");
+    std::atomic<bool> giveUp{false};
+    std::intptr_t result = -1;
+    BlockingCall sender([&] { result = sendMessage(window, 0xC501, 2, 1, [&] { return giveUp.load(); }); });
+    EXPECT_TRUE(sender.blocked());
+    giveUp = true;  // the owner has not dispatched it: the sender returns
+    sender.finish();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ReaderHostDispatch(0), 0);  // and the message is gone
+    EXPECT_TRUE(callsTo(window).empty());
+    // Not given up, a send is handled as ever.
+    BlockingCall kept([&] { result = sendMessage(window, 0xC502, 4, 2, [] { return false; }); });
+    EXPECT_TRUE(kept.blocked());
+    EXPECT_EQ(ReaderHostDispatch(-1), 1);
+    kept.finish();
+    EXPECT_EQ(result, 42);
+  });
+}
+
 TEST_F(WindowMessages, ShutdownUnblocksABlockedSender) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(

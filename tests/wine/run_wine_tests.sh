@@ -106,6 +106,9 @@ wine_reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f
 wine_reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d "" /f
 wine_reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$ports/com1" /f
 wine_reg add 'HKLM\Software\Wine\Ports' /v COM2 /t REG_SZ /d "$ports/com2" /f
+# A program that crashes ends at once, with a failure, instead of waiting
+# for a debugger.
+wine_reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d "" /f
 # The port mapping is read when the server starts.
 wineserver -k >/dev/null 2>&1 || true
 wineserver -w
@@ -168,6 +171,78 @@ done
 
 start_sim --engine=3 --module=6 --steady="code39:$barcode"
 run "unload with threads running" "$bin_dir/wine_unload_test.exe"
+
+# Many rounds, so the module that starts fastest.
+start_sim --engine=0 --module=6 --tag="mifare:$tag"
+run "unload at once after the start" "$bin_dir/wine_unload_test.exe" at-once 20
+run "unload at once after an announced read" "$bin_dir/wine_unload_test.exe" after-decode 10
+
+start_sim --engine=2 --module=0 --steady="code39:$barcode"
+run "a self-triggered decode the window never takes" "$bin_dir/wine_stalled_window_test.exe"
+
+# A process that ends without HaltReader: the program creates its mark just
+# before it returns from main or calls ExitProcess, and from then it has
+# exit_limit seconds to be gone, with the status it chose (0 after a return,
+# 3 after ExitProcess). A hang guard, not a speed target: a teardown that
+# waits for a thread the system has already ended never returns.
+exit_limit=15
+run_to_exit() {  # run_to_exit NAME STATUS MARK PROGRAM ARGS...
+  local name=$1 expected=$2 mark=$3
+  shift 3
+  echo "=== $name"
+  rm -f "$mark"
+  timeout 300 "$wine" "$@" &
+  local program=$! status=0 left=""
+  for _ in $(seq 1 1200); do
+    [ -e "$mark" ] && break
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -e "$mark" ]; then
+    local since
+    since=$(date +%s%N)
+    for _ in $(seq 1 $((exit_limit * 10))); do
+      kill -0 "$program" 2>/dev/null || { left=yes; break; }
+      sleep 0.1
+    done
+    [ -n "$left" ] && echo "timing: gone $((($(date +%s%N) - since) / 1000000)) ms after leaving main"
+  fi
+  if [ -z "$left" ] && kill -0 "$program" 2>/dev/null; then
+    echo "still running: $([ -e "$mark" ] && echo "$exit_limit s after leaving main" || echo "never left main")"
+    kill "$program" 2>/dev/null || true
+    sleep 1
+    kill -KILL "$program" 2>/dev/null || true
+  fi
+  wait "$program" || status=$?
+  if [ -n "$left" ] && [ "$status" -eq "$expected" ]; then
+    echo "=== $name: passed"
+  else
+    echo "exit status $status, expected $expected"
+    echo "=== $name: FAILED"
+    failed=$((failed + 1))
+  fi
+}
+
+# ENGINE MODULE: each device alone, the two pairs; then with nothing in view,
+# leaving while the cycles wait on the devices.
+mark="$work/exit.mark"
+for setup in "2 0" "3 0" "4 0" "0 5" "0 6" "3 6" "2 5" "3 6 idle" "4 5 idle"; do
+  set -- $setup
+  sim_args=(--engine="$1" --module="$2")
+  shown_barcode=- shown_tag=-
+  if [ -z "${3:-}" ]; then
+    [ "$1" != 0 ] && sim_args+=(--steady="code39:$barcode") && shown_barcode=$barcode
+    [ "$2" != 0 ] && sim_args+=(--tag="mifare:$tag") && shown_tag=$tag
+  fi
+  what="engine $1, module $2${3:+, mid-cycle}"
+  for how in return exit; do
+    start_sim "${sim_args[@]}"
+    status=0
+    [ "$how" = exit ] && status=3
+    run_to_exit "$what: $how without HaltReader" "$status" "$mark" \
+      "$bin_dir/wine_exit_test.exe" "$how" "$1" "$2" "$shown_barcode" "$shown_tag" "Z:$mark"
+  done
+done
 
 # The engine's device goes away while a scan cycle waits on it: the program
 # marks when its cycle is under way, and the simulator is ended then.

@@ -23,10 +23,17 @@
 //    that is still running in another thread at that moment is a caller
 //    error: the library joins its own threads and calls shutdownWindows
 //    before its static teardown.
+//  - In a process forked from the one that made it, the state is never
+//    destroyed: the parent's threads may have been waiting on its condition
+//    variables at the fork, and destroying a condition variable waits for
+//    waiters that this process does not have. It stays allocated (and
+//    reachable) until the process ends.
 //  - No thread_local with a destructor is used anywhere in the backend (only
 //    trivially destructible thread_local integers), so no thread keeps the
 //    module pinned or runs backend code after unload.
 #pragma once
+
+#include <unistd.h>
 
 #include <atomic>
 
@@ -37,8 +44,11 @@ namespace reader::platform::posix {
 template <class T>
 class ProcessState {
  public:
-  ProcessState() : state_(new T) {}
-  ~ProcessState() { delete state_.exchange(nullptr, std::memory_order_acq_rel); }
+  ProcessState() : state_(new T), maker_(getpid()) {}
+  ~ProcessState() {
+    if (getpid() != maker_) return;
+    delete state_.exchange(nullptr, std::memory_order_acq_rel);
+  }
   ProcessState(const ProcessState &) = delete;
   ProcessState &operator=(const ProcessState &) = delete;
 
@@ -47,6 +57,7 @@ class ProcessState {
 
  private:
   std::atomic<T *> state_;
+  const pid_t maker_;
 };
 
 }  // namespace reader::platform::posix

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <new>
 
 namespace reader::platform {
 
@@ -76,6 +77,22 @@ WaitResult Semaphore::wait(std::uint32_t timeoutMs) {
   s.leaveLine(ticket);
   --s.count;
   return WaitResult::Signaled;
+}
+
+}  // namespace reader::platform
+
+namespace reader::platform {
+
+void Semaphore::resetAfterFork(int count) {
+  Impl &s = *impl_;
+  // The parent's threads may have held the mutex or waited on the condition
+  // at the fork; both are made afresh over the copies, which are never used
+  // (nor destroyed: a condition with waiters that do not exist any more
+  // would never finish its destruction).
+  new (&s.mutex) std::mutex;
+  new (&s.changed) std::condition_variable;
+  s.waiters.clear();
+  s.count = std::clamp(count, 0, s.maximum);
 }
 
 }  // namespace reader::platform

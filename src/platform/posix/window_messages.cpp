@@ -30,6 +30,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -288,9 +289,12 @@ bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wPar
   }
 }
 
+// How often a sender that may abandon its wait asks whether to.
+constexpr std::chrono::milliseconds kAbandonLook{10};
+
 // Sending to kBroadcastWindow is not supported (the library never does): 0.
 std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
-                          std::intptr_t lParam) {
+                          std::intptr_t lParam, const std::function<bool()> &abandon) {
   WindowSystem *system = gWindowSystem.get();
   if (system == nullptr) return 0;
   ThreadSerial me = currentThread();
@@ -306,6 +310,7 @@ std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintp
   }
 
   ThreadQueue *own = queueOf(*system, me);
+  ThreadQueue *targetQueue = target.queue;
   std::shared_ptr<SentMessage> sent;
   try {
     sent = std::make_shared<SentMessage>();
@@ -313,7 +318,7 @@ std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintp
     sent->wake = own != nullptr ? &own->changed : &sent->ownWake;
     system->pendingSends.insert(sent.get());
     try {
-      target.queue->sent.push_back(sent);
+      targetQueue->sent.push_back(sent);
     } catch (...) {
       system->pendingSends.erase(sent.get());
       throw;
@@ -321,17 +326,34 @@ std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintp
   } catch (...) {
     return 0;
   }
-  target.queue->changed.notify_all();
+  targetQueue->changed.notify_all();
 
   while (!sent->done) {
     if (own != nullptr && !own->sent.empty()) {
       runSent(lock, *own);
       continue;
     }
-    sent->wake->wait(lock);
+    if (!abandon) {
+      sent->wake->wait(lock);
+      continue;
+    }
+    sent->wake->wait_for(lock, kAbandonLook);
+    if (sent->done || !abandon()) continue;
+    // Not done, so the owner's queue still exists (an ending owner completes
+    // every send first). Still queued: taken back. Running: waited for.
+    auto queued = std::find(targetQueue->sent.begin(), targetQueue->sent.end(), sent);
+    if (queued != targetQueue->sent.end()) {
+      targetQueue->sent.erase(queued);
+      complete(*sent, 0);
+    }
   }
   system->pendingSends.erase(sent.get());
   return sent->result;
+}
+
+std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                          std::intptr_t lParam) {
+  return sendMessage(window, message, wParam, lParam, std::function<bool()>());
 }
 
 bool isWindow(WindowHandle window) {

@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "platform/win32/this_module.h"
 #include "platform/win32/wide_text.h"
 
 namespace reader::platform {
@@ -39,11 +40,32 @@ bool sendAudioCommand(const std::uint8_t (&record)[20]) {
   return true;
 }
 
+namespace {
+
+// A sound played asynchronously starts on the sound system's own thread,
+// which may still be running winmm.dll's code when the library is unloaded;
+// if the library was winmm's only user, the unload would unmap winmm under
+// that thread. So winmm stays loaded from the first sound on.
+void keepSoundSystemLoaded() {
+  static const bool pinned = [] {
+    HMODULE winmm = nullptr;
+    return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"winmm.dll", &winmm) != 0;
+  }();
+  static_cast<void>(pinned);
+}
+
+}  // namespace
+
 void playSound(const char16_t *path, std::uint32_t flags) {
+  // Neither started nor stopped while FreeLibrary unloads the library: a
+  // stop waits for the sound system's thread, which may be waiting for the
+  // loader's lock that the unload holds.
+  if (win32::moduleUnloading()) return;
   if (path == nullptr) {
     PlaySoundW(nullptr, nullptr, 0);
     return;
   }
+  keepSoundSystemLoaded();
   try {
     const std::wstring wide = win32::fromUtf16(path);
     PlaySoundW(wide.c_str(), nullptr, flags);

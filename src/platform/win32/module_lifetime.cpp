@@ -6,7 +6,9 @@
 //
 // DllMain runs before the runtime's own teardown of the module's statics:
 // it notes whether the process is ending, because then every other thread
-// has been ended by the system and the teardown must not wait for any.
+// has been ended by the system and the teardown must not wait for any; or
+// whether FreeLibrary is unloading the module, because then the teardown
+// runs inside the loader's lock and the module's code is about to go.
 #include "platform/module_lifetime.h"
 
 #include <atomic>
@@ -19,6 +21,7 @@ namespace win32 {
 namespace {
 
 std::atomic<bool> gProcessEnding{false};
+std::atomic<bool> gModuleUnloading{false};
 
 }  // namespace
 
@@ -31,6 +34,8 @@ HMODULE thisModule() {
 
 bool processEnding() { return gProcessEnding.load(); }
 
+bool moduleUnloading() { return gModuleUnloading.load(); }
+
 }  // namespace win32
 
 void attachModule() { win32::windowSystem(); }
@@ -38,6 +43,11 @@ void attachModule() { win32::windowSystem(); }
 }  // namespace reader::platform
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-  if (reason == DLL_PROCESS_DETACH && reserved != nullptr) reader::platform::win32::gProcessEnding = true;
+  if (reason == DLL_PROCESS_DETACH) {
+    if (reserved != nullptr)
+      reader::platform::win32::gProcessEnding = true;
+    else
+      reader::platform::win32::gModuleUnloading = true;
+  }
   return TRUE;
 }

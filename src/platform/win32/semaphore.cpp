@@ -10,12 +10,18 @@
 // the teardown that follows must still be able to release and destroy every
 // semaphore. A waiter's event and queue entry belong to the waiter; a waiter
 // that was ended that way leaves only its entry, which nobody waits for.
+// Then no other thread is left to release a count either: a wait takes the
+// count that is there, whoever queued before, or ends at once as timed out,
+// and the critical section (which an ended thread may have held) is no
+// longer entered.
 #include "platform/semaphore.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <deque>
+
+#include "platform/win32/this_module.h"
 
 namespace reader::platform {
 namespace {
@@ -42,15 +48,21 @@ struct Semaphore::Impl {
   }
 };
 
+// At process end this thread is the only one left: nothing to exclude.
 class SectionLock {
  public:
-  explicit SectionLock(CRITICAL_SECTION &section) : section_(section) { EnterCriticalSection(&section_); }
-  ~SectionLock() { LeaveCriticalSection(&section_); }
+  explicit SectionLock(CRITICAL_SECTION &section) : section_(section), entered_(!win32::processEnding()) {
+    if (entered_) EnterCriticalSection(&section_);
+  }
+  ~SectionLock() {
+    if (entered_) LeaveCriticalSection(&section_);
+  }
   SectionLock(const SectionLock &) = delete;
   SectionLock &operator=(const SectionLock &) = delete;
 
  private:
   CRITICAL_SECTION &section_;
+  const bool entered_;
 };
 
 // The constructor cannot fail: a maximum below 1 is taken as 1, and the
@@ -77,11 +89,12 @@ WaitResult Semaphore::wait(std::uint32_t timeoutMs) {
   Waiter me{};
   {
     SectionLock lock(s.section);
-    if (s.count > 0 && s.waiters.empty()) {
+    const bool ending = win32::processEnding();  // the queued waiters are gone
+    if (s.count > 0 && (s.waiters.empty() || ending)) {
       --s.count;
       return WaitResult::Signaled;
     }
-    if (timeoutMs == 0) return WaitResult::TimedOut;
+    if (timeoutMs == 0 || ending) return WaitResult::TimedOut;
     me.wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (me.wake == nullptr) return WaitResult::Failed;
     try {
@@ -115,6 +128,18 @@ WaitResult Semaphore::wait(std::uint32_t timeoutMs) {
   }
   CloseHandle(me.wake);
   return result;
+}
+
+}  // namespace reader::platform
+
+namespace reader::platform {
+
+// Windows has no fork: a process never inherits another's waiters. The count
+// is set all the same, as the contract says.
+void Semaphore::resetAfterFork(int count) {
+  SectionLock lock(impl_->section);
+  impl_->count = std::clamp(count, 0, impl_->maximum);
+  impl_->wakeFirst();
 }
 
 }  // namespace reader::platform

@@ -14,4 +14,9 @@ HMODULE thisModule();
 // ended every other thread, so nothing may wait for them.
 bool processEnding();
 
+// True once FreeLibrary is unloading the DLL: the teardown runs inside the
+// loader's lock, so no other thread can exit meanwhile, and the DLL's code
+// is unmapped after it. Never true in a program that links the library in.
+bool moduleUnloading();
+
 }  // namespace reader::platform::win32

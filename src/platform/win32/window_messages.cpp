@@ -61,6 +61,7 @@ using win32::WindowSystem;
 using win32::windowSystem;
 
 constexpr DWORD kSendCheckMs = 100;
+constexpr DWORD kAbandonCheckMs = 10;
 
 HWND toHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 WindowHandle toHandle(HWND window) { return reinterpret_cast<WindowHandle>(window); }
@@ -73,6 +74,8 @@ struct SentCall {
   std::intptr_t result = 0;
   HANDLE answered = nullptr;
   std::atomic<int> holders{2};
+  // 0 queued, 1 being run by the owner, 2 taken back by its sender.
+  std::atomic<int> state{0};
 
   void release() {
     if (holders.fetch_sub(1) == 1) {
@@ -100,7 +103,9 @@ LRESULT CALLBACK trampoline(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   const UINT sent = windowSystem().sentMessage.load();
   if (sent != 0 && message == sent) {
     auto *call = reinterpret_cast<SentCall *>(lParam);
-    call->result = runProcedure(window, call->message, call->wParam, call->lParam);
+    int queued = 0;
+    if (call->state.compare_exchange_strong(queued, 1))
+      call->result = runProcedure(window, call->message, call->wParam, call->lParam);
     SetEvent(call->answered);
     call->release();
     return 0;
@@ -184,6 +189,11 @@ bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wPar
 }
 
 std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+  return sendMessage(window, message, wParam, lParam, std::function<bool()>());
+}
+
+std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
+                          const std::function<bool()> &abandon) {
   WindowSystem &system = windowSystem();
   if (window == 0 || system.shutDown) return 0;
   if (window == kBroadcastWindow) {
@@ -211,11 +221,14 @@ std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintp
   std::intptr_t result = 0;
   const HANDLE either[2] = {call->answered, system.shutdownEvent};
   for (;;) {
-    const DWORD woken = WaitForMultipleObjects(2, either, FALSE, kSendCheckMs);
+    const DWORD woken = WaitForMultipleObjects(2, either, FALSE, abandon ? kAbandonCheckMs : kSendCheckMs);
     if (woken == WAIT_OBJECT_0) {
       result = call->result;
       break;
     }
+    // Taken back while still queued: the owner skips it when it comes.
+    int queued = 0;
+    if (woken == WAIT_TIMEOUT && abandon && abandon() && call->state.compare_exchange_strong(queued, 2)) break;
     // Shut down, failed, or the window went with its thread: the record then
     // stays with the discarded message.
     if (woken != WAIT_TIMEOUT || !IsWindow(target)) break;
