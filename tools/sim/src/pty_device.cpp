@@ -150,6 +150,63 @@ PtyDevice::AnswerFault PtyDevice::answerFault() const {
   return answerFault_;
 }
 
+void PtyDevice::startTrickle(std::chrono::milliseconds interval) { trickleFromFrame(interval, 0); }
+
+void PtyDevice::trickleFromFrame(std::chrono::milliseconds interval, int frame) {
+  {
+    std::lock_guard lock(mutex_);
+    trickleInterval_ = std::max(interval, std::chrono::milliseconds(1));
+    trickleCountdown_ = std::max(frame, 0);
+    nextTrickle_ = std::chrono::steady_clock::now();
+  }
+  wake();
+}
+
+void PtyDevice::stopTrickle() {
+  {
+    std::lock_guard lock(mutex_);
+    trickleInterval_.reset();
+    trickleCountdown_ = 0;
+  }
+  wake();
+}
+
+bool PtyDevice::trickling() const {
+  std::lock_guard lock(mutex_);
+  return trickleInterval_ && trickleCountdown_ == 0;
+}
+
+std::size_t PtyDevice::trickledBytes() const {
+  std::lock_guard lock(mutex_);
+  return trickled_;
+}
+
+std::optional<std::chrono::steady_clock::time_point> PtyDevice::trickleDueLocked() const {
+  if (!trickleInterval_ || trickleCountdown_ != 0) return std::nullopt;
+  return nextTrickle_;
+}
+
+void PtyDevice::checkTrickle() {
+  {
+    std::lock_guard lock(mutex_);
+    auto due = trickleDueLocked();
+    const auto now = std::chrono::steady_clock::now();
+    if (!due || now < *due) return;
+    // One byte per interval from now on, without bursts to catch up.
+    nextTrickle_ = std::max(*due + *trickleInterval_, now);
+  }
+  if (!pty_.isOpen() || !refreshHostState()) return;
+  const std::uint8_t byte = kTrickleByte;
+  const bool sent = pty_.writeAll(std::span(&byte, 1));
+  {
+    std::lock_guard lock(mutex_);
+    if (sent) ++trickled_;
+    addRecord(makeRecord(RecordType::ToHost, std::span(&byte, 1),
+                         traffic_flag::kInjected | (sent ? 0u : traffic_flag::kNotSent)));
+  }
+  publishRecords();
+}
+
 bool PtyDevice::hostOpen() const {
   std::lock_guard lock(mutex_);
   return hostOpen_;
@@ -217,8 +274,14 @@ void PtyDevice::publishRecords() {
 }
 
 bool PtyDevice::acceptFrame(std::span<const std::uint8_t> frame, unsigned flags) {
+  if (trickleInterval_ && trickleCountdown_ > 0 && --trickleCountdown_ == 0) {
+    nextTrickle_ = std::chrono::steady_clock::now();
+    wake();
+  }
   if ((flags & traffic_flag::kIgnored) == 0) {
-    if (silent_) {
+    if (trickleInterval_ && trickleCountdown_ == 0) {
+      flags |= traffic_flag::kIgnored;  // a trickling device answers nothing
+    } else if (silent_) {
       flags |= traffic_flag::kIgnored;
     } else if (silenceNext_ > 0) {
       --silenceNext_;
@@ -234,6 +297,7 @@ void PtyDevice::recordReceived(std::span<const std::uint8_t> bytes, unsigned fla
 }
 
 void PtyDevice::answer(std::span<const std::uint8_t> bytes) {
+  if (trickleInterval_ && trickleCountdown_ == 0) return;  // it only trickles
   std::vector<std::uint8_t> out(bytes.begin(), bytes.end());
   switch (answerFault_) {
     case AnswerFault::None: break;
@@ -321,12 +385,14 @@ void PtyDevice::run() {
     waitForEvents(pollTimeoutMs());
     checkSilence();
     checkTimer();
+    checkTrickle();
   }
 }
 
 int PtyDevice::pollTimeoutMs() const {
   std::lock_guard lock(mutex_);
   std::optional<std::chrono::steady_clock::time_point> due = timerDue();
+  if (auto trickle = trickleDueLocked(); trickle && (!due || *trickle < *due)) due = trickle;
   if (auto pending = pendingFrameTimeout()) {
     auto silenceDue = lastByteTime_ + *pending;
     if (!due || silenceDue < *due) due = silenceDue;

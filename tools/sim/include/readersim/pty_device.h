@@ -84,6 +84,19 @@ class PtyDevice {
   static constexpr std::size_t kOversizeFill = 3000;
   void setAnswerFault(AnswerFault fault);
   AnswerFault answerFault() const;
+  // A device that keeps talking: once trickling, it answers nothing and
+  // sends kTrickleByte every `interval`, forever (while the host has the
+  // port open), a byte that ends no frame of any kind. startTrickle begins
+  // at once; trickleFromFrame begins when the `frame`-th complete frame from
+  // now arrives (1: the next one), which it answers that way. stopTrickle
+  // ends it (and a pending start); the device answers again.
+  static constexpr std::uint8_t kTrickleByte = 'U';
+  void startTrickle(std::chrono::milliseconds interval);
+  void trickleFromFrame(std::chrono::milliseconds interval, int frame);
+  void stopTrickle();
+  bool trickling() const;
+  // Trickled bytes written to the host so far.
+  std::size_t trickledBytes() const;
 
   // The host's end of the port, as seen from the device. Open and close are
   // noticed within a few milliseconds (an open and close quicker than that
@@ -169,6 +182,9 @@ class PtyDevice {
   void handleIncoming(std::span<const std::uint8_t> bytes);
   void checkSilence();
   void checkTimer();
+  // Sends the trickle byte when it is due.
+  void checkTrickle();
+  std::optional<std::chrono::steady_clock::time_point> trickleDueLocked() const;
   void flushOutputs();
   void send(const Output &output);
   bool writePaced(std::span<const std::uint8_t> bytes, int speed);
@@ -200,6 +216,10 @@ class PtyDevice {
   int silenceNext_ = 0;
   bool vanished_ = false;
   AnswerFault answerFault_ = AnswerFault::None;
+  std::optional<std::chrono::milliseconds> trickleInterval_;
+  int trickleCountdown_ = 0;  // frames until the trickle begins; 0: trickling
+  std::chrono::steady_clock::time_point nextTrickle_{};
+  std::size_t trickled_ = 0;
   bool hostOpen_ = false;
   int hostOpens_ = 0;
   int hostCloses_ = 0;
