@@ -42,10 +42,30 @@ bool DecodeEvents::setRfid() {
 
 Library::Library() = default;
 
+bool releaseInheritedState(Library &lib) {
+  if (!inheritedFromAnotherProcess(lib.device)) return false;
+  // The parent's threads are not in this process: their handles are dropped
+  // (nothing is joined) and the semaphores they waited on start afresh.
+  for (platform::Semaphore *semaphore :
+       {&lib.barcodeTriggerSem, &lib.rfidTriggerSem, &lib.autoScanSem, &lib.feedbackSem, &lib.vibrateSem})
+    semaphore->resetAfterFork(0);
+  for (std::unique_ptr<platform::Thread> *thread : {&lib.threads.barcodeScan, &lib.threads.autoScan,
+                                                    &lib.threads.rfidRead, &lib.threads.vibrate, &lib.threads.feedback})
+    thread->reset();
+  abandonInheritedDevices(lib.device);
+  lib.inheritedReleased = true;
+  return true;
+}
+
 Library::~Library() {
+  // A forked child: what the parent started is let go of first; the rest of
+  // the teardown then has nothing of the parent's left to wait for.
+  releaseInheritedState(*this);
   // Nothing may wait for the window thread any more: a thread blocked in
   // sending to the window would never leave its loop.
   platform::shutdownWindows();
+  // Pauses of the worker threads end at once.
+  unloadStarted.release();
   // A thread waiting on a port (a decode, an answer) returns at once.
   abortDeviceUse(device);
   // Each thread is told to stop, woken, and waited for until it has left its

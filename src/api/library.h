@@ -74,6 +74,12 @@ class Library {
   platform::Semaphore vibrateSem{0, 1};
   std::atomic<int> barcodeStopFlag{0};
   std::atomic<int> rfidStopFlag{0};
+  // Released at unload (and passed on by whoever takes it): ends the worker
+  // threads' pauses.
+  platform::Semaphore unloadStarted{0, 1};
+  // Set when a forked child let go of what it inherited, until its next
+  // HaltReader says so.
+  std::atomic<bool> inheritedReleased{false};
 
   ReaderMessages messages;
   DecodeEvents events;
@@ -87,5 +93,13 @@ class Library {
 
 // The one instance, alive from load to unload.
 Library &library();
+
+// In a process forked from the one that started the reader: lets go of what
+// was inherited (the child's copies of the ports are closed, the parent's
+// threads and locks forgotten) without touching the devices or waiting for
+// anything, so that the child may use or unload the library. Every exported
+// function calls it first; it does nothing in the owning process. True when
+// it let go of something.
+bool releaseInheritedState(Library &library);
 
 }  // namespace reader

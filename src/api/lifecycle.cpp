@@ -45,45 +45,71 @@ bool prepareStart(Library &lib) {
   return true;
 }
 
+// Starts the threads of what is present. A start whose threads cannot all
+// run would report devices that never scan: false then.
+bool startThreads(Library &lib) {
+  bool started = true;
+  if (lib.device.barcodePresent) started = startBarcodeThreads(lib) && started;
+  if (lib.device.rfidPresent) {
+    started = startRfidThread(lib) && started;
+    // The hex-frame module's idle close, started with the module.
+    if (lib.device.rfidKind() == DeviceKind::HexModule && !lib.device.idleThread) started = false;
+  }
+  return startFeedbackThreads(lib) && started;
+}
+
+// Closes the devices this start opened (those whose port was closed before
+// it), so that a failed start leaves nothing open and a later one can try
+// again.
+void closeOpenedBy(Library &lib, bool barcodeWasOpen, bool rfidWasOpen) {
+  if (!barcodeWasOpen && lib.device.barcodeKind() != 0) closeDevice(lib.device, kBarcodeDevice);
+  if (!rfidWasOpen && lib.device.rfidKind() != 0) closeDevice(lib.device, kRfidDevice);
+}
+
+struct OpenBefore {
+  bool barcode;
+  bool rfid;
+  explicit OpenBefore(const ReaderDevice &device)
+      : barcode(device.barcodeKind() != 0), rfid(device.rfidKind() != 0) {}
+};
+
 int initReader() {
   Library &lib = library();
   if (!prepareStart(lib)) return READER_ERR_START_FAILED;
+  const OpenBefore before(lib.device);
+  claimDevices(lib.device);
   std::uint32_t code = 0;
-  if (openDevices(lib.device, true, true, code)) {
-    if (lib.device.barcodePresent) startBarcodeThreads(lib);
-    if (lib.device.rfidPresent) startRfidThread(lib);
-    startFeedbackThreads(lib);
-    return READER_OK;
+  const bool opened = openDevices(lib.device, true, true, code);
+  if (!opened && code == ChannelError::AlreadyOpen) return READER_ERR_ALREADY_STARTED;
+  if (!opened && code != ChannelError::BarcodeFailed && code != ChannelError::RfidFailed)
+    return READER_ERR_START_FAILED;
+  if (!startThreads(lib)) {
+    closeOpenedBy(lib, before.barcode, before.rfid);
+    return READER_ERR_START_FAILED;
   }
-  switch (code) {
-    case ChannelError::AlreadyOpen:
-      return READER_ERR_ALREADY_STARTED;
-    case ChannelError::BarcodeFailed:
-      if (lib.device.rfidPresent) startRfidThread(lib);
-      startFeedbackThreads(lib);
-      return READER_ERR_BARCODE_FAILED;
-    case ChannelError::RfidFailed:
-      if (lib.device.barcodePresent) startBarcodeThreads(lib);
-      startFeedbackThreads(lib);
-      return READER_ERR_RFID_FAILED;
-    default:
-      return READER_ERR_START_FAILED;
-  }
+  if (opened) return READER_OK;
+  return code == ChannelError::BarcodeFailed ? READER_ERR_BARCODE_FAILED : READER_ERR_RFID_FAILED;
 }
 
 int initReaderEx() {
   Library &lib = library();
   if (!prepareStart(lib)) return READER_ERR_START_FAILED;
+  const OpenBefore before(lib.device);
+  claimDevices(lib.device);
   const bool opened = openDevicesEx(lib.device, 1, 1);
   if (!opened && !lib.device.barcodePresent && !lib.device.rfidPresent) return READER_ERR_START_FAILED;
-  if (lib.device.barcodePresent) startBarcodeThreads(lib);
-  if (lib.device.rfidPresent) startRfidThread(lib);
-  startFeedbackThreads(lib);
+  if (!startThreads(lib)) {
+    closeOpenedBy(lib, before.barcode, before.rfid);
+    return READER_ERR_START_FAILED;
+  }
   return READER_OK;
 }
 
 int haltReader(int mask) {
   Library &lib = library();
+  // A forked child: the call that brought it here has already closed its
+  // copies of the parent's ports; nothing else is touched.
+  if (lib.inheritedReleased.exchange(false)) return READER_OK;
   ReaderDevice &device = lib.device;
   if (device.barcodeKind() == 0 && device.rfidKind() == 0) return READER_ERR_NO_DEVICE;
   if ((mask & READER_DEVICE_BARCODE) != 0 && device.barcodeKind() != 0) {

@@ -3,6 +3,7 @@
 #include "core/device_kind.h"
 #include "core/serial_channel.h"
 #include "core/ssi_checksum.h"
+#include "platform/serial_port.h"
 
 namespace reader {
 
@@ -11,8 +12,14 @@ namespace {
 constexpr int kAnswerTimeoutMs = 1000;
 constexpr int kTextEnginePreamble = 30;  // 0xFF bytes that wake the engine
 
+// The attempts go on while the channel is not closing and nobody asked the
+// exchange to end.
+bool mayTry(const DeviceChannel &channel, const WaitCancel *cancel) {
+  return channel.closing == 0 && (cancel == nullptr || !cancel->requested());
+}
+
 bool sendToTextEngine(DeviceChannel &channel, const ByteString &command, ByteString *answer,
-                      int attempts) {
+                      int attempts, const WaitCancel *cancel) {
   ByteString frame;
   for (int i = 0; i < kTextEnginePreamble; ++i) frame.append(0xFF);
   frame.append(0x1B);
@@ -20,8 +27,8 @@ bool sendToTextEngine(DeviceChannel &channel, const ByteString &command, ByteStr
   frame.append(0x0D);
   if (answer == nullptr) return writeFrame(channel, frame);
   if (attempts < 1) return false;
-  for (int attempt = 0; attempt < attempts; ++attempt) {
-    if (writeFrame(channel, frame) && readFrame(channel, *answer, kAnswerTimeoutMs, false) &&
+  for (int attempt = 0; attempt < attempts && mayTry(channel, cancel); ++attempt) {
+    if (writeFrame(channel, frame) && readFrame(channel, *answer, kAnswerTimeoutMs, false, cancel) &&
         !answer->equals("NG"))
       return true;
   }
@@ -36,12 +43,12 @@ bool writeSsi(DeviceChannel &channel, const ByteString &packet) {
 }
 
 bool sendToSsiEngine(DeviceChannel &channel, ByteString &packet, int timeoutMs, ByteString *answer,
-                     int attempts) {
+                     int attempts, const WaitCancel *cancel) {
   appendSsiChecksum(packet);
   if (answer == nullptr) return writeSsi(channel, packet);
   if (attempts < 1) return false;
-  for (int attempt = 0; attempt < attempts; ++attempt) {
-    if (writeSsi(channel, packet) && readFrame(channel, *answer, timeoutMs, false) &&
+  for (int attempt = 0; attempt < attempts && mayTry(channel, cancel); ++attempt) {
+    if (writeSsi(channel, packet) && readFrame(channel, *answer, timeoutMs, false, cancel) &&
         !isSsiNak(*answer))
       return true;
   }
@@ -49,11 +56,11 @@ bool sendToSsiEngine(DeviceChannel &channel, ByteString &packet, int timeoutMs, 
 }
 
 bool sendToModule(DeviceChannel &channel, const ByteString &command, ByteString *answer,
-                  int attempts) {
+                  int attempts, const WaitCancel *cancel) {
   if (answer == nullptr) return writeFrame(channel, command);
   if (attempts < 1) return false;
-  for (int attempt = 0; attempt < attempts; ++attempt) {
-    if (writeFrame(channel, command) && readFrame(channel, *answer, kAnswerTimeoutMs, false))
+  for (int attempt = 0; attempt < attempts && mayTry(channel, cancel); ++attempt) {
+    if (writeFrame(channel, command) && readFrame(channel, *answer, kAnswerTimeoutMs, false, cancel))
       return true;
   }
   return false;
@@ -68,16 +75,17 @@ bool isSsiNak(const ByteString &answer) {
 
 namespace {
 
-bool exchange(DeviceChannel &channel, ByteString &command, int timeoutMs, ByteString *answer, int attempts) {
+bool exchange(DeviceChannel &channel, ByteString &command, int timeoutMs, ByteString *answer, int attempts,
+              const WaitCancel *cancel) {
   switch (channel.kind) {
     case DeviceKind::TextEngine:
-      return sendToTextEngine(channel, command, answer, attempts);
+      return sendToTextEngine(channel, command, answer, attempts, cancel);
     case DeviceKind::SsiEngine3:
     case DeviceKind::SsiEngine4:
-      return sendToSsiEngine(channel, command, timeoutMs, answer, attempts);
+      return sendToSsiEngine(channel, command, timeoutMs, answer, attempts, cancel);
     case DeviceKind::AsciiModule:
     case DeviceKind::HexModule:
-      return sendToModule(channel, command, answer, attempts);
+      return sendToModule(channel, command, answer, attempts, cancel);
     default:
       return false;
   }
@@ -86,10 +94,16 @@ bool exchange(DeviceChannel &channel, ByteString &command, int timeoutMs, ByteSt
 }  // namespace
 
 bool sendCommand(DeviceChannel &channel, ByteString &command, int timeoutMs, ByteString *answer,
-                 int attempts) {
+                 int attempts, const WaitCancel *cancel) {
+  // A device being closed (halt, unload) takes no more commands: retries and
+  // wake-line waits against a port that is going would only delay the close.
+  if (channel.closing != 0) {
+    channel.lastError = platform::invalidPortError();
+    return false;
+  }
   setTimeout(channel, timeoutMs, 'w');
   const std::uint32_t framesBefore = channel.framesRead;
-  const bool accepted = exchange(channel, command, timeoutMs, answer, attempts);
+  const bool accepted = exchange(channel, command, timeoutMs, answer, attempts, cancel);
   if (!accepted && answer != nullptr && attempts >= 1 && channel.framesRead == framesBefore)
     ++channel.unansweredExchanges;
   return accepted;

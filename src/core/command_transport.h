@@ -8,6 +8,8 @@
 
 namespace reader {
 
+struct WaitCancel;
+
 // Sends `command` (a text command for kinds 2, 5 and 6; an SSI packet without
 // checksum for kinds 3 and 4, which gets its checksum appended in place).
 // `timeoutMs` is the write time-out, and for the SSI engines also the wait
@@ -16,15 +18,17 @@ namespace reader {
 // Without an answer buffer: the result of one write. With one: up to
 // `attempts` exchanges, until an acceptable answer arrived (text engine: not
 // "NG"; SSI: not a NAK from the engine; modules: any answer); `answer` holds
-// the last answer read. Takes no lock.
+// the last answer read. Takes no lock. A channel being closed fails at once;
+// with `cancel`, a request ends the wait for the answer (and the attempts)
+// as a failure.
 bool sendCommand(DeviceChannel &channel, ByteString &command, int timeoutMs, ByteString *answer,
-                 int attempts);
+                 int attempts, const WaitCancel *cancel = nullptr);
 
 // The same for a command built in place.
 inline bool sendCommand(DeviceChannel &channel, const char *text, int timeoutMs,
-                        ByteString *answer, int attempts) {
+                        ByteString *answer, int attempts, const WaitCancel *cancel = nullptr) {
   ByteString command = ByteString::fromText(text);
-  return sendCommand(channel, command, timeoutMs, answer, attempts);
+  return sendCommand(channel, command, timeoutMs, answer, attempts, cancel);
 }
 
 // True for a negative acknowledgement from an SSI engine: at least five

@@ -20,7 +20,8 @@ constexpr const char *kTextEngineNoDecode = "*000";
 constexpr int kAckWriteTimeoutMs = 1000;
 
 bool readTextEngineDecode(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel) {
-  if (!readFrame(channel, out.data, channel.timeoutMs, false, cancel)) return false;
+  // A decode, not a command's answer: it may be long.
+  if (!readFrame(channel, out.data, channel.timeoutMs, true, cancel)) return false;
   if (out.data.equals(kTextEngineNoDecode)) {
     out.data.reset();
     channel.lastError = ChannelError::NoDecode;

@@ -74,8 +74,12 @@ struct DeviceChannel {
   // cycle that holds the port ends its decode wait and switches off itself,
   // so the release never talks to the engine while the cycle reads from it.
   std::atomic<int> stopRequested{0};
-  // Set while the device is being closed: every decode wait ends.
+  // Set while the device is being closed (halt, unload): every wait on the
+  // device ends and every exchange fails at once.
   std::atomic<int> closing{0};
+  // Counts the closes of this channel: a wait that began before a close can
+  // tell that it belongs to a device that has gone.
+  std::atomic<std::uint32_t> closures{0};
 
   platform::Semaphore portLock{1, 1};    // free: nobody is using the port (take it with PortLockGuard)
   std::atomic<std::thread::id> portLockOwner{};  // the thread holding portLock through a guard

@@ -44,8 +44,12 @@ class ReaderDevice {
   std::atomic<int> autoReadLength{80};
   GuardedText autoReadKey{kDefaultAutoReadKey};
   std::atomic<int> idleCloseSeconds{20};
-  std::atomic<int> unloading{0};
-  std::atomic<int> aimToggle{1};             // SSI variant 4: 1 when the last press aimed or started at once             // set at unload: no port is opened any more
+  std::atomic<int> unloading{0};             // set at unload: no port is opened any more
+  std::atomic<int> aimToggle{1};             // SSI variant 4: 1 when the last press aimed or started at once
+  // The process that opened the devices and started the threads that use
+  // them; 0 before any start. A process forked from it shares the ports but
+  // has none of those threads.
+  std::atomic<std::uint64_t> ownerProcess{0};
 };
 
 // Closes one device (1 barcode, 2 RFID): stops the idle-close thread for the
@@ -65,7 +69,19 @@ void abortDeviceUse(ReaderDevice &device);
 
 // Starts the idle-close thread for the RFID channel (hex-frame module), and
 // stops it again, waiting until it has ended; stopping none does nothing.
-void startIdleCloseThread(ReaderDevice &device);
+// The start is false when no thread could be created.
+bool startIdleCloseThread(ReaderDevice &device);
 void stopIdleCloseThread(ReaderDevice &device);
+
+// Marks the calling process as the one that opens the devices and runs their
+// threads.
+void claimDevices(ReaderDevice &device);
+// True in a process forked from the one that opened the devices.
+bool inheritedFromAnotherProcess(const ReaderDevice &device);
+// In such a process: closes its copies of the ports without touching the
+// devices or the parent's claim on them, forgets the parent's threads and
+// locks, and leaves both channels closed. Waits for nothing. Does nothing in
+// the owning process.
+void abandonInheritedDevices(ReaderDevice &device);
 
 }  // namespace reader

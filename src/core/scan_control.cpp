@@ -1,5 +1,7 @@
 #include "core/scan_control.h"
 
+#include <exception>
+
 #include "core/command_transport.h"
 #include "core/decode_reading.h"
 #include "core/device_kind.h"
@@ -29,10 +31,18 @@ bool sendText(DeviceChannel &channel, const char *text) {
   return sendCommand(channel, text, kCommandTimeoutMs, nullptr, 0);
 }
 
-bool sendSsi(DeviceChannel &channel, std::uint8_t opcode, int timeoutMs) {
+bool sendSsi(DeviceChannel &channel, std::uint8_t opcode, int timeoutMs, const WaitCancel *cancel = nullptr) {
   ByteString packet = ByteString::fromBytes({0x04, opcode, 0x04, 0x00});
   ByteString answer;
-  return sendCommand(channel, packet, timeoutMs, &answer, kSsiAttempts);
+  return sendCommand(channel, packet, timeoutMs, &answer, kSsiAttempts, cancel);
+}
+
+// A switch-on whose answer was no longer waited for (the trigger was
+// released meanwhile) may have reached the engine: it is taken as on, so
+// that the switch-off that follows is sent.
+bool switchedOn(DeviceChannel &channel, bool ok, const WaitCancel *cancel) {
+  if (ok || (cancel != nullptr && cancel->requested())) channel.scanOn = 1;
+  return ok;
 }
 
 bool switched(DeviceChannel &channel, bool ok, int value) {
@@ -42,18 +52,18 @@ bool switched(DeviceChannel &channel, bool ok, int value) {
 
 // Variant 4: every press aims first (aimTime x 100 ms) unless the press
 // before had its aiming cut short; aimToggle alternates to tell them apart.
-bool aimAndStart(DeviceChannel &channel) {
+bool aimAndStart(DeviceChannel &channel, const WaitCancel *cancel) {
   std::atomic<int> &toggle = channel.device.aimToggle;
   toggle = (toggle + 1) % 2;
   const int aimTime = channel.aimTime;
   if (toggle == 1 || aimTime == 0)
-    return switched(channel, sendSsi(channel, kStartDecode, kCommandTimeoutMs), 1);
-  sendSsi(channel, kAimOn, kCommandTimeoutMs);
+    return switchedOn(channel, sendSsi(channel, kStartDecode, kCommandTimeoutMs, cancel), cancel);
+  sendSsi(channel, kAimOn, kCommandTimeoutMs, cancel);
   channel.scanOn = 1;
   const auto waited = channel.aimCancel.wait(static_cast<std::uint32_t>(aimTime) * 100u);
   if (waited != platform::WaitResult::TimedOut) return false;  // cut short by the release
-  sendSsi(channel, kAimOff, kCommandTimeoutMs);
-  const bool started = switched(channel, sendSsi(channel, kStartDecode, kCommandTimeoutMs), 1);
+  sendSsi(channel, kAimOff, kCommandTimeoutMs, cancel);
+  const bool started = switchedOn(channel, sendSsi(channel, kStartDecode, kCommandTimeoutMs, cancel), cancel);
   toggle = (toggle + 1) % 2;
   return started;
 }
@@ -118,44 +128,71 @@ bool awaitSelfTriggeredDecode(DeviceChannel &channel, int &code, ByteString &nam
   if (!lock.held() || channel.device.barcodePresent == 0) return false;
   channel.timeoutMs = timeoutMs;
   ScanResult candidate;
+  // Decodes that arrived meanwhile stay in the port, each a whole frame: the
+  // next cycles take them in order. Only a frame cut short is lost.
   const WaitCancel cancel{&channel.closing, nullptr};
   if (!readDecode(channel, candidate, &cancel)) return false;
-  // Whatever else the engine sent meanwhile belongs to no cycle.
-  if (auto port = channel.port.get()) port->purge(platform::PurgeScope::Everything);
   return accept(channel, candidate, code, name, data);
 }
+
+// Switches a scan that is still on off when the cycle is cut short by an
+// exception (an allocation that fails): the engine must not go on scanning
+// unattended, and the next cycle must start it afresh.
+class ScanSwitchedOffOnExit {
+ public:
+  explicit ScanSwitchedOffOnExit(DeviceChannel &channel)
+      : channel_(channel), exceptions_(std::uncaught_exceptions()) {}
+  ~ScanSwitchedOffOnExit() {
+    if (channel_.scanOn == 0 || std::uncaught_exceptions() == exceptions_) return;
+    try {
+      setScan(channel_, false);
+    } catch (...) {
+      channel_.scanOn = 0;  // the next switch-on sends its command again
+    }
+  }
+  ScanSwitchedOffOnExit(const ScanSwitchedOffOnExit &) = delete;
+  ScanSwitchedOffOnExit &operator=(const ScanSwitchedOffOnExit &) = delete;
+
+ private:
+  DeviceChannel &channel_;
+  const int exceptions_;
+};
 
 bool triggeredScan(DeviceChannel &channel, int &code, ByteString &name, ByteString &data, int timeoutMs) {
   PortLockGuard lock(channel);
   // The device may have been halted, or the trigger released, while this
   // cycle waited for the port.
   if (!lock.held() || channel.device.barcodePresent == 0 || channel.stopRequested != 0) return false;
-  if (!setScan(channel, true)) {
-    // Aiming cut short by the release: aim off and stop, as the release would.
+  const ScanSwitchedOffOnExit switchOff(channel);
+  // The release ends every wait of the cycle on the engine; the switch-off
+  // that follows is not waited for in vain.
+  const WaitCancel released{&channel.stopRequested, nullptr};
+  if (!setScan(channel, true, &released)) {
+    // Aiming, or the switch-on's answer, cut short by the release: off, as
+    // the release would.
     if (channel.scanOn != 0) setScan(channel, false);
     return false;
   }
   channel.timeoutMs = timeoutMs;
   ScanResult candidate;
-  const WaitCancel cancel{&channel.stopRequested, &channel.closing};
-  const bool received = readDecode(channel, candidate, &cancel);
+  const bool received = readDecode(channel, candidate, &released);
   setScan(channel, false);
   return received && accept(channel, candidate, code, name, data);
 }
 
 }  // namespace
 
-bool setScan(DeviceChannel &channel, bool on) {
+bool setScan(DeviceChannel &channel, bool on, const WaitCancel *cancel) {
   const int wanted = on ? 1 : 0;
   if (channel.scanOn == wanted) return true;
   switch (channel.kind) {
     case DeviceKind::TextEngine:
       return switched(channel, sendText(channel, on ? "ON" : "OFF"), wanted);
     case DeviceKind::SsiEngine3:
-      return on ? switched(channel, sendSsi(channel, kStartDecode, kCommandTimeoutMs), 1)
+      return on ? switchedOn(channel, sendSsi(channel, kStartDecode, kCommandTimeoutMs, cancel), cancel)
                 : switched(channel, sendSsi(channel, kStopDecode, kStopDecodeTimeoutMs), 0);
     case DeviceKind::SsiEngine4:
-      return on ? aimAndStart(channel) : stopAiming(channel);
+      return on ? aimAndStart(channel, cancel) : stopAiming(channel);
     case DeviceKind::AsciiModule:
       if (on) return moduleOn(channel);
       channel.scanOn = 0;

@@ -6,10 +6,15 @@
 
 namespace reader {
 
+struct WaitCancel;
+
 // Switches scanning on (true) or off on the channel's device; true on
 // success. Nothing is sent when scanOn already has the requested value. The
 // caller holds the channel's portLock.
-bool setScan(DeviceChannel &channel, bool on);
+// With `cancel`, a request ends the switch-on's wait for the engine's answer
+// (the device is then taken as switched on, since the command may have
+// reached it).
+bool setScan(DeviceChannel &channel, bool on, const WaitCancel *cancel = nullptr);
 
 // The trigger release: switches scanning off on the barcode engine and (when
 // its port is free) on the RFID module. A barcode scan cycle that holds the

@@ -19,50 +19,122 @@ constexpr std::uint8_t kLf = 0x0A;
 
 void failWith(DeviceChannel &channel, platform::ErrorCode error) { channel.lastError = error; }
 
-// Reads bytes for one frame, keeping the per-byte time-out switching in one
-// place: the first `waitingReads` bytes wait for the caller's time-out, the
-// rest for the inter-byte gap.
+// Bits on the line per byte: start, 8 data, stop.
+constexpr std::uint64_t kBitsPerByte = 10;
+// Beyond the bytes' own time: the system's latency in handing them over.
+constexpr std::uint64_t kFrameSlackMs = 50;
+
+// The longest frame each kind sends in answer to a command: the text engine's
+// configuration block as hexadecimal text, an SSI packet (its length byte
+// says at most 255), a module's line or bracketed fields.
+std::uint32_t longestAnswer(int kind) {
+  switch (kind) {
+    case DeviceKind::TextEngine: return 1024;
+    case DeviceKind::SsiEngine3:
+    case DeviceKind::SsiEngine4: return 2 + 255;  // a decode's leftover checksum, then the packet
+    case DeviceKind::AsciiModule: return 256;
+    default: return 512;
+  }
+}
+
+// A text engine's decode: the frame bound, and room for the rest of a frame
+// just over it to be read and dropped.
+constexpr std::uint32_t kLongestDecode = kMaxFrameBytes + kMaxFrameBytes / 8;
+
+// Milliseconds that `bytes` take on the line at `bitsPerSecond`, rounded up.
+std::uint64_t lineTimeMs(std::uint64_t bytes, int bitsPerSecond) {
+  const std::uint64_t speed = bitsPerSecond > 0 ? static_cast<std::uint64_t>(bitsPerSecond) : 9600;
+  return (bytes * kBitsPerByte * 1000 + speed - 1) / speed;
+}
+
+// Reads the bytes of one frame. The first `waitingReads` bytes wait for the
+// caller's time-out, the rest for the inter-byte gap; and the whole frame
+// must be in before a deadline: the caller's time-out plus the time the
+// longest frame expected takes at the line speed. So a device that keeps
+// sending, a byte just within every gap, holds the port no longer than a
+// real answer would. Before every byte the reader looks whether the wait is
+// to end: the channel is closing (halt, unload), or the caller's flags ask
+// (a trigger release).
 class FrameReader {
  public:
-  FrameReader(DeviceChannel &channel, int firstByteTimeoutMs, int gapMs, int waitingReads = 1,
-              const WaitCancel *cancel = nullptr)
-      : channel_(channel), firstByteTimeoutMs_(firstByteTimeoutMs), gapMs_(gapMs),
-        waitingReads_(waitingReads), cancel_(cancel) {}
+  FrameReader(DeviceChannel &channel, int firstByteTimeoutMs, int gapMs, std::uint32_t longestFrame,
+              int waitingReads = 1, const WaitCancel *cancel = nullptr)
+      : channel_(channel), firstByteTimeoutMs_(std::max(firstByteTimeoutMs, 0)), gapMs_(gapMs),
+        waitingReads_(waitingReads), cancel_(cancel),
+        deadline_(platform::monotonicMs() + static_cast<std::uint64_t>(firstByteTimeoutMs_) +
+                  lineTimeMs(longestFrame, channel.baudRate) + kFrameSlackMs) {}
+
+  // Why the last next() gave no byte.
+  enum class Stop { None, Silence, Failed, Deadline, Cancelled };
 
   bool next(std::uint8_t &byte) {
     const bool waiting = reads_ < waitingReads_;
     ++reads_;
-    const bool ok = waiting && cancel_ != nullptr ? readCancellable(byte) : readWithin(firstOrGap(waiting), byte);
-    if (ok) ++bytesRead_;
-    return ok;
+    if (endRequested()) return stop(Stop::Cancelled);
+    const std::uint64_t now = platform::monotonicMs();
+    if (now >= deadline_) return stop(Stop::Deadline);
+    const auto left = static_cast<int>(std::min<std::uint64_t>(deadline_ - now, 0x7FFFFFFF));
+    const int wait = std::min(waiting ? firstByteTimeoutMs_ : gapMs_, left);
+    const bool ok = cancel_ != nullptr ? readCancellable(wait, byte) : readWithin(wait, byte);
+    if (ok) {
+      ++bytesRead_;
+      return true;
+    }
+    if (stop_ != Stop::None) return false;
+    if (channel_.lastError != 0) return stop(Stop::Failed);
+    return stop(platform::monotonicMs() >= deadline_ && wait == left ? Stop::Deadline : Stop::Silence);
   }
 
   // Every byte read, kept or not, counts against the bound.
   bool exhausted() const { return bytesRead_ >= kMaxFrameBytes; }
+  Stop stopped() const { return stop_; }
+
+  // A frame over the bound is rejected whole: the rest of it is read and
+  // dropped up to its end (the terminator, or the line falling silent when
+  // the kind has none), so that its tail is never taken for a frame of its
+  // own. Whatever is still arriving when the wait must end is discarded with
+  // the input.
+  void dropRestOfFrame(int terminator) {
+    std::uint8_t byte = 0;
+    while (next(byte)) {
+      if (terminator >= 0 && byte == terminator) return;
+    }
+    discardInputIfStillTalking();
+  }
+
+  // The frame was given up while the device may still be sending it.
+  void discardInputIfStillTalking() {
+    if (stop_ != Stop::Deadline && stop_ != Stop::Cancelled) return;
+    if (auto port = channel_.port.get()) port->purge(platform::PurgeScope::Input);
+  }
 
  private:
-  // How often a cancellable wait looks at its flag. A byte that arrives ends
-  // the wait at once; only the cancellation waits for the next look.
+  // How often a cancellable wait looks at its flags. A byte that arrives
+  // ends the wait at once; only the cancellation waits for the next look.
   static constexpr int kCancelLookMs = 20;
 
-  int firstOrGap(bool waiting) const { return waiting ? firstByteTimeoutMs_ : gapMs_; }
+  bool endRequested() const { return channel_.closing != 0 || (cancel_ != nullptr && cancel_->requested()); }
+
+  bool stop(Stop why) {
+    stop_ = why;
+    // Ended, as a time-out is, without a system error.
+    if (why == Stop::Cancelled || why == Stop::Deadline) channel_.lastError = 0;
+    return false;
+  }
 
   bool readWithin(int timeoutMs, std::uint8_t &byte) {
     setTimeout(channel_, timeoutMs, 'r');
     return readByte(channel_, byte);
   }
 
-  bool readCancellable(std::uint8_t &byte) {
-    const std::uint64_t deadline = platform::monotonicMs() + static_cast<std::uint64_t>(std::max(firstByteTimeoutMs_, 0));
+  bool readCancellable(int timeoutMs, std::uint8_t &byte) {
+    const std::uint64_t until = platform::monotonicMs() + static_cast<std::uint64_t>(timeoutMs);
     for (;;) {
-      if (cancel_->requested()) {
-        channel_.lastError = 0;  // ended, as a time-out is, without a system error
-        return false;
-      }
       const std::uint64_t now = platform::monotonicMs();
-      const int slice = static_cast<int>(std::min<std::uint64_t>(deadline > now ? deadline - now : 0, kCancelLookMs));
+      const int slice = static_cast<int>(std::min<std::uint64_t>(until > now ? until - now : 0, kCancelLookMs));
       if (readWithin(slice, byte)) return true;
-      if (channel_.lastError != 0 || platform::monotonicMs() >= deadline) return false;
+      if (channel_.lastError != 0 || platform::monotonicMs() >= until) return false;
+      if (endRequested()) return stop(Stop::Cancelled);
     }
   }
 
@@ -71,30 +143,42 @@ class FrameReader {
   int gapMs_;
   int waitingReads_;
   const WaitCancel *cancel_;
+  std::uint64_t deadline_;
   int reads_ = 0;
   std::uint32_t bytesRead_ = 0;
+  Stop stop_ = Stop::None;
 };
 
-bool readTextEngineFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs,
-                         const WaitCancel *cancel) {
-  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, 1, cancel);
+// The frame ends at `terminator`; `keep` says whether a byte is stored (the
+// terminator never is).
+template <class Keep>
+bool readTerminatedFrame(FrameReader &reader, ByteString &out, std::uint8_t terminator, Keep keep) {
   std::uint8_t b = 0;
   bool first = true;
   while (!reader.exhausted()) {
-    if (!reader.next(b)) return false;
-    if (first && b == kEsc) {
-      first = false;
-      continue;
+    if (!reader.next(b)) {
+      reader.discardInputIfStillTalking();
+      return false;
     }
+    if (b == terminator) return true;
+    if (keep(b, first)) out.append(b);
     first = false;
-    if (b == kCr) return true;
-    out.append(b);
   }
+  reader.dropRestOfFrame(terminator);
   return false;
 }
 
-bool readSsiAnswer(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs) {
-  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs);
+bool readTextEngineFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode,
+                         const WaitCancel *cancel) {
+  // Only a decode may be long: a barcode can hold any amount of data.
+  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs,
+                     decode ? kLongestDecode : longestAnswer(DeviceKind::TextEngine), 1, cancel);
+  // A first byte ESC is not part of the text.
+  return readTerminatedFrame(reader, out, kCr, [](std::uint8_t b, bool first) { return !(first && b == kEsc); });
+}
+
+bool readSsiAnswer(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, const WaitCancel *cancel) {
+  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, longestAnswer(channel.kind), 1, cancel);
   std::uint8_t length = 0;
   if (!reader.next(length)) return false;
   out.append(length);
@@ -102,17 +186,16 @@ bool readSsiAnswer(DeviceChannel &channel, ByteString &out, int firstByteTimeout
   // purges them.
   for (int i = 1; i < length; ++i) {
     std::uint8_t b = 0;
-    if (!reader.next(b)) return false;
+    if (!reader.next(b)) {
+      reader.discardInputIfStillTalking();
+      return false;
+    }
     out.append(b);
   }
   return true;
 }
 
-bool readSsiDecode(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs,
-                   const WaitCancel *cancel) {
-  // The acknowledgement's checksum is already waiting; the decode's length
-  // byte comes whenever the engine decodes, so it too gets the caller's wait.
-  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, 3, cancel);
+bool readSsiDecodePacket(FrameReader &reader, ByteString &out) {
   std::uint8_t b = 0;
   // The checksum of the start-decode acknowledgement, left by its answer read.
   if (!reader.next(b) || !reader.next(b)) return false;
@@ -159,30 +242,42 @@ bool readSsiDecode(DeviceChannel &channel, ByteString &out, int firstByteTimeout
   return true;
 }
 
-bool readAsciiModuleFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs) {
-  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs);
-  std::uint8_t b = 0;
-  while (!reader.exhausted()) {
-    if (!reader.next(b)) return false;
-    if (b == 0) continue;
-    if (b == kLf) {
-      if (!out.empty() && out.at(out.length() - 1) == kCr) out.popBack();
-      return true;
-    }
-    out.append(b);
-  }
+bool readSsiDecode(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, const WaitCancel *cancel) {
+  // The acknowledgement's checksum is already waiting; the decode's length
+  // byte comes whenever the engine decodes, so it too gets the caller's wait.
+  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, longestAnswer(channel.kind), 3, cancel);
+  if (readSsiDecodePacket(reader, out)) return true;
+  reader.discardInputIfStillTalking();
   return false;
 }
 
-bool readHexModuleFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs) {
-  FrameReader reader(channel, firstByteTimeoutMs, kHexModuleGapMs);
+bool readAsciiModuleFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs,
+                          const WaitCancel *cancel) {
+  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, longestAnswer(DeviceKind::AsciiModule), 1,
+                     cancel);
+  // Zero bytes are no part of a line.
+  if (!readTerminatedFrame(reader, out, kLf, [](std::uint8_t b, bool) { return b != 0; })) return false;
+  if (!out.empty() && out.at(out.length() - 1) == kCr) out.popBack();
+  return true;
+}
+
+bool readHexModuleFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs,
+                        const WaitCancel *cancel) {
+  FrameReader reader(channel, firstByteTimeoutMs, kHexModuleGapMs, longestAnswer(DeviceKind::HexModule), 1,
+                     cancel);
   std::uint8_t b = 0;
   if (!reader.next(b)) return false;
   out.append(b);
   while (!reader.exhausted()) {
-    if (!reader.next(b)) return true;  // the gap ends the frame
+    if (!reader.next(b)) {
+      // Only the line falling silent ends this kind's frame.
+      if (reader.stopped() == FrameReader::Stop::Silence) return true;
+      reader.discardInputIfStillTalking();
+      return false;
+    }
     out.append(b);
   }
+  reader.dropRestOfFrame(-1);
   return false;
 }
 
@@ -190,7 +285,7 @@ bool readHexModuleFrame(DeviceChannel &channel, ByteString &out, int firstByteTi
 
 bool openPort(DeviceChannel &channel) {
   platform::ErrorCode error = 0;
-  if (channel.device.unloading != 0) {
+  if (channel.device.unloading != 0 || channel.closing != 0) {
     failWith(channel, platform::invalidPortError());
     return false;
   }
@@ -260,7 +355,7 @@ bool setTimeout(DeviceChannel &channel, int timeoutMs, char selector) {
 
 bool writeFrame(DeviceChannel &channel, const ByteString &bytes) {
   auto port = channel.port.get();
-  if (!port) {
+  if (!port || channel.closing != 0) {
     failWith(channel, platform::invalidPortError());
     return false;
   }
@@ -299,18 +394,18 @@ bool readFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, 
   bool ok = false;
   switch (channel.kind) {
     case DeviceKind::TextEngine:
-      ok = readTextEngineFrame(channel, out, firstByteTimeoutMs, cancel);
+      ok = readTextEngineFrame(channel, out, firstByteTimeoutMs, decode, cancel);
       break;
     case DeviceKind::SsiEngine3:
     case DeviceKind::SsiEngine4:
       ok = decode ? readSsiDecode(channel, out, firstByteTimeoutMs, cancel)
-                  : readSsiAnswer(channel, out, firstByteTimeoutMs);
+                  : readSsiAnswer(channel, out, firstByteTimeoutMs, cancel);
       break;
     case DeviceKind::AsciiModule:
-      ok = readAsciiModuleFrame(channel, out, firstByteTimeoutMs);
+      ok = readAsciiModuleFrame(channel, out, firstByteTimeoutMs, cancel);
       break;
     case DeviceKind::HexModule:
-      ok = readHexModuleFrame(channel, out, firstByteTimeoutMs);
+      ok = readHexModuleFrame(channel, out, firstByteTimeoutMs, cancel);
       break;
     default:
       return false;
@@ -322,7 +417,8 @@ bool readFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, 
 }
 
 void wakeLine(DeviceChannel &channel, int mode) {
-  if (mode != 0 && mode != 1) return;
+  // A closing port takes no more commands: nothing to wake the engine for.
+  if ((mode != 0 && mode != 1) || channel.closing != 0) return;
   auto port = channel.port.get();
   std::uint32_t status = 0;
   const bool queried = platform::queryEngineLineStatus(status);

@@ -15,7 +15,7 @@
 namespace reader {
 
 // A frame longer than this is not a frame but a device that babbles: the read
-// gives up instead of exhausting memory.
+// rejects it instead of exhausting memory.
 inline constexpr std::uint32_t kMaxFrameBytes = 64 * 1024;
 
 // Inter-byte gaps that end (or bound) a frame.
@@ -43,14 +43,6 @@ bool writeFrame(DeviceChannel &channel, const ByteString &bytes);
 // Reads one byte within the read time-out.
 bool readByte(DeviceChannel &channel, std::uint8_t &out);
 
-// Reads one frame in the framing of the channel's kind. The first byte is
-// awaited for firstByteTimeoutMs, later ones for the inter-byte gap. For the
-// SSI engines `decode` selects a decode packet instead of a command answer.
-// On failure `out` keeps what arrived.
-//
-// With `cancel`, the wait for the first byte (the decode's, for an SSI
-// decode) ends early, as a failure, once it is requested: a decode wait that
-// the trigger release or a close ends.
 // Flags that end a wait when either is nonzero (a null one is ignored).
 struct WaitCancel {
   const std::atomic<int> *first = nullptr;
@@ -58,6 +50,19 @@ struct WaitCancel {
   bool requested() const { return (first != nullptr && *first != 0) || (second != nullptr && *second != 0); }
 };
 
+// Reads one frame in the framing of the channel's kind. The first byte is
+// awaited for firstByteTimeoutMs, later ones for the inter-byte gap, and the
+// whole frame must arrive within the first-byte time-out plus the time the
+// longest frame expected takes at the link speed: an answer to a command is
+// a few hundred bytes at most; `decode` marks a decode, which for the text
+// engine may be as long as the frame bound. For the SSI engines `decode`
+// selects a decode packet instead of a command answer. On failure `out`
+// keeps what arrived.
+//
+// The read ends early, as a failure, once the channel is closing or `cancel`
+// asks (a decode wait that the trigger release ends). A frame over the bound
+// is rejected whole: the rest of it is read and dropped up to its end, or
+// discarded with the input when the device does not stop.
 bool readFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode,
                const WaitCancel *cancel = nullptr);
 

@@ -19,6 +19,7 @@ class LoadedModule {
     setTriggerKey = symbol<decltype(setTriggerKey)>("SetTriggerKey");
     getDecodeRfidUid = symbol<decltype(getDecodeRfidUid)>("GetDecodeRfidUID");
     getReaderSettings = symbol<decltype(getReaderSettings)>("GetReaderSettings");
+    readRfidData = symbol<decltype(readRfidData)>("ReadRfidData");
     setReaderSettings = symbol<decltype(setReaderSettings)>("SetReaderSettings");
     triggerKey = symbol<decltype(triggerKey)>("ReaderHostTriggerKey");
     dispatch = symbol<decltype(dispatch)>("ReaderHostDispatch");
@@ -48,6 +49,7 @@ class LoadedModule {
   int (*setTriggerKey)(int) = nullptr;
   int (*getDecodeRfidUid)(char *, int) = nullptr;
   int (*getReaderSettings)(unsigned char *) = nullptr;
+  int (*readRfidData)(int, char *, unsigned int, int, int, int, const char *) = nullptr;
   int (*setReaderSettings)(const unsigned char *) = nullptr;
   int (*triggerKey)(int, int) = nullptr;
   int (*dispatch)(int) = nullptr;

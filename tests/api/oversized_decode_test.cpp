@@ -1,0 +1,126 @@
+// Decodes longer than the library's frame bound: the frame is rejected
+// whole, nothing is announced for it, and its tail is never read as a decode
+// of its own, so that whoever prints a barcode cannot choose the type and
+// data the library announces. A long decode within the bound comes through
+// whole.
+#include <gtest/gtest.h>
+
+#include <3100XE_DLL.h>
+
+#include <array>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "scan_host.h"
+#include "support/test_terminal.h"
+
+using namespace testing_support;
+using namespace scan_testing;
+using namespace std::chrono_literals;
+using readersim::barcodeOf;
+
+namespace {
+
+using Record = std::array<unsigned char, READER_SETTINGS_RECORD_SIZE>;
+constexpr int kTextEngineTriggerModeByte = 78;
+
+// What each announcement carried, read while the window procedure announces
+// it (the self-triggered loop waits for that before its next decode).
+struct Announcements {
+  std::mutex mutex;
+  std::vector<std::string> data;
+  std::vector<int> types;
+
+  static void listen(const char *message, long wParam, long, void *context) {
+    if (std::string(message) != "WM_DECODEDATA" || wParam != READER_DEVICE_BARCODE) return;
+    auto *self = static_cast<Announcements *>(context);
+    std::vector<char> buffer(70000);
+    const int n = GetDecodeData(buffer.data(), static_cast<int>(buffer.size()));
+    std::lock_guard lock(self->mutex);
+    self->data.emplace_back(buffer.data(), static_cast<std::size_t>(n > 0 ? n : 0));
+    self->types.push_back(GetDecodeType());
+  }
+  std::size_t count() {
+    std::lock_guard lock(mutex);
+    return data.size();
+  }
+};
+
+// A Code 39 barcode whose text engine frame ("A000", the data, CR) runs
+// `frameBytes` bytes before its tail: the tail would make a frame of its own
+// that reads as Code 128 "INJECTED".
+std::string forgingData(std::size_t frameBytes) { return std::string(frameBytes - 4, 'A') + "I000INJECTED"; }
+
+class OversizedDecodeTest : public ::testing::TestWithParam<std::size_t> {
+ protected:
+  void SetUp() override {
+    clearReaderEnvironment();
+    terminal_ = startTerminal(quickConfig(2, 0));
+    ReaderHostSetBroadcastListener(&Announcements::listen, &announcements_);
+    ASSERT_EQ(InitReader(), READER_OK);
+  }
+  void TearDown() override {
+    HaltReader(READER_DEVICE_ALL);
+    ReaderHostSetBroadcastListener(nullptr, nullptr);
+  }
+
+  Announcements announcements_;
+  std::unique_ptr<readersim::Terminal> terminal_;
+};
+
+}  // namespace
+
+TEST_P(OversizedDecodeTest, ASelfTriggeredDecodeOverTheBoundIsRejectedWholeAndTheNextOneReadCleanly) {
+  // The engine leaves the factory triggering itself; writing the settings
+  // back arms the library's loop for it.
+  Record record{};
+  ASSERT_EQ(GetReaderSettings(record.data()), 1);
+  ASSERT_EQ(SetReaderSettings(record.data()), 1);
+  ASSERT_FALSE(terminal_->presentBarcode(barcodeOf("code39:" + forgingData(GetParam()))));
+  ASSERT_FALSE(terminal_->presentBarcode(barcodeOf("code39:NEXT")));
+  ASSERT_TRUE(ScanHost::dispatchUntil([&] { return announcements_.count() >= 1; }));
+  ScanHost::dispatchFor(300ms);  // a forged decode would follow within this
+  std::lock_guard lock(announcements_.mutex);
+  ASSERT_EQ(announcements_.data.size(), 1u);
+  EXPECT_EQ(announcements_.data[0], "NEXT");
+  EXPECT_EQ(announcements_.types[0], 'A');
+}
+
+// The frame ends exactly at the bound, one byte short of it, and just past
+// it; the tail then starts at the bound or next to it.
+INSTANTIATE_TEST_SUITE_P(FrameLengths, OversizedDecodeTest, ::testing::Values(65532u, 65535u, 65536u, 65537u),
+                         [](const ::testing::TestParamInfo<std::size_t> &info) {
+                           return "Frame" + std::to_string(info.param);
+                         });
+
+TEST(LongDecodeTest, ADecodeWithinTheBoundComesThroughWhole) {
+  clearReaderEnvironment();
+  auto terminal = startTerminal(quickConfig(2, 0));
+  ScanHost host;
+  ASSERT_EQ(InitReader(), READER_OK);
+  ASSERT_EQ(SetTriggerKey(1), 1);
+  Record record{};
+  ASSERT_EQ(GetReaderSettings(record.data()), 1);
+  record[kTextEngineTriggerModeByte] = 0;
+  ASSERT_EQ(SetReaderSettings(record.data()), 1);
+  const std::string data(40000, 'L');
+  ASSERT_FALSE(terminal->presentBarcode(barcodeOf("code39:" + data)));
+  ASSERT_TRUE(host.pressUntil([&] { return host.announced() == 1; }));
+  std::vector<char> buffer(50000);
+  ASSERT_EQ(GetDecodeData(buffer.data(), static_cast<int>(buffer.size())), 40000);
+  EXPECT_EQ(std::string(buffer.data(), 40000), data);
+  // A barcode over the bound in the same mode is lost, and the next scan
+  // reads the next barcode, not the tail of the long one.
+  ASSERT_FALSE(terminal->presentBarcode(barcodeOf("code39:" + forgingData(65536))));
+  ASSERT_FALSE(terminal->presentBarcode(barcodeOf("code39:NEXT")));
+  ReaderHostTriggerKey(1, 1);
+  ASSERT_TRUE(ScanHost::dispatchUntil([&] { return terminal->barcodeEngine()->decodesSent() >= 2; }));
+  ReaderHostTriggerKey(1, 0);
+  ASSERT_TRUE(host.pressUntil([&] { return host.announced() == 2; }));
+  char next[64] = {};
+  EXPECT_EQ(GetDecodeData(next, sizeof next), 4);
+  EXPECT_STREQ(next, "NEXT");
+  EXPECT_EQ(GetDecodeType(), 'A');
+  HaltReader(READER_DEVICE_ALL);
+}
