@@ -35,10 +35,15 @@ class CallGuard {
   template <typename Call>
   auto run(const char *name, Call &&call) {
     arm(name);
+    const auto start = std::chrono::steady_clock::now();
     auto result = call();
+    last_ = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     disarm();
     return result;
   }
+
+  // How long the last call took.
+  std::chrono::milliseconds lastDuration() const { return last_; }
 
  private:
   void arm(const char *name) {
@@ -71,6 +76,7 @@ class CallGuard {
   std::string name_;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
   bool stopping_ = false;
+  std::chrono::milliseconds last_{0};
   std::thread watcher_;
 };
 

@@ -27,6 +27,7 @@ const char *faultName(Fault fault) {
     case Fault::Refusal: return "Refusal";
     case Fault::Vanish: return "Vanish";
     case Fault::WrongSpeed: return "WrongSpeed";
+    case Fault::Trickle: return "Trickle";
   }
   return "?";
 }
@@ -45,6 +46,12 @@ int failure(int kind, Op op) {
 }
 
 int expectedResult(int kind, Op op, Fault fault) {
+  // A device that keeps sending bytes and never ends a frame answers
+  // nothing; only an exchange that takes no answer at all goes through.
+  if (fault == Fault::Trickle) {
+    if (op == Op::Settings && (kind == 2 || kind == 6)) return READER_OK;
+    return failure(kind, op);
+  }
   // An oversized answer is still the whole answer: its start and its end
   // are where they belong, only the middle is long.
   if (fault == Fault::Oversized && op != Op::Scan) return op == Op::TagRead ? 8 : READER_OK;
@@ -62,7 +69,7 @@ int expectedResult(int kind, Op op, Fault fault) {
     return READER_OK;
   // The kind-6 error answer is a bracketed field like any other: taken for
   // a tag (its bytes for the UID), and its block read, answered the same
-  // way, gives one byte after the flags, no whole block, so no data.
+  // way, is the tag's error reply, no block, so no data.
   if (kind == 6 && op == Op::TagRead && fault == Fault::Refusal) return 0;
   return failure(kind, op);
 }
@@ -74,8 +81,8 @@ void PrintTo(const Cell &cell, std::ostream *out) { *out << cell.name() << " exp
 std::string Cell::name() const { return "Kind" + std::to_string(kind) + "_" + opName(op) + "_" + faultName(fault); }
 
 std::vector<Cell> allCells() {
-  const Fault faults[] = {Fault::Silent,  Fault::Garbage, Fault::Cut,       Fault::Oversized,
-                          Fault::Refusal, Fault::Vanish,  Fault::WrongSpeed};
+  const Fault faults[] = {Fault::Silent, Fault::Garbage,    Fault::Cut,    Fault::Oversized,
+                          Fault::Refusal, Fault::Vanish, Fault::WrongSpeed, Fault::Trickle};
   std::vector<Cell> cells;
   for (int kind : {2, 3, 4, 5, 6}) {
     // The text engine's scans are driven by the trigger once its settings

@@ -9,7 +9,7 @@
 namespace fault_matrix {
 
 enum class Op { Start, Settings, Scan, TagRead, TagWrite };
-enum class Fault { Silent, Garbage, Cut, Oversized, Refusal, Vanish, WrongSpeed };
+enum class Fault { Silent, Garbage, Cut, Oversized, Refusal, Vanish, WrongSpeed, Trickle };
 
 struct Cell {
   int kind = 0;  // 2, 3, 4 (engines), 5, 6 (modules)

@@ -10,6 +10,8 @@
 
 #include <dirent.h>
 
+#include <future>
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -75,6 +77,18 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
   int failedStart() const { return cell().isEngine() ? READER_ERR_BARCODE_FAILED : READER_ERR_RFID_FAILED; }
 
   int start() { return guard_.run("InitReader", [] { return InitReader(); }); }
+
+  // A device that keeps talking holds no call longer than its time-outs and
+  // attempts allow (the longest: a hex-frame module's four air protocols,
+  // each a protocol change and two detections); without frame deadlines it
+  // would hold it for ever.
+  static constexpr std::chrono::seconds kTrickleCallBound{30};
+  // A release or a halt is seen between two bytes.
+  static constexpr std::chrono::seconds kTrickleStopBound{5};
+  void expectBoundedUnderTrickle(const char *what) {
+    if (cell().fault != Fault::Trickle) return;
+    EXPECT_LE(guard_.lastDuration(), kTrickleCallBound) << what << " took " << guard_.lastDuration().count() << " ms";
+  }
   int halt() { return guard_.run("HaltReader", [] { return HaltReader(READER_DEVICE_ALL); }); }
 
   // Halts and takes the counts every later halt must come back to: the
@@ -163,6 +177,42 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
     return record;
   }
 
+  // Under the trickle: a halt in the middle of a cycle that reads what the
+  // device trickles returns between two bytes. The device is then sane
+  // again, and the reader started anew, for the rest of the cell.
+  void haltEndsAScanUnderTheTrickle() {
+    // The press starts a cycle at once; a few trickled bytes later it is
+    // reading them (an SSI engine whose switch-off drowned in the trickle
+    // is still marked on, and gets no new switch-on).
+    ReaderHostTriggerKey(1, 1);
+    ReaderHostDispatch(0);
+    const std::size_t trickled = device().trickledBytes();
+    ASSERT_TRUE(ScanHost::dispatchUntil([&] { return device().trickledBytes() > trickled + 20; }));
+    EXPECT_EQ(halt(), READER_OK);
+    EXPECT_LE(guard_.lastDuration(), kTrickleStopBound) << "HaltReader took " << guard_.lastDuration().count() << " ms";
+    ReaderHostTriggerKey(1, 0);
+    ReaderHostDispatch(0);
+    device().stopTrickle();
+    ASSERT_EQ(start(), READER_OK);
+    prepareScans();
+  }
+  void haltEndsATagReadUnderTheTrickle() {
+    const std::size_t frames = device().framesReceived().size();
+    auto read = std::async(std::launch::async, [] {
+      char buffer[64] = {};
+      return ReadRfidData(READER_RFID_READ_DATA, buffer, sizeof buffer, 0, 8, 0, nullptr);
+    });
+    ASSERT_TRUE(device().waitForFrames(frames + 1, kPatience));
+    const std::size_t trickled = device().trickledBytes();
+    ASSERT_TRUE(ScanHost::dispatchUntil([&] { return device().trickledBytes() > trickled + 4; }));
+    EXPECT_EQ(halt(), READER_OK);
+    EXPECT_LE(guard_.lastDuration(), kTrickleStopBound) << "HaltReader took " << guard_.lastDuration().count() << " ms";
+    ASSERT_EQ(read.wait_for(kTrickleStopBound), std::future_status::ready) << "the read went on after the halt";
+    EXPECT_EQ(read.get(), READER_ERR_RFID_READ);
+    device().stopTrickle();
+    ASSERT_EQ(start(), READER_OK);
+  }
+
   // --- one cell per operation ---------------------------------------------
 
   void startCell() {
@@ -170,6 +220,7 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
     haltAndCount();
     FaultSwitch fault(*terminal_, cell());
     const int result = start();
+    expectBoundedUnderTrickle("InitReader");
     fault.waitUntilApplied();
     EXPECT_EQ(result, cell().expected) << "InitReader under the fault";
     fault.clear();
@@ -190,6 +241,7 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
       EXPECT_EQ(guard_.run("SetReaderSettings", [&] { return SetReaderSettings(defaults.data()); }), 1);
       EXPECT_EQ(guard_.run("ResetReaderToDefault", [&] { return ResetReaderToDefault(deviceMask()); }),
                 cell().expected);
+      expectBoundedUnderTrickle("ResetReaderToDefault");
       fault.waitUntilApplied();
       fault.clear();
       if (fault.needsRestart()) {
@@ -216,8 +268,18 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
       // release would switch the engine off early, and the fault stays on
       // for every retry, the decode and the switch-off.
       ReaderHostTriggerKey(1, 1);
-      const bool over = ScanHost::dispatchUntil([&] { return fault.cycleOver(mark); });
-      ReaderHostTriggerKey(1, 0);
+      bool over = false;
+      if (cell().fault == Fault::Trickle) {
+        // Released while the cycle reads the trickle: it ends at once.
+        ASSERT_TRUE(ScanHost::dispatchUntil([&] { return fault.switchOnsSeen() > mark.switchOns; }));
+        const std::size_t trickled = device().trickledBytes();
+        ASSERT_TRUE(ScanHost::dispatchUntil([&] { return device().trickledBytes() > trickled + 20; }));
+        ReaderHostTriggerKey(1, 0);
+        over = ScanHost::dispatchUntil([&] { return fault.cycleOver(mark); }, kTrickleStopBound);
+      } else {
+        over = ScanHost::dispatchUntil([&] { return fault.cycleOver(mark); });
+        ReaderHostTriggerKey(1, 0);
+      }
       ASSERT_TRUE(over) << "the cycle never ended; the engine was switched on " << fault.switchOnsSeen()
                         << " times and received " << receivedText();
       fault.waitUntilApplied();
@@ -225,6 +287,7 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
         ASSERT_TRUE(ScanHost::dispatchUntil([&] { return host_.announced() == 1 + cell().expected; }));
         EXPECT_EQ(decodedText(), faultyDecode());
       }
+      if (cell().fault == Fault::Trickle) haltEndsAScanUnderTheTrickle();
       ReaderHostDispatch(0);
       fault.clear();
       ASSERT_FALSE(terminal_->clearPresented());
@@ -251,8 +314,10 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
       FaultSwitch fault(*terminal_, cell());
       Bytes out;
       const int n = readTag(out);
+      expectBoundedUnderTrickle("ReadRfidData");
       fault.waitUntilApplied();
       EXPECT_EQ(n, cell().expected) << "ReadRfidData under the fault";
+      if (cell().fault == Fault::Trickle) haltEndsATagReadUnderTheTrickle();
       fault.clear();
       if (fault.needsRestart()) {
         (void)halt();
@@ -273,6 +338,7 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
       readSucceeds();
       FaultSwitch fault(*terminal_, cell());
       const int result = writeTag(pattern(4, 0x20));
+      expectBoundedUnderTrickle("WriteRfidData");
       fault.waitUntilApplied();
       EXPECT_EQ(result, cell().expected) << "WriteRfidData under the fault";
       fault.clear();

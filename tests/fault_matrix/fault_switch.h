@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -37,6 +38,7 @@ class FaultSwitch {
         speed_ = dev.speed();
         dev.setSpeed(kWrongSpeed);
         break;
+      case Fault::Trickle: dev.startTrickle(trickleInterval()); break;
       case Fault::Vanish: {
         dev.setSilent(true);
         const std::size_t frames = dev.framesReceived().size();
@@ -71,6 +73,7 @@ class FaultSwitch {
       case Fault::Oversized: dev.setAnswerFault(readersim::PtyDevice::AnswerFault::None); break;
       case Fault::Refusal: refuse(false); break;
       case Fault::WrongSpeed: dev.setSpeed(speed_); break;
+      case Fault::Trickle: dev.stopTrickle(); break;
       case Fault::Vanish:
         if (cell_.isEngine()) {
           terminal_.reconnectEngine();
@@ -79,6 +82,12 @@ class FaultSwitch {
         }
         break;
     }
+  }
+
+  // A byte every 25 ms keeps a hex-frame module's frame open (it ends at a
+  // 40 ms gap); the other kinds end a frame at a 20 ms gap.
+  std::chrono::milliseconds trickleInterval() const {
+    return std::chrono::milliseconds(cell_.kind == 6 ? 25 : 5);
   }
 
   // A vanished device's port stays dead to the library until it is started
