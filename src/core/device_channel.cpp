@@ -25,6 +25,7 @@ void resetChannel(DeviceChannel &channel) {
   channel.scanOn = 0;
   channel.stopRequested = 0;
   channel.closing = 0;
+  channel.frameTailPending = 0;
   channel.autoScanToken = 0;
   channel.triggerMode = 0;
   channel.aimTime = 0;

@@ -80,6 +80,9 @@ struct DeviceChannel {
   // Counts the closes of this channel: a wait that began before a close can
   // tell that it belongs to a device that has gone.
   std::atomic<std::uint32_t> closures{0};
+  // 1 after a frame was given up in its middle: the next frame read first
+  // drops what is left of it, so that its tail is never read as a frame.
+  std::atomic<int> frameTailPending{0};
 
   platform::Semaphore portLock{1, 1};    // free: nobody is using the port (take it with PortLockGuard)
   std::atomic<std::thread::id> portLockOwner{};  // the thread holding portLock through a guard

@@ -100,6 +100,7 @@ void abandonInheritedDevices(ReaderDevice &device) {
   device.stopIdleThread = 0;
   device.unloading = 0;
   device.ownerProcess = 0;
+  device.inheritedFromParent = 1;
 }
 
 void claimDevices(ReaderDevice &device) { device.ownerProcess = platform::currentProcessId(); }
@@ -121,13 +122,11 @@ void closeDevice(ReaderDevice &device, int which) {
 }
 
 bool shutdownDevices(ReaderDevice &device) {
-  // Only the process that opened the devices switches anything on them.
-  if (inheritedFromAnotherProcess(device)) {
-    abandonInheritedDevices(device);
-    return true;
-  }
+  abandonInheritedDevices(device);
   closeDevice(device, 1);
   closeDevice(device, 2);
+  // The vibrator is the parent's as much as the ports are.
+  if (device.inheritedFromParent != 0) return true;
   return platform::switchVibrator(false);
 }
 

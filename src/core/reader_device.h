@@ -50,6 +50,9 @@ class ReaderDevice {
   // them; 0 before any start. A process forked from it shares the ports but
   // has none of those threads.
   std::atomic<std::uint64_t> ownerProcess{0};
+  // Set in a forked child that let go of its parent's devices: the child's
+  // unload leaves the terminal's devices (the vibrator too) to the parent.
+  std::atomic<int> inheritedFromParent{0};
 };
 
 // Closes one device (1 barcode, 2 RFID): stops the idle-close thread for the

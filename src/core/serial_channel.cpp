@@ -108,6 +108,9 @@ class FrameReader {
     if (auto port = channel_.port.get()) port->purge(platform::PurgeScope::Input);
   }
 
+  // Given up in its middle: the rest of the frame may still be on its way.
+  bool givenUpMidFrame() const { return bytesRead_ > 0 && (stop_ == Stop::Deadline || stop_ == Stop::Cancelled); }
+
  private:
   // How often a cancellable wait looks at its flags. A byte that arrives
   // ends the wait at once; only the cancellation waits for the next look.
@@ -149,15 +152,36 @@ class FrameReader {
   Stop stop_ = Stop::None;
 };
 
+// What is left of a frame given up in its middle (a released trigger, a
+// deadline) is no frame of its own: whatever of it still arrives, each byte
+// within the gap of the one before, is dropped up to its terminator. A line
+// silent for the gap has no such tail. False when this wait too had to end.
+bool skipFrameTail(DeviceChannel &channel, std::uint8_t terminator, const WaitCancel *cancel) {
+  FrameReader tail(channel, kInterByteGapMs, kInterByteGapMs, kLongestDecode, 1, cancel);
+  std::uint8_t b = 0;
+  while (tail.next(b)) {
+    if (b == terminator) break;
+  }
+  if (tail.givenUpMidFrame() || tail.stopped() == FrameReader::Stop::Cancelled) {
+    tail.discardInputIfStillTalking();
+    return false;
+  }
+  channel.frameTailPending = 0;
+  return true;
+}
+
 // The frame ends at `terminator`; `keep` says whether a byte is stored (the
 // terminator never is).
 template <class Keep>
-bool readTerminatedFrame(FrameReader &reader, ByteString &out, std::uint8_t terminator, Keep keep) {
+bool readTerminatedFrame(DeviceChannel &channel, FrameReader &reader, ByteString &out, std::uint8_t terminator,
+                         const WaitCancel *cancel, Keep keep) {
+  if (channel.frameTailPending != 0 && !skipFrameTail(channel, terminator, cancel)) return false;
   std::uint8_t b = 0;
   bool first = true;
   while (!reader.exhausted()) {
     if (!reader.next(b)) {
       reader.discardInputIfStillTalking();
+      if (reader.givenUpMidFrame()) channel.frameTailPending = 1;
       return false;
     }
     if (b == terminator) return true;
@@ -165,6 +189,7 @@ bool readTerminatedFrame(FrameReader &reader, ByteString &out, std::uint8_t term
     first = false;
   }
   reader.dropRestOfFrame(terminator);
+  if (reader.givenUpMidFrame()) channel.frameTailPending = 1;
   return false;
 }
 
@@ -174,7 +199,8 @@ bool readTextEngineFrame(DeviceChannel &channel, ByteString &out, int firstByteT
   FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs,
                      decode ? kLongestDecode : longestAnswer(DeviceKind::TextEngine), 1, cancel);
   // A first byte ESC is not part of the text.
-  return readTerminatedFrame(reader, out, kCr, [](std::uint8_t b, bool first) { return !(first && b == kEsc); });
+  return readTerminatedFrame(channel, reader, out, kCr, cancel,
+                             [](std::uint8_t b, bool first) { return !(first && b == kEsc); });
 }
 
 bool readSsiAnswer(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, const WaitCancel *cancel) {
@@ -256,7 +282,8 @@ bool readAsciiModuleFrame(DeviceChannel &channel, ByteString &out, int firstByte
   FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, longestAnswer(DeviceKind::AsciiModule), 1,
                      cancel);
   // Zero bytes are no part of a line.
-  if (!readTerminatedFrame(reader, out, kLf, [](std::uint8_t b, bool) { return b != 0; })) return false;
+  if (!readTerminatedFrame(channel, reader, out, kLf, cancel, [](std::uint8_t b, bool) { return b != 0; }))
+    return false;
   if (!out.empty() && out.at(out.length() - 1) == kCr) out.popBack();
   return true;
 }
@@ -296,6 +323,7 @@ bool openPort(DeviceChannel &channel) {
     return false;
   }
   port->purge(platform::PurgeScope::Everything);
+  channel.frameTailPending = 0;
   channel.port.set(std::move(port));
   ++channel.settingsEpoch;
   traceEvent(channel, "opened");
