@@ -63,17 +63,22 @@ struct Device {
   int aimTime;  // variant 4: 100 ms units
 };
 
-enum class What { Release, Halt, Unload };
-enum class Load { Trickle, Busy };
-
-// One measurement in ms; negative when the run failed.
-double measureOnce(const Device &d, What what, Load load) {
+// The device alone, at its working speed from the start.
+readersim::TerminalConfig terminalFor(const Device &d) {
   readersim::TerminalConfig config;
   config.engineKind = d.engineKind;
   config.moduleKind = d.moduleKind;
   config.ssiEngine.startSpeed = d.engineKind == 4 ? 38400 : 115200;
   config.asciiModule.startSpeed = 57600;
-  readersim::Terminal terminal(config);
+  return config;
+}
+
+enum class What { Release, Halt, Unload };
+enum class Load { Trickle, Busy };
+
+// One measurement in ms; negative when the run failed.
+double measureOnce(const Device &d, What what, Load load) {
+  readersim::Terminal terminal(terminalFor(d));
   terminal.applyEnvironment();
   readersim::PtyDevice &device = d.engineKind != 0 ? *terminal.engine() : *terminal.module();
   testing_support::LoadedModule module(READER_MODULE_PATH);
@@ -147,12 +152,7 @@ void measure(const Device &d, What what, Load load, int runs) {
 // InitReader's own time with the device trickling from the first frame
 // (`fromFrame` 1), from a later one, or silent (`fromFrame` 0).
 double startOnce(const Device &d, int fromFrame, bool silent) {
-  readersim::TerminalConfig config;
-  config.engineKind = d.engineKind;
-  config.moduleKind = d.moduleKind;
-  config.ssiEngine.startSpeed = d.engineKind == 4 ? 38400 : 115200;
-  config.asciiModule.startSpeed = 57600;
-  readersim::Terminal terminal(config);
+  readersim::Terminal terminal(terminalFor(d));
   terminal.applyEnvironment();
   readersim::PtyDevice &device = d.engineKind != 0 ? *terminal.engine() : *terminal.module();
   if (silent) device.setSilent(true);

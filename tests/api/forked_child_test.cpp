@@ -6,15 +6,10 @@
 
 #include <3100XE_DLL.h>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -22,6 +17,7 @@
 #include <thread>
 
 #include "scan_host.h"
+#include "support/port_claim.h"
 #include "support/test_terminal.h"
 
 using namespace testing_support;
@@ -51,22 +47,12 @@ int inChild(const std::function<int()> &child) {
   return WEXITSTATUS(status);
 }
 
-// The parent's claim on a port, as another process sees it: the exclusive
-// flag of the terminal and the advisory lock on it.
+// The parent's claim on a port, as another process sees it.
 struct Claim {
-  bool exclusive = false;
+  int exclusive = -1;
   bool locked = false;
 };
-Claim claimOf(const std::string &path) {
-  Claim claim;
-  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return {true, true};  // not even opened: busy (only root gets past the flag)
-  int flag = 0;
-  claim.exclusive = ioctl(fd, TIOCGEXCL, &flag) == 0 && flag != 0;
-  claim.locked = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  close(fd);  // neither clears the flag nor takes a lock it did not get
-  return claim;
-}
+Claim claimOf(const std::string &path) { return {exclusiveFlag(path), lockedByAnother(path)}; }
 
 class ForkedChildTest : public ::testing::Test {
  protected:
@@ -83,6 +69,8 @@ class ForkedChildTest : public ::testing::Test {
     // The module's idle-close thread runs, and the port is in use.
     readSucceeds();
     before_ = claimOf(terminal_->engine()->portPath());
+    EXPECT_EQ(before_.exclusive, 1);
+    EXPECT_TRUE(before_.locked);
   }
   void TearDown() override { HaltReader(READER_DEVICE_ALL); }
 
@@ -95,7 +83,7 @@ class ForkedChildTest : public ::testing::Test {
     const Claim engine = claimOf(terminal_->engine()->portPath());
     EXPECT_EQ(engine.exclusive, before_.exclusive) << "the engine's exclusive flag changed";
     EXPECT_EQ(engine.locked, before_.locked) << "the engine's lock changed";
-    EXPECT_TRUE(claimOf(terminal_->module()->portPath()).exclusive);
+    EXPECT_EQ(claimOf(terminal_->module()->portPath()).exclusive, 1);
     EXPECT_EQ(terminal_->engine()->hostCloseCount(), 0);
     EXPECT_EQ(terminal_->module()->hostCloseCount(), 0);
     readSucceeds();

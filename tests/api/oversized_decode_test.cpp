@@ -8,10 +8,10 @@
 #include <3100XE_DLL.h>
 
 #include <array>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "announced_decodes.h"
 #include "scan_host.h"
 #include "support/test_terminal.h"
 
@@ -25,28 +25,6 @@ namespace {
 using Record = std::array<unsigned char, READER_SETTINGS_RECORD_SIZE>;
 constexpr int kTextEngineTriggerModeByte = 78;
 
-// What each announcement carried, read while the window procedure announces
-// it (the self-triggered loop waits for that before its next decode).
-struct Announcements {
-  std::mutex mutex;
-  std::vector<std::string> data;
-  std::vector<int> types;
-
-  static void listen(const char *message, long wParam, long, void *context) {
-    if (std::string(message) != "WM_DECODEDATA" || wParam != READER_DEVICE_BARCODE) return;
-    auto *self = static_cast<Announcements *>(context);
-    std::vector<char> buffer(70000);
-    const int n = GetDecodeData(buffer.data(), static_cast<int>(buffer.size()));
-    std::lock_guard lock(self->mutex);
-    self->data.emplace_back(buffer.data(), static_cast<std::size_t>(n > 0 ? n : 0));
-    self->types.push_back(GetDecodeType());
-  }
-  std::size_t count() {
-    std::lock_guard lock(mutex);
-    return data.size();
-  }
-};
-
 // A Code 39 barcode whose text engine frame ("A000", the data, CR) runs
 // `frameBytes` bytes before its tail: the tail would make a frame of its own
 // that reads as Code 128 "INJECTED".
@@ -57,15 +35,11 @@ class OversizedDecodeTest : public ::testing::TestWithParam<std::size_t> {
   void SetUp() override {
     clearReaderEnvironment();
     terminal_ = startTerminal(quickConfig(2, 0));
-    ReaderHostSetBroadcastListener(&Announcements::listen, &announcements_);
     ASSERT_EQ(InitReader(), READER_OK);
   }
-  void TearDown() override {
-    HaltReader(READER_DEVICE_ALL);
-    ReaderHostSetBroadcastListener(nullptr, nullptr);
-  }
+  void TearDown() override { HaltReader(READER_DEVICE_ALL); }
 
-  Announcements announcements_;
+  AnnouncedDecodes announcements_;
   std::unique_ptr<readersim::Terminal> terminal_;
 };
 
@@ -81,10 +55,8 @@ TEST_P(OversizedDecodeTest, ASelfTriggeredDecodeOverTheBoundIsRejectedWholeAndTh
   ASSERT_FALSE(terminal_->presentBarcode(barcodeOf("code39:NEXT")));
   ASSERT_TRUE(ScanHost::dispatchUntil([&] { return announcements_.count() >= 1; }));
   ScanHost::dispatchFor(300ms);  // a forged decode would follow within this
-  std::lock_guard lock(announcements_.mutex);
-  ASSERT_EQ(announcements_.data.size(), 1u);
-  EXPECT_EQ(announcements_.data[0], "NEXT");
-  EXPECT_EQ(announcements_.types[0], 'A');
+  EXPECT_EQ(announcements_.data(), std::vector<std::string>{"NEXT"});
+  EXPECT_EQ(announcements_.types(), std::vector<int>{'A'});
 }
 
 // The frame ends exactly at the bound, one byte short of it, and just past

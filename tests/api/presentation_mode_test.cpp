@@ -8,11 +8,11 @@
 
 #include <array>
 #include <chrono>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "announced_decodes.h"
 #include "scan_host.h"
 #include "support/test_terminal.h"
 
@@ -26,31 +26,10 @@ namespace {
 using Record = std::array<unsigned char, READER_SETTINGS_RECORD_SIZE>;
 constexpr int kBarcodes = 40;
 
-struct Announced {
-  std::mutex mutex;
-  std::vector<std::string> data;
-
-  static void listen(const char *message, long wParam, long, void *context) {
-    if (std::string(message) != "WM_DECODEDATA" || wParam != READER_DEVICE_BARCODE) return;
-    auto *self = static_cast<Announced *>(context);
-    char buffer[64] = {};
-    const int n = GetDecodeData(buffer, sizeof buffer);
-    std::lock_guard lock(self->mutex);
-    self->data.emplace_back(buffer, static_cast<std::size_t>(n > 0 ? n : 0));
-  }
-  std::size_t count() {
-    std::lock_guard lock(mutex);
-    return data.size();
-  }
-};
-
 class PresentationModeTest : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override { clearReaderEnvironment(); }
-  void TearDown() override {
-    HaltReader(READER_DEVICE_ALL);
-    ReaderHostSetBroadcastListener(nullptr, nullptr);
-  }
+  void TearDown() override { HaltReader(READER_DEVICE_ALL); }
 };
 
 }  // namespace
@@ -59,8 +38,7 @@ TEST_P(PresentationModeTest, EveryDecodeIsAnnouncedOnceInOrder) {
   readersim::TerminalConfig config = quickConfig(2, 0);
   config.repeatInterval = std::chrono::milliseconds(GetParam());
   auto terminal = startTerminal(config);
-  Announced announced;
-  ReaderHostSetBroadcastListener(&Announced::listen, &announced);
+  AnnouncedDecodes announced;
   ASSERT_EQ(InitReader(), READER_OK);
   Record record{};
   ASSERT_EQ(GetReaderSettings(record.data()), 1);
@@ -74,8 +52,7 @@ TEST_P(PresentationModeTest, EveryDecodeIsAnnouncedOnceInOrder) {
   ASSERT_TRUE(ScanHost::dispatchUntil([&] { return terminal->barcodeEngine()->decodesSent() == kBarcodes; }, 60s));
   ScanHost::dispatchUntil([&] { return announced.count() == kBarcodes; }, 30s);
   ScanHost::dispatchFor(300ms);  // nothing more may come
-  std::lock_guard lock(announced.mutex);
-  EXPECT_EQ(announced.data, sent);
+  EXPECT_EQ(announced.data(), sent);
 }
 
 INSTANTIATE_TEST_SUITE_P(Spacings, PresentationModeTest, ::testing::Values(100, 150),
@@ -86,8 +63,7 @@ INSTANTIATE_TEST_SUITE_P(Spacings, PresentationModeTest, ::testing::Values(100, 
 TEST(PresentationModeHaltTest, AHaltWithdrawsADecodeTheWindowThreadHasNotAnnounced) {
   clearReaderEnvironment();
   auto terminal = startTerminal(quickConfig(2, 0));
-  Announced announced;
-  ReaderHostSetBroadcastListener(&Announced::listen, &announced);
+  AnnouncedDecodes announced;
   ASSERT_EQ(InitReader(), READER_OK);
   Record record{};
   ASSERT_EQ(GetReaderSettings(record.data()), 1);
@@ -108,10 +84,6 @@ TEST(PresentationModeHaltTest, AHaltWithdrawsADecodeTheWindowThreadHasNotAnnounc
   ASSERT_FALSE(terminal->presentBarcode(barcodeOf("code39:AGAIN")));
   ASSERT_TRUE(ScanHost::dispatchUntil([&] { return announced.count() >= 1; }));
   ScanHost::dispatchFor(300ms);
-  {
-    std::lock_guard lock(announced.mutex);
-    EXPECT_EQ(announced.data, std::vector<std::string>{"AGAIN"});
-  }
+  EXPECT_EQ(announced.data(), std::vector<std::string>{"AGAIN"});
   HaltReader(READER_DEVICE_ALL);
-  ReaderHostSetBroadcastListener(nullptr, nullptr);
 }

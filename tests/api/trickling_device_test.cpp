@@ -71,6 +71,16 @@ class TricklingDeviceTest : public ::testing::Test {
     ASSERT_TRUE(ScanHost::dispatchUntil([&] { return engine.trickledBytes() > trickled + 40; }));
   }
 
+  // A hex-frame module with a tag in its field, read once: the protocol that
+  // found it is selected, and the next read begins with its detection.
+  void startHexModuleWithATagRead() {
+    terminal_ = startTerminal(quickConfig(0, 6));
+    ASSERT_FALSE(terminal_->placeTag(readersim::tagOf("philips:E004010203040506")));
+    ASSERT_EQ(InitReader(), READER_OK);
+    char uid[64] = {};
+    ASSERT_GT(ReadRfidData(READER_RFID_READ_UID, uid, sizeof uid, 0, 4, 0, nullptr), 0);
+  }
+
   ScanHost host_;
   std::unique_ptr<readersim::Terminal> terminal_;
 };
@@ -125,11 +135,8 @@ TEST_F(TricklingDeviceTest, AStartFacingATrickleAfterTheConfigurationRequestRetu
 }
 
 TEST_F(TricklingDeviceTest, ATagReadFacingATrickleEndsWithinItsTimeOuts) {
-  terminal_ = startTerminal(quickConfig(0, 6));
-  ASSERT_FALSE(terminal_->placeTag(readersim::tagOf("philips:E004010203040506")));
-  ASSERT_EQ(InitReader(), READER_OK);
+  startHexModuleWithATagRead();
   char buffer[64] = {};
-  ASSERT_GT(ReadRfidData(READER_RFID_READ_UID, buffer, sizeof buffer, 0, 4, 0, nullptr), 0);
   // The next detection is answered by a byte every 25 ms, for ever.
   terminal_->module()->trickleFromFrame(kHexTrickle, 1);
   const auto reading = Clock::now();
@@ -140,11 +147,7 @@ TEST_F(TricklingDeviceTest, ATagReadFacingATrickleEndsWithinItsTimeOuts) {
 }
 
 TEST_F(TricklingDeviceTest, HaltReaderEndsATagReadThatReadsATrickle) {
-  terminal_ = startTerminal(quickConfig(0, 6));
-  ASSERT_FALSE(terminal_->placeTag(readersim::tagOf("philips:E004010203040506")));
-  ASSERT_EQ(InitReader(), READER_OK);
-  char buffer[64] = {};
-  ASSERT_GT(ReadRfidData(READER_RFID_READ_UID, buffer, sizeof buffer, 0, 4, 0, nullptr), 0);
+  startHexModuleWithATagRead();
   readersim::PtyDevice &module = *terminal_->module();
   module.trickleFromFrame(kHexTrickle, 1);
   auto reader = std::async(std::launch::async, [] {

@@ -15,23 +15,11 @@
 #include "api/scan_host.h"
 #include "cli/cli_run.h"
 #include "cli/readerctl_process.h"
+#include "support/port_claim.h"
 #include "support/test_terminal.h"
 
 using namespace testing_support;
 using cli_testing::has;
-
-namespace {
-
-int exclusiveFlag(const std::string &path) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return -1;
-  int exclusive = -1;
-  if (::ioctl(fd, TIOCGEXCL, &exclusive) != 0) exclusive = -1;
-  ::close(fd);
-  return exclusive;
-}
-
-}  // namespace
 
 TEST(ReaderctlOnABusyPort, FailsAsBusyWhileTheHolderKeepsItsEngine) {
   clearReaderEnvironment();

@@ -17,31 +17,14 @@
 #include <string>
 
 #include "platform/platform_test_support.h"
+#include "support/port_claim.h"
 
 namespace {
 
 using namespace platform_test;
 using namespace reader::platform;
-
-// TIOCGEXCL through a descriptor of our own (root may open an exclusive
-// terminal; the flag is the terminal's, so any descriptor reads it).
-int exclusiveFlag(const std::string &path) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return -1;
-  int exclusive = -1;
-  if (::ioctl(fd, TIOCGEXCL, &exclusive) != 0) exclusive = -1;
-  ::close(fd);
-  return exclusive;
-}
-
-// Whether some other open file holds the advisory lock on `path`.
-bool lockHeldElsewhere(const std::string &path) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return false;
-  const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  ::close(fd);
-  return held;
-}
+using testing_support::exclusiveFlag;
+using testing_support::lockedByAnother;
 
 class SerialPortExclusiveTest : public ::testing::Test {
  protected:
@@ -74,7 +57,7 @@ class SerialPortExclusiveTest : public ::testing::Test {
   void expectHolderUndisturbed(const std::string &pending) {
     EXPECT_EQ(lineSpeed(), static_cast<speed_t>(B115200));
     EXPECT_EQ(exclusiveFlag(pty_.slavePath()), 1);
-    EXPECT_TRUE(lockHeldElsewhere(pty_.slavePath()));
+    EXPECT_TRUE(lockedByAnother(pty_.slavePath()));
     ASSERT_TRUE(pty_.send("late"));
     EXPECT_EQ(readFromHolder(pending.size() + 4), pending + "late");
     const std::uint8_t out[] = {'o', 'k'};
