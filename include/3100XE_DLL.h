@@ -72,19 +72,28 @@ extern "C" {
  * thread), identifies the fitted devices through the terminal's hardware
  * information, opens them at their working speed and starts the worker
  * threads. Returns 1, -51 (already started: a channel is open), -102
- * (nothing opened), -111 (engine fitted but failed; the module works) or
- * -112 (module fitted but failed; the engine works). Blocks for the whole
- * detection: up to several seconds for a device that does not answer. */
+ * (nothing opened, or a thread could not be created: what this call opened
+ * is closed again), -111 (engine fitted but failed, its port not opening
+ * included; the module works) or -112 (module fitted but failed; the engine
+ * works). Blocks for the whole detection: up to several seconds for a device
+ * that does not answer (or keeps sending without ever ending an answer). A
+ * worker thread that has ended is started again. */
 READER_API int READER_CALL InitReader(void);
 
 /* Like InitReader, but probes the device kinds instead of trusting the
  * hardware information, opens only the devices whose channel is closed,
  * sends the engine's default set-up, and reports any partial start as 1.
- * Returns 1 or -102. */
+ * Returns 1 or -102 (nothing opened, or a thread could not be created). */
 READER_API int READER_CALL InitReaderEx(void);
 
 /* Closes the devices selected by the mask and their named events; threads and
- * the window stay. Returns 1, or -101 when no device is present at all. */
+ * the window stay. Returns 1, or -101 when no device is present at all. The
+ * port is closed first, so that a cycle or exchange using it ends at once;
+ * the call then waits only for that to happen (a byte's time), whatever the
+ * device sends. In a process forked after the start, it closes that
+ * process's copies of the ports without touching the devices and returns 1.
+ * Every other exported function called in such a child lets go of what it
+ * inherited the same way first: the devices stay the parent's. */
 READER_API int READER_CALL HaltReader(int deviceMask);
 
 /* ---- Device queries --------------------------------------------------- *
