@@ -70,19 +70,16 @@ class FrameReader {
   bool next(std::uint8_t &byte) {
     const bool waiting = reads_ < waitingReads_;
     ++reads_;
-    if (endRequested()) return stop(Stop::Cancelled);
-    const std::uint64_t now = platform::monotonicMs();
-    if (now >= deadline_) return stop(Stop::Deadline);
-    const auto left = static_cast<int>(std::min<std::uint64_t>(deadline_ - now, 0x7FFFFFFF));
-    const int wait = std::min(waiting ? firstByteTimeoutMs_ : gapMs_, left);
-    const bool ok = cancel_ != nullptr ? readCancellable(wait, byte) : readWithin(wait, byte);
-    if (ok) {
-      ++bytesRead_;
-      return true;
-    }
-    if (stop_ != Stop::None) return false;
-    if (channel_.lastError != 0) return stop(Stop::Failed);
-    return stop(platform::monotonicMs() >= deadline_ && wait == left ? Stop::Deadline : Stop::Silence);
+    return readByteWithin(waiting ? firstByteTimeoutMs_ : gapMs_, byte);
+  }
+
+  // A byte that follows the one before within the gap: the tail of a frame
+  // given up earlier, which arrives at once if at all. It counts as no byte
+  // of the frame being read.
+  bool nextOfTail(std::uint8_t &byte) {
+    if (!readByteWithin(gapMs_, byte)) return false;
+    --bytesRead_;
+    return true;
   }
 
   // Every byte read, kept or not, counts against the bound.
@@ -117,6 +114,23 @@ class FrameReader {
   static constexpr int kCancelLookMs = 20;
 
   bool endRequested() const { return channel_.closing != 0 || (cancel_ != nullptr && cancel_->requested()); }
+
+  bool readByteWithin(int timeoutMs, std::uint8_t &byte) {
+    stop_ = Stop::None;
+    if (endRequested()) return stop(Stop::Cancelled);
+    const std::uint64_t now = platform::monotonicMs();
+    if (now >= deadline_) return stop(Stop::Deadline);
+    const auto left = static_cast<int>(std::min<std::uint64_t>(deadline_ - now, 0x7FFFFFFF));
+    const int wait = std::min(timeoutMs, left);
+    const bool ok = cancel_ != nullptr ? readCancellable(wait, byte) : readWithin(wait, byte);
+    if (ok) {
+      ++bytesRead_;
+      return true;
+    }
+    if (stop_ != Stop::None) return false;
+    if (channel_.lastError != 0) return stop(Stop::Failed);
+    return stop(platform::monotonicMs() >= deadline_ && wait == left ? Stop::Deadline : Stop::Silence);
+  }
 
   bool stop(Stop why) {
     stop_ = why;
@@ -154,16 +168,19 @@ class FrameReader {
 
 // What is left of a frame given up in its middle (a released trigger, a
 // deadline) is no frame of its own: whatever of it still arrives, each byte
-// within the gap of the one before, is dropped up to its terminator. A line
-// silent for the gap has no such tail. False when this wait too had to end.
-bool skipFrameTail(DeviceChannel &channel, std::uint8_t terminator, const WaitCancel *cancel) {
-  FrameReader tail(channel, kInterByteGapMs, kInterByteGapMs, kLongestDecode, 1, cancel);
+// within the gap of the one before, is dropped up to its terminator, within
+// the deadline of the read that comes upon it. A line silent for the gap has
+// no such tail. False when the tail did not end in time.
+bool skipFrameTail(DeviceChannel &channel, FrameReader &reader, std::uint8_t terminator) {
   std::uint8_t b = 0;
-  while (tail.next(b)) {
+  bool tailRead = false;
+  while (reader.nextOfTail(b)) {
+    tailRead = true;
     if (b == terminator) break;
   }
-  if (tail.givenUpMidFrame() || tail.stopped() == FrameReader::Stop::Cancelled) {
-    tail.discardInputIfStillTalking();
+  const FrameReader::Stop why = reader.stopped();
+  if (why == FrameReader::Stop::Deadline || why == FrameReader::Stop::Cancelled) {
+    if (tailRead || why == FrameReader::Stop::Deadline) reader.discardInputIfStillTalking();
     return false;
   }
   channel.frameTailPending = 0;
@@ -174,8 +191,8 @@ bool skipFrameTail(DeviceChannel &channel, std::uint8_t terminator, const WaitCa
 // terminator never is).
 template <class Keep>
 bool readTerminatedFrame(DeviceChannel &channel, FrameReader &reader, ByteString &out, std::uint8_t terminator,
-                         const WaitCancel *cancel, Keep keep) {
-  if (channel.frameTailPending != 0 && !skipFrameTail(channel, terminator, cancel)) return false;
+                         Keep keep) {
+  if (channel.frameTailPending != 0 && !skipFrameTail(channel, reader, terminator)) return false;
   std::uint8_t b = 0;
   bool first = true;
   while (!reader.exhausted()) {
@@ -199,7 +216,7 @@ bool readTextEngineFrame(DeviceChannel &channel, ByteString &out, int firstByteT
   FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs,
                      decode ? kLongestDecode : longestAnswer(DeviceKind::TextEngine), 1, cancel);
   // A first byte ESC is not part of the text.
-  return readTerminatedFrame(channel, reader, out, kCr, cancel,
+  return readTerminatedFrame(channel, reader, out, kCr,
                              [](std::uint8_t b, bool first) { return !(first && b == kEsc); });
 }
 
@@ -282,7 +299,7 @@ bool readAsciiModuleFrame(DeviceChannel &channel, ByteString &out, int firstByte
   FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, longestAnswer(DeviceKind::AsciiModule), 1,
                      cancel);
   // Zero bytes are no part of a line.
-  if (!readTerminatedFrame(channel, reader, out, kLf, cancel, [](std::uint8_t b, bool) { return b != 0; }))
+  if (!readTerminatedFrame(channel, reader, out, kLf, [](std::uint8_t b, bool) { return b != 0; }))
     return false;
   if (!out.empty() && out.at(out.length() - 1) == kCr) out.popBack();
   return true;
