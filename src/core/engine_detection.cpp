@@ -201,21 +201,38 @@ void readConfiguration(DeviceChannel &channel, ByteString &out) {
   }
 }
 
-int fittedKind(const DeviceChannel &channel) {
+namespace {
+
+// The engine the fitted-hardware text names (character 0), and whether it
+// names an RFID module (character 2); nothing for a text shorter than 3.
+struct FittedHardware {
+  int engineKind = DeviceKind::None;
+  bool rfidModule = false;
+};
+
+FittedHardware readFittedHardware() {
   char hardware[20] = {};
   platform::queryDeviceInformation(platform::kInfoFittedHardware, hardware, sizeof hardware);
-  if (std::strlen(hardware) < 3) return DeviceKind::None;
-  if (channel.portNumber == 1) {
-    switch (hardware[0]) {
-      case '1':
-      case '2': return DeviceKind::TextEngine;
-      case '3': return DeviceKind::SsiEngine3;
-      case '4':
-      case '5': return DeviceKind::SsiEngine4;
-      default: return DeviceKind::None;
-    }
+  FittedHardware fitted;
+  if (std::strlen(hardware) < 3) return fitted;
+  switch (hardware[0]) {
+    case '1':
+    case '2': fitted.engineKind = DeviceKind::TextEngine; break;
+    case '3': fitted.engineKind = DeviceKind::SsiEngine3; break;
+    case '4':
+    case '5': fitted.engineKind = DeviceKind::SsiEngine4; break;
+    default: break;
   }
-  if (channel.portNumber == 2 && hardware[2] == '1') {
+  fitted.rfidModule = hardware[2] == '1';
+  return fitted;
+}
+
+}  // namespace
+
+int fittedKind(const DeviceChannel &channel) {
+  const FittedHardware fitted = readFittedHardware();
+  if (channel.portNumber == 1) return fitted.engineKind;
+  if (channel.portNumber == 2 && fitted.rfidModule) {
     // As identification leaves it: a model that does not tell ends on the
     // hex-frame module, tried last.
     return channel.device.model == Model::Hlm3200xe ? DeviceKind::AsciiModule : DeviceKind::HexModule;
@@ -225,35 +242,17 @@ int fittedKind(const DeviceChannel &channel) {
 
 bool identifyByHardware(DeviceChannel &channel) {
   channel.kind = DeviceKind::None;
-  char hardware[20] = {};
-  platform::queryDeviceInformation(platform::kInfoFittedHardware, hardware, sizeof hardware);
-  if (std::strlen(hardware) < 3) return false;
+  const FittedHardware fitted = readFittedHardware();
   if (channel.portNumber == 1) {
-    switch (hardware[0]) {
-      case '1':
-      case '2':
-        channel.kind = DeviceKind::TextEngine;
-        if (!negotiateLink(channel)) return false;
-        readConfiguration(channel, channel.configBlock);
-        configBlockChanged(channel);
-        return true;
-      case '3':
-        channel.kind = DeviceKind::SsiEngine3;
-        break;
-      case '4':
-      case '5':
-        channel.kind = DeviceKind::SsiEngine4;
-        break;
-      default:
-        return false;
-    }
+    if (fitted.engineKind == DeviceKind::None) return false;
+    channel.kind = fitted.engineKind;
     if (!negotiateLink(channel)) return false;
-    return sendSsiDefaults(channel);
+    if (fitted.engineKind != DeviceKind::TextEngine) return sendSsiDefaults(channel);
+    readConfiguration(channel, channel.configBlock);
+    configBlockChanged(channel);
+    return true;
   }
-  if (channel.portNumber == 2) {
-    if (hardware[2] != '1') return false;
-    return identifyRfidByModel(channel);
-  }
+  if (channel.portNumber == 2) return fitted.rfidModule && identifyRfidByModel(channel);
   return false;
 }
 

@@ -106,10 +106,6 @@ void abandonInheritedDevices(ReaderDevice &device) {
 void claimDevices(ReaderDevice &device) { device.ownerProcess = platform::currentProcessId(); }
 
 void closeDevice(ReaderDevice &device, int which) {
-  if (inheritedFromAnotherProcess(device)) {
-    abandonInheritedDevices(device);
-    return;
-  }
   if (which == 1) {
     interruptChannel(device.barcode);
     closeChannel(device.barcode, device.barcodePresent);
@@ -122,6 +118,7 @@ void closeDevice(ReaderDevice &device, int which) {
 }
 
 bool shutdownDevices(ReaderDevice &device) {
+  // A forked child's devices are its parent's: only its copies go.
   abandonInheritedDevices(device);
   closeDevice(device, 1);
   closeDevice(device, 2);
@@ -132,11 +129,8 @@ bool shutdownDevices(ReaderDevice &device) {
 
 void abortDeviceUse(ReaderDevice &device) {
   device.unloading = 1;
-  for (DeviceChannel *channel : {&device.barcode, &device.rfid}) {
-    channel->closing = 1;
-    if (auto port = channel->port.get()) port->close();
-    channel->aimCancel.release();
-  }
+  interruptChannel(device.barcode);
+  interruptChannel(device.rfid);
 }
 
 }  // namespace reader

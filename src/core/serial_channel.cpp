@@ -89,14 +89,12 @@ class FrameReader {
   // A frame over the bound is rejected whole: the rest of it is read and
   // dropped up to its end (the terminator, or the line falling silent when
   // the kind has none), so that its tail is never taken for a frame of its
-  // own. Whatever is still arriving when the wait must end is discarded with
-  // the input.
+  // own.
   void dropRestOfFrame(int terminator) {
     std::uint8_t byte = 0;
     while (next(byte)) {
       if (terminator >= 0 && byte == terminator) return;
     }
-    discardInputIfStillTalking();
   }
 
   // The frame was given up while the device may still be sending it.
@@ -173,18 +171,25 @@ class FrameReader {
 // no such tail. False when the tail did not end in time.
 bool skipFrameTail(DeviceChannel &channel, FrameReader &reader, std::uint8_t terminator) {
   std::uint8_t b = 0;
-  bool tailRead = false;
   while (reader.nextOfTail(b)) {
-    tailRead = true;
     if (b == terminator) break;
   }
   const FrameReader::Stop why = reader.stopped();
   if (why == FrameReader::Stop::Deadline || why == FrameReader::Stop::Cancelled) {
-    if (tailRead || why == FrameReader::Stop::Deadline) reader.discardInputIfStillTalking();
+    reader.discardInputIfStillTalking();
     return false;
   }
   channel.frameTailPending = 0;
   return true;
+}
+
+// A terminated frame that ended without its terminator. Given up while the
+// device may still be sending it, what has arrived is discarded, and the
+// next read drops what is left of it.
+bool giveUpFrame(DeviceChannel &channel, FrameReader &reader) {
+  reader.discardInputIfStillTalking();
+  if (reader.givenUpMidFrame()) channel.frameTailPending = 1;
+  return false;
 }
 
 // The frame ends at `terminator`; `keep` says whether a byte is stored (the
@@ -196,18 +201,13 @@ bool readTerminatedFrame(DeviceChannel &channel, FrameReader &reader, ByteString
   std::uint8_t b = 0;
   bool first = true;
   while (!reader.exhausted()) {
-    if (!reader.next(b)) {
-      reader.discardInputIfStillTalking();
-      if (reader.givenUpMidFrame()) channel.frameTailPending = 1;
-      return false;
-    }
+    if (!reader.next(b)) return giveUpFrame(channel, reader);
     if (b == terminator) return true;
     if (keep(b, first)) out.append(b);
     first = false;
   }
   reader.dropRestOfFrame(terminator);
-  if (reader.givenUpMidFrame()) channel.frameTailPending = 1;
-  return false;
+  return giveUpFrame(channel, reader);
 }
 
 bool readTextEngineFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode,
@@ -322,6 +322,7 @@ bool readHexModuleFrame(DeviceChannel &channel, ByteString &out, int firstByteTi
     out.append(b);
   }
   reader.dropRestOfFrame(-1);
+  reader.discardInputIfStillTalking();
   return false;
 }
 

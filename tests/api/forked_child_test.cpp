@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -26,8 +25,6 @@ using readersim::barcodeOf;
 
 namespace {
 
-using Record = std::array<unsigned char, READER_SETTINGS_RECORD_SIZE>;
-constexpr int kSsi3ScanTimeByte = 283;
 constexpr unsigned kChildPatienceSeconds = 20;
 constexpr int kHungChild = 99;
 
@@ -62,10 +59,7 @@ class ForkedChildTest : public ::testing::Test {
     ASSERT_FALSE(terminal_->placeTag(readersim::tagOf("philips:E004010203040506")));
     ASSERT_EQ(InitReader(), READER_OK);
     ASSERT_EQ(SetTriggerKey(1), 1);
-    Record record{};
-    ASSERT_EQ(GetReaderSettings(record.data()), 1);
-    record[kSsi3ScanTimeByte] = 2;
-    ASSERT_EQ(SetReaderSettings(record.data()), 1);
+    ASSERT_TRUE(prepareTriggeredScans(3, 2));
     // The module's idle-close thread runs, and the port is in use.
     readSucceeds();
     before_ = claimOf(terminal_->engine()->portPath());

@@ -7,7 +7,6 @@
 
 #include <3100XE_DLL.h>
 
-#include <array>
 #include <string>
 #include <vector>
 
@@ -21,9 +20,6 @@ using namespace std::chrono_literals;
 using readersim::barcodeOf;
 
 namespace {
-
-using Record = std::array<unsigned char, READER_SETTINGS_RECORD_SIZE>;
-constexpr int kTextEngineTriggerModeByte = 78;
 
 // A Code 39 barcode whose text engine frame ("A000", the data, CR) runs
 // `frameBytes` bytes before its tail: the tail would make a frame of its own
@@ -48,9 +44,7 @@ class OversizedDecodeTest : public ::testing::TestWithParam<std::size_t> {
 TEST_P(OversizedDecodeTest, ASelfTriggeredDecodeOverTheBoundIsRejectedWholeAndTheNextOneReadCleanly) {
   // The engine leaves the factory triggering itself; writing the settings
   // back arms the library's loop for it.
-  Record record{};
-  ASSERT_EQ(GetReaderSettings(record.data()), 1);
-  ASSERT_EQ(SetReaderSettings(record.data()), 1);
+  ASSERT_TRUE(armSelfTriggeredLoop());
   ASSERT_FALSE(terminal_->presentBarcode(barcodeOf("code39:" + forgingData(GetParam()))));
   ASSERT_FALSE(terminal_->presentBarcode(barcodeOf("code39:NEXT")));
   ASSERT_TRUE(ScanHost::dispatchUntil([&] { return announcements_.count() >= 1; }));
@@ -72,10 +66,7 @@ TEST(LongDecodeTest, ADecodeWithinTheBoundComesThroughWhole) {
   ScanHost host;
   ASSERT_EQ(InitReader(), READER_OK);
   ASSERT_EQ(SetTriggerKey(1), 1);
-  Record record{};
-  ASSERT_EQ(GetReaderSettings(record.data()), 1);
-  record[kTextEngineTriggerModeByte] = 0;
-  ASSERT_EQ(SetReaderSettings(record.data()), 1);
+  ASSERT_TRUE(prepareTriggeredScans(2));
   const std::string data(40000, 'L');
   ASSERT_FALSE(terminal->presentBarcode(barcodeOf("code39:" + data)));
   ASSERT_TRUE(host.pressUntil([&] { return host.announced() == 1; }));

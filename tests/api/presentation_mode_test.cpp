@@ -6,7 +6,6 @@
 
 #include <3100XE_DLL.h>
 
-#include <array>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -23,7 +22,6 @@ using readersim::barcodeOf;
 
 namespace {
 
-using Record = std::array<unsigned char, READER_SETTINGS_RECORD_SIZE>;
 constexpr int kBarcodes = 40;
 
 class PresentationModeTest : public ::testing::TestWithParam<int> {
@@ -40,9 +38,7 @@ TEST_P(PresentationModeTest, EveryDecodeIsAnnouncedOnceInOrder) {
   auto terminal = startTerminal(config);
   AnnouncedDecodes announced;
   ASSERT_EQ(InitReader(), READER_OK);
-  Record record{};
-  ASSERT_EQ(GetReaderSettings(record.data()), 1);
-  ASSERT_EQ(SetReaderSettings(record.data()), 1);  // arms the loop: the engine triggers itself
+  ASSERT_TRUE(armSelfTriggeredLoop());
 
   std::vector<std::string> sent;
   for (int i = 0; i < kBarcodes; ++i) {
@@ -65,9 +61,7 @@ TEST(PresentationModeHaltTest, AHaltWithdrawsADecodeTheWindowThreadHasNotAnnounc
   auto terminal = startTerminal(quickConfig(2, 0));
   AnnouncedDecodes announced;
   ASSERT_EQ(InitReader(), READER_OK);
-  Record record{};
-  ASSERT_EQ(GetReaderSettings(record.data()), 1);
-  ASSERT_EQ(SetReaderSettings(record.data()), 1);
+  ASSERT_TRUE(armSelfTriggeredLoop());
   // The window thread stops dispatching; a decode arrives and is stored, and
   // its announcement waits for the window thread.
   ASSERT_FALSE(terminal->presentBarcode(barcodeOf("code39:HELD")));
@@ -80,7 +74,7 @@ TEST(PresentationModeHaltTest, AHaltWithdrawsADecodeTheWindowThreadHasNotAnnounc
   // Started again, the loop scans on at once; the decode of the halted
   // engine is never announced.
   ASSERT_EQ(InitReader(), READER_OK);
-  ASSERT_EQ(SetReaderSettings(record.data()), 1);
+  ASSERT_TRUE(armSelfTriggeredLoop());
   ASSERT_FALSE(terminal->presentBarcode(barcodeOf("code39:AGAIN")));
   ASSERT_TRUE(ScanHost::dispatchUntil([&] { return announced.count() >= 1; }));
   ScanHost::dispatchFor(300ms);

@@ -7,6 +7,7 @@
 
 #include <3100XE_DLL.h>
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -112,6 +113,26 @@ class ScanHost {
   std::vector<Broadcast> broadcasts_;
   std::vector<Output> outputs_;
 };
+
+// Lets the trigger drive the engine of `engineKind` (the text engine leaves
+// the factory triggering itself) and gives each scan `scanSeconds` to decode
+// (0: the engine's own setting). True when the settings were taken.
+inline bool prepareTriggeredScans(int engineKind, int scanSeconds = 0) {
+  constexpr int kTextEngineTriggerModeByte = 78;
+  const int scanTimeByte = engineKind == 2 ? 79 : engineKind == 3 ? 283 : 165;
+  std::array<unsigned char, READER_SETTINGS_RECORD_SIZE> record{};
+  if (GetReaderSettings(record.data()) != 1) return false;
+  if (engineKind == 2) record[kTextEngineTriggerModeByte] = 0;
+  if (scanSeconds > 0) record[scanTimeByte] = static_cast<unsigned char>(scanSeconds);
+  return SetReaderSettings(record.data()) == 1;
+}
+
+// Writes the settings back as they are: a text engine in a self-triggered
+// mode (as it leaves the factory) is then waited for by the library's loop.
+inline bool armSelfTriggeredLoop() {
+  std::array<unsigned char, READER_SETTINGS_RECORD_SIZE> record{};
+  return GetReaderSettings(record.data()) == 1 && SetReaderSettings(record.data()) == 1;
+}
 
 inline std::string decodeData() {
   char buffer[512] = {};

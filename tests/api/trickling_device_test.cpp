@@ -6,7 +6,6 @@
 
 #include <3100XE_DLL.h>
 
-#include <array>
 #include <chrono>
 #include <future>
 #include <string>
@@ -22,10 +21,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-using Record = std::array<unsigned char, READER_SETTINGS_RECORD_SIZE>;
-constexpr int kTextEngineTriggerModeByte = 78;
-constexpr int kTextEngineScanTimeByte = 79;
 
 // Well within the text engine's 20 ms frame gap; the hex-frame module's is
 // 40 ms.
@@ -53,11 +48,7 @@ class TricklingDeviceTest : public ::testing::Test {
     terminal_ = startTerminal(quickConfig(2, 0));
     ASSERT_EQ(InitReader(), READER_OK);
     ASSERT_EQ(SetTriggerKey(1), 1);
-    Record record{};
-    ASSERT_EQ(GetReaderSettings(record.data()), 1);
-    record[kTextEngineTriggerModeByte] = 0;
-    record[kTextEngineScanTimeByte] = static_cast<unsigned char>(scanSeconds);
-    ASSERT_EQ(SetReaderSettings(record.data()), 1);
+    ASSERT_TRUE(prepareTriggeredScans(2, scanSeconds));
   }
   // Presses the trigger; the engine trickles instead of decoding, and the
   // scan cycle is reading what it sends.
@@ -112,10 +103,7 @@ TEST_F(TricklingDeviceTest, HaltReaderEndsAScanCycleThatReadsATrickle) {
   terminal_->engine()->stopTrickle();
   ASSERT_EQ(InitReader(), READER_OK);
   ASSERT_FALSE(terminal_->presentBarcode(readersim::barcodeOf("code39:AFTER")));
-  Record record{};
-  ASSERT_EQ(GetReaderSettings(record.data()), 1);
-  record[kTextEngineTriggerModeByte] = 0;
-  ASSERT_EQ(SetReaderSettings(record.data()), 1);
+  ASSERT_TRUE(prepareTriggeredScans(2));
   ASSERT_TRUE(host_.pressUntil([&] { return host_.announced() == 1; }));
   EXPECT_EQ(decodeData(), "AFTER");
 }

@@ -21,10 +21,6 @@ using resource_testing::failNextAllocationOn;
 
 namespace {
 
-using Record = std::array<unsigned char, READER_SETTINGS_RECORD_SIZE>;
-constexpr int kSsi3ScanTimeByte = 283;
-constexpr int kTextEngineTriggerModeByte = 78;
-
 class ResourceFailureTest : public ::testing::Test {
  protected:
   void SetUp() override { clearReaderEnvironment(); }
@@ -41,11 +37,7 @@ class ResourceFailureTest : public ::testing::Test {
   }
   void prepareScans() {
     if (terminal_->engine() == nullptr) return;
-    Record record{};
-    ASSERT_EQ(GetReaderSettings(record.data()), 1);
-    if (terminal_->config().engineKind == 2) record[kTextEngineTriggerModeByte] = 0;
-    if (terminal_->config().engineKind == 3) record[kSsi3ScanTimeByte] = 2;
-    ASSERT_EQ(SetReaderSettings(record.data()), 1);
+    ASSERT_TRUE(prepareTriggeredScans(terminal_->config().engineKind, 2));
   }
   void scanSucceeds(const std::string &data) {
     const int before = host_.announced();

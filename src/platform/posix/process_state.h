@@ -33,9 +33,10 @@
 //    module pinned or runs backend code after unload.
 #pragma once
 
-#include <unistd.h>
-
 #include <atomic>
+#include <cstdint>
+
+#include "platform/process.h"
 
 #define READER_PROCESS_STATE __attribute__((init_priority(101)))
 
@@ -44,9 +45,9 @@ namespace reader::platform::posix {
 template <class T>
 class ProcessState {
  public:
-  ProcessState() : state_(new T), maker_(getpid()) {}
+  ProcessState() : state_(new T), maker_(currentProcessId()) {}
   ~ProcessState() {
-    if (getpid() != maker_) return;
+    if (currentProcessId() != maker_) return;
     delete state_.exchange(nullptr, std::memory_order_acq_rel);
   }
   ProcessState(const ProcessState &) = delete;
@@ -57,7 +58,7 @@ class ProcessState {
 
  private:
   std::atomic<T *> state_;
-  const pid_t maker_;
+  const std::uint64_t maker_;
 };
 
 }  // namespace reader::platform::posix

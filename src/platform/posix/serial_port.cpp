@@ -47,6 +47,7 @@
 #include <utility>
 
 #include "platform/common/open_failure_record.h"
+#include "platform/process.h"
 #include "platform/posix/serial_error_text.h"
 
 namespace reader::platform {
@@ -100,7 +101,7 @@ bool noModemLines(int error) {
 class PosixSerialPort final : public SerialPort {
  public:
   PosixSerialPort(int fd, int wakeRead, int wakeWrite)
-      : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite), openerPid_(::getpid()) {}
+      : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite), openerPid_(currentProcessId()) {}
   ~PosixSerialPort() override { close(); }
 
   ErrorCode setSpeed(int bitsPerSecond) override;
@@ -156,7 +157,7 @@ class PosixSerialPort final : public SerialPort {
   const int fd_;
   const int wakeRead_;
   const int wakeWrite_;
-  const pid_t openerPid_;  // the process that holds the lock and the exclusive flag
+  const std::uint64_t openerPid_;  // the process that holds the lock and the exclusive flag
   std::atomic<bool> inheritedCopyClosed_{false};
 
   mutable std::mutex stateMutex_;  // state_, callsInside_, timeouts_
@@ -378,7 +379,7 @@ ErrorCode PosixSerialPort::setModemLine(int line, bool on) {
 }
 
 void PosixSerialPort::close() {
-  if (::getpid() != openerPid_) {
+  if (currentProcessId() != openerPid_) {
     closeInheritedCopy();
     return;
   }
