@@ -112,7 +112,7 @@ TEST_F(TagCommandTest, WatchPrintsTheAnnouncedTagsUpToTheCount) {
   const CliRun json = readerctl(Args{"--module", "6"} + tag + Args{"--json", "--count", "1"});
   ASSERT_EQ(json.status, 0) << json.err;
   EXPECT_EQ(json.out, "{\"type_code\": 84, \"type_char\": \"T\", \"family\": \"Tag-it\", \"uid\": \"A1B2C3D4\", "
-                      "\"data\": \"41424344" +
+                      "\"uid_bytes\": \"A1B2C3D4\", \"flags\": null, \"data\": \"41424344" +
                           std::string(56, '0') + "\"}\n");
 
   const CliRun lines = readerctl(Args{"--engine", "3", "--engine-speed", "115200", "--module", "5"} + tag +

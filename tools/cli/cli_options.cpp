@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <ostream>
 
 #include <readersim/tag_family.h>
 #include <readersim/tag_text.h>
@@ -23,11 +22,20 @@ std::string tagProblem(const std::string &text, const std::string &parseError) {
   return "--tag: unknown tag family '" + family + "'; the families are " + names;
 }
 
-// The options that only configure the built-in simulated terminal.
-bool isSimulatorOption(const std::string &arg) {
-  static const char *const kNames[] = {"--traffic", "--pace",  "--engine", "--module", "--engine-speed", "--model",
-                                       "--hw",      "--serial", "--barcode", "--steady", "--tag"};
-  return std::find(std::begin(kNames), std::end(kNames), arg) != std::end(kNames);
+// The options that only serve the built-in simulated terminal, as spelt by
+// hand and in their reader-sim spelling (--hw-info, --pacing).
+bool isSimulatorOption(const std::string &name) {
+  static const char *const kNames[] = {"--traffic", "--pace",   "--pacing",  "--engine", "--module", "--engine-speed",
+                                       "--model",   "--hw",     "--hw-info", "--serial", "--barcode", "--steady",
+                                       "--tag"};
+  return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
+}
+
+// The options that take a value.
+bool takesValue(const std::string &name) {
+  static const char *const kNames[] = {"--engine", "--module",  "--engine-speed", "--model", "--hw",
+                                       "--hw-info", "--serial", "--barcode",      "--steady", "--tag"};
+  return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
 }
 
 bool parseInt(const std::string &text, int &value) {
@@ -46,8 +54,21 @@ std::optional<CliOptions> parseOptions(int argc, char **argv, std::string &error
   CliOptions options;
   std::vector<std::string> args(argv + 1, argv + argc);
   for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string &arg = args[i];
+    // "--engine=3" is "--engine" with the value "3".
+    std::string arg = args[i];
+    std::optional<std::string> inlineValue;
+    if (options.command.empty() && arg.starts_with("--") && arg.find('=') != std::string::npos) {
+      inlineValue = arg.substr(arg.find('=') + 1);
+      arg.resize(arg.find('='));
+      if (!takesValue(arg)) {
+        error = isSimulatorOption(arg) || arg == "--ex" || arg == "--trace" || arg == "--help" || arg == "--version"
+                    ? arg + " takes no value"
+                    : "unknown option " + arg;
+        return std::nullopt;
+      }
+    }
     auto value = [&](const char *name) -> std::optional<std::string> {
+      if (inlineValue) return inlineValue;
       if (i + 1 >= args.size()) {
         error = std::string(name) + " needs a value";
         return std::nullopt;
@@ -72,13 +93,15 @@ std::optional<CliOptions> parseOptions(int argc, char **argv, std::string &error
       options.arguments.push_back(arg);
     } else if (arg == "-h" || arg == "--help") {
       options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else if (arg == "--ex") {
       options.useInitReaderEx = true;
     } else if (arg == "--trace") {
       options.trace = true;
     } else if (arg == "--traffic") {
       options.traffic = true;
-    } else if (arg == "--pace") {
+    } else if (arg == "--pacing" || arg == "--pace") {
       options.pacing = true;
     } else if (arg == "--engine") {
       if (!number("--engine", options.engineKind)) return std::nullopt;
@@ -96,8 +119,8 @@ std::optional<CliOptions> parseOptions(int argc, char **argv, std::string &error
       if (!number("--engine-speed", options.engineStartSpeed)) return std::nullopt;
     } else if (arg == "--model") {
       if (!(options.model = value("--model"))) return std::nullopt;
-    } else if (arg == "--hw") {
-      if (!(options.hardwareInfo = value("--hw"))) return std::nullopt;
+    } else if (arg == "--hw-info" || arg == "--hw") {
+      if (!(options.hardwareInfo = value(arg.c_str()))) return std::nullopt;
     } else if (arg == "--barcode" || arg == "--steady") {
       const auto text = value(arg.c_str());
       if (!text) return std::nullopt;
@@ -130,59 +153,6 @@ std::optional<CliOptions> parseOptions(int argc, char **argv, std::string &error
     }
   }
   return options;
-}
-
-void printUsage(std::ostream &out) {
-  out << "usage: readerctl [options] <command> [arguments]\n"
-         "\n"
-         "commands:\n"
-         "  info                      start the reader and print what it found\n"
-         "  settings get [--json]     print the settings record as named fields\n"
-         "  settings set NAME=VALUE.. change settings by name\n"
-         "  settings reset [--mask N] reset the engine and options to their defaults\n"
-         "  settings defaults         reset, then print the resulting record\n"
-         "  scan [--json] [--timeout SECONDS]\n"
-         "                            press the trigger, print the decode (exit 1: none\n"
-         "                            within SECONDS, default 5)\n"
-         "  watch [--json] [--count N]\n"
-         "                            print every decode until Ctrl-C or N decodes\n"
-         "  tag read [--uid] [--start N] [--length N] [--key K]\n"
-         "                            read the tag in the field: its UID, or --length\n"
-         "                            bytes (default 16) from byte --start (default -1:\n"
-         "                            the family's first data block)\n"
-         "  tag write --start N (--hex HEX | --text TEXT) [--key K]\n"
-         "                            write bytes into the tag in the field\n"
-         "  tag watch [--json] [--count N]\n"
-         "                            print every tag trigger presses read until\n"
-         "                            Ctrl-C or N tags\n"
-         "\n"
-         "options:\n"
-         "  --ex                 start with InitReaderEx (probe the device kinds)\n"
-         "  --trace              print every frame sent and received\n"
-         "  --traffic            print the simulated devices' traffic log at the end\n"
-         "\n"
-         "With READER_COM1 and READER_COM2 both unset, readerctl starts a built-in\n"
-         "simulated terminal (Linux only: on Windows the devices are always COM1 and\n"
-         "COM2); these options choose it:\n"
-         "  --engine KIND        barcode engine: 0 none, 2 text commands, 3 or 4 SSI (default 2)\n"
-         "  --module KIND        RFID module: 0 none, 5 ASCII, 6 hex frames (default 6)\n"
-         "  --model TEXT         model description, e.g. HLM3100XE; \"none\" leaves it unset\n"
-         "  --hw TEXT            fitted-hardware text (default derived, e.g. 2-1); \"none\": unset\n"
-         "  --serial TEXT        serial number\n"
-         "  --engine-speed N     speed an SSI engine starts at (default 9600)\n"
-         "  --pace               send simulated answers at the real byte time\n"
-         "  --barcode SYMBOLOGY:DATA\n"
-         "                       a barcode for the engine to decode, one per scan\n"
-         "                       (repeatable), e.g. code128:ABC or ean13:4006381333931\n"
-         "  --steady SYMBOLOGY:DATA\n"
-         "                       a barcode in view whenever no --barcode is left\n"
-         "  --tag FAMILY:UID[:DATAHEX[:KEY]]\n"
-         "                       a tag in the RFID module's field (repeatable), e.g.\n"
-         "                       mifare:04A1B2C3:48656C6C6F or icode:E00401A2B3C4D5E6\n"
-         "\n"
-         "A text engine in trigger mode 1, 5 or 7 (the simulated one leaves the factory\n"
-         "in mode 1) triggers itself: scan and watch then wait for its decodes instead\n"
-         "of pressing the trigger.\n";
 }
 
 }  // namespace readerctl

@@ -19,24 +19,26 @@ struct CliOptions {
   int engineKind = 2;
   int moduleKind = 6;
   std::optional<std::string> model;         // "none": unset
-  std::optional<std::string> hardwareInfo;  // "none": unset
+  std::optional<std::string> hardwareInfo;  // --hw-info (or --hw); "none": unset
   std::optional<std::string> serialNumber;
   int engineStartSpeed = 0;                 // 0: the simulator's default
-  bool pacing = false;
+  bool pacing = false;                      // --pacing (or --pace)
   std::vector<readersim::Barcode> barcodes;         // --barcode, queued in order
   std::optional<readersim::Barcode> steadyBarcode;  // --steady
   std::vector<readersim::SimTag> tags;              // --tag, in the field from the start
-  // The options above given (--traffic too), each named once, in order.
+  // The options above given (--traffic too), each named once as given, in
+  // order.
   std::vector<std::string> simulatorOptions;
   std::string command;
   std::vector<std::string> arguments;
   bool help = false;
+  bool version = false;
 };
 
 // Parses argv; on a usage error returns nullopt and sets `error`. Everything
-// after the command word is left to the command, unchecked.
+// after the command word is left to the command, unchecked. An option's
+// value follows it as the next word or after '=' (--engine=3), as
+// reader-sim takes it.
 std::optional<CliOptions> parseOptions(int argc, char **argv, std::string &error);
-
-void printUsage(std::ostream &out);
 
 }  // namespace readerctl

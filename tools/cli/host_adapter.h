@@ -41,4 +41,7 @@ void enableTrace();
 // library prints them to standard error itself.
 bool setTraceListener(TraceListener listener, void *context);
 
+// Whether the process's standard error is a terminal (a person watches it).
+bool standardErrorIsTerminal();
+
 }  // namespace readerctl::host

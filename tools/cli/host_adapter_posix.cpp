@@ -4,6 +4,8 @@
 
 #include <3100XE_DLL.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 namespace readerctl::host {
@@ -44,5 +46,7 @@ bool setTraceListener(TraceListener listener, void *context) {
   ReaderHostSetOutputListener(&forwardTrace, &gTraceTarget);
   return true;
 }
+
+bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 }  // namespace readerctl::host

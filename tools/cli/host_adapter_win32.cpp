@@ -5,8 +5,10 @@
 // error itself there.
 #include "host_adapter.h"
 
+#include <io.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -99,5 +101,7 @@ bool setBroadcastListener(BroadcastListener listener, void *context) {
 void enableTrace() { _putenv_s("READER_TRACE", "1"); }
 
 bool setTraceListener(TraceListener, void *) { return false; }
+
+bool standardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 }  // namespace readerctl::host

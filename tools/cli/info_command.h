@@ -8,8 +8,8 @@
 namespace readerctl {
 
 // Prints the library version, the serial number, the start result, what was
-// found and the active devices. Returns the exit status: 0 when the start
-// succeeded, 1 otherwise.
-int runInfoCommand(ReaderSession &session, std::ostream &out, std::ostream &err);
+// found and the active devices, as lines or (`json`) one JSON object.
+// Returns the exit status: 0 when the start succeeded, 1 otherwise.
+int runInfoCommand(ReaderSession &session, bool json, std::ostream &out, std::ostream &err);
 
 }  // namespace readerctl

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "built_in_terminal.h"
+#include "command_help.h"
 #include "info_command.h"
 #include "reader_session.h"
 #include "result_text.h"
@@ -15,7 +16,14 @@ namespace {
 
 constexpr int kUsage = 2;
 
-bool realPortsConfigured() { return std::getenv("READER_COM1") != nullptr || std::getenv("READER_COM2") != nullptr; }
+// The port variables that name real devices, in words; empty when none do.
+std::string realPortsSet() {
+  const bool com1 = std::getenv("READER_COM1") != nullptr;
+  const bool com2 = std::getenv("READER_COM2") != nullptr;
+  if (com1 && com2) return "READER_COM1 and READER_COM2 are set";
+  if (com1 || com2) return com1 ? "READER_COM1 is set" : "READER_COM2 is set";
+  return {};
+}
 
 // The request the command and its arguments make; false with the problem.
 bool parseRequest(const CliOptions &options, Invocation &invocation, std::string &problem) {
@@ -26,8 +34,16 @@ bool parseRequest(const CliOptions &options, Invocation &invocation, std::string
     return false;
   }
   if (command == "info") {
-    if (!args.empty()) problem = "info: unexpected argument '" + args.front() + "'";
-    return args.empty();
+    InfoRequest request;
+    for (const std::string &arg : args) {
+      if (arg != "--json") {
+        problem = "info: unexpected argument '" + arg + "'";
+        return false;
+      }
+      request.json = true;
+    }
+    invocation.request = request;
+    return true;
   }
   if (command == "settings") {
     SettingsRequest request;
@@ -56,18 +72,8 @@ bool parseRequest(const CliOptions &options, Invocation &invocation, std::string
     invocation.request = std::move(request);
     return true;
   }
-  problem = "unknown command " + command;
+  problem = "unknown command '" + command + "'";
   return false;
-}
-
-// A command's own usage lines; nullptr for an unknown command.
-const char *commandUsage(const std::string &command) {
-  if (command == "info") return "usage: readerctl [options] info\n";
-  if (command == "settings") return settingsUsage();
-  if (command == "scan") return "usage: readerctl [options] scan [--json] [--timeout SECONDS]\n";
-  if (command == "watch") return "usage: readerctl [options] watch [--json] [--count N]\n";
-  if (command == "tag") return tagUsage();
-  return nullptr;
 }
 
 // "--a", "--a and --b", "--a, --b and --c".
@@ -78,24 +84,32 @@ std::string optionList(const std::vector<std::string> &names) {
 }
 
 // Why the options for the built-in simulated terminal cannot be used;
-// nullopt when they can.
+// nullopt when they can. Every one of them is refused with real devices:
+// ignored, they would leave a user believing the terminal they describe is
+// the one that answered.
 std::optional<std::string> simulationProblem(const CliOptions &given) {
-  if (!builtInTerminalAvailable() && !given.simulatorOptions.empty()) {
-    return optionList(given.simulatorOptions) + (given.simulatorOptions.size() == 1 ? " needs" : " need") +
+  const std::vector<std::string> &named = given.simulatorOptions;
+  if (named.empty()) return std::nullopt;
+  const bool one = named.size() == 1;
+  if (!builtInTerminalAvailable()) {
+    return optionList(named) + (one ? " needs" : " need") +
            " the built-in simulated terminal, which exists only on Linux; here the devices are always COM1 and "
            "COM2";
   }
-  std::vector<std::string> named;
-  if (!given.barcodes.empty()) named.emplace_back("--barcode");
-  if (given.steadyBarcode) named.emplace_back("--steady");
-  if (!given.tags.empty()) named.emplace_back("--tag");
-  if (named.empty()) return std::nullopt;
-  if (realPortsConfigured()) {
-    return optionList(named) + (named.size() == 1 ? " is" : " are") +
-           " for the built-in simulated terminal, but READER_COM1 or READER_COM2 names a real device";
+  if (const std::string ports = realPortsSet(); !ports.empty()) {
+    return optionList(named) + (one ? " is" : " are") + " for the built-in simulated terminal, which is not used: " +
+           ports + " (real devices)";
   }
-  if (!given.tags.empty() && given.moduleKind == 0) return "--tag: the simulated terminal has no RFID module (--module 0)";
+  if (!given.tags.empty() && given.moduleKind == 0)
+    return "--tag: the simulated terminal has no RFID module (--module 0)";
   return std::nullopt;
+}
+
+// "--engine" of "--engine: ..." or "--serial is ..."; empty when the
+// problem does not begin with an option.
+std::string leadingOption(const std::string &problem) {
+  if (!problem.starts_with("--")) return {};
+  return problem.substr(0, problem.find_first_of(": "));
 }
 
 // scan and watch need the engine at work, tag the module; the other device
@@ -115,43 +129,54 @@ std::optional<Invocation> parseInvocation(int argc, char **argv, std::ostream &o
                                           int &status) {
   std::string problem;
   std::optional<CliOptions> options = parseOptions(argc, argv, problem);
+  status = 0;
   if (options && options->help) {
     printUsage(out);
-    status = 0;
+    return std::nullopt;
+  }
+  if (options && options->version) {
+    printVersion(out);
+    return std::nullopt;
+  }
+  if (options && options->command == "help") {
+    if (printHelp(options->arguments, out)) return std::nullopt;
+    std::string topic;
+    for (const std::string &word : options->arguments) topic += (topic.empty() ? "" : " ") + word;
+    err << "readerctl: help: no command '" << topic << "'\n" << usageHint("", {}, false);
+    status = kUsage;
     return std::nullopt;
   }
   Invocation invocation;
+  bool optionProblem = !options;
+  // The option a parse failure concerns, whose help line is shown.
+  const std::string option = options ? std::string() : leadingOption(problem);
   if (options) {
     invocation.options = std::move(*options);
     if (parseRequest(invocation.options, invocation, problem)) {
       const std::optional<std::string> unusable = simulationProblem(invocation.options);
       if (!unusable) return invocation;
       problem = *unusable;
+      optionProblem = true;
     }
   }
-  err << "readerctl: " << problem << "\n";
-  // A bad argument shows its command's usage, anything else all of it.
-  const char *usage = options ? commandUsage(invocation.options.command) : nullptr;
-  if (usage != nullptr) {
-    err << usage << "Try 'readerctl --help' for the options.\n";
-  } else {
-    printUsage(err);
-  }
+  // The problem in one line, the one usage line it concerns, and where the
+  // rest is: not all of the help.
+  err << "readerctl: " << problem << "\n"
+      << usageHint(invocation.options.command, invocation.options.arguments, optionProblem, option);
   status = kUsage;
   return std::nullopt;
 }
 
 int runInvocation(const Invocation &invocation, std::ostream &out, std::ostream &err,
                   const std::atomic<bool> &stop) {
-  const bool info = std::holds_alternative<InfoRequest>(invocation.request);
   ReaderSession session(invocation.options, out, err);
-  // Only info's report goes to standard output with the notice; the other
-  // commands keep it for their results (JSON included).
-  if (const int prepared = session.prepare(info ? out : err); prepared != 0) return prepared;
-  const int result = session.start();
+  // The notice of the simulated terminal goes with the other notes: standard
+  // output holds the results alone (JSON included).
+  if (const int prepared = session.prepare(err); prepared != 0) return prepared;
+  const int result = session.start(invocation.stderrIsTerminal);
   int status = 0;
-  if (info) {
-    status = runInfoCommand(session, out, err);
+  if (const auto *info = std::get_if<InfoRequest>(&invocation.request)) {
+    status = runInfoCommand(session, info->json, out, err);
   } else if (const auto *settings = std::get_if<SettingsRequest>(&invocation.request)) {
     status = engineStarted(result) || moduleStarted(result) ? runSettingsRequest(*settings, out, err)
                                                             : startFailed(session, result, err);

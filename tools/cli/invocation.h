@@ -17,11 +17,16 @@
 
 namespace readerctl {
 
-struct InfoRequest {};
+struct InfoRequest {
+  bool json = false;
+};
 
 struct Invocation {
   CliOptions options;
   std::variant<InfoRequest, SettingsRequest, ScanRequest, WatchRequest, TagRequest> request;
+  // Standard error is a terminal (main() looks): a long start shows its
+  // progress there.
+  bool stderrIsTerminal = false;
 
   // scan, watch and tag watch run until a decode, a count or a stop signal.
   bool waitsForDecodes() const {
@@ -31,8 +36,9 @@ struct Invocation {
   }
 };
 
-// nullopt when there is nothing to run: `status` is then 0 after --help
-// (the usage on `out`), 2 after a usage error (the problem on `err`).
+// nullopt when there is nothing to run: `status` is then 0 after --help,
+// --version or `help` (the text on `out`), 2 after a usage error (the
+// problem, the relevant usage line and where to find more on `err`).
 // Starts nothing, and reads only READER_COM1 and READER_COM2 of the
 // environment.
 std::optional<Invocation> parseInvocation(int argc, char **argv, std::ostream &out, std::ostream &err,

@@ -9,6 +9,7 @@ namespace readerctl {
 Tag lastTag() {
   Tag tag;
   tag.typeCode = GetDecodeTagType();
+  tag.hexModule = (GetReaderType() & READER_TYPE_HEX_MODULE) != 0;
   tag.uid = readWhole([](char *buffer, int size) { return GetDecodeRfidUID(buffer, size); });
   tag.data = readWhole([](char *buffer, int size) { return GetDecodeRfidData(buffer, size); });
   return tag;

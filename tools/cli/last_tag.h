@@ -7,7 +7,7 @@
 namespace readerctl {
 
 // GetDecodeTagType, GetDecodeRfidUID and GetDecodeRfidData, as they stand
-// now. Any thread.
+// now, and whether the module is of kind 6 (GetReaderType). Any thread.
 Tag lastTag();
 
 }  // namespace readerctl

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <iostream>
 
+#include "host_adapter.h"
 #include "invocation.h"
 
 namespace {
@@ -23,10 +24,17 @@ void stopOnSignals() {
 }  // namespace
 
 int main(int argc, char **argv) {
+#ifdef SIGPIPE
+  // A reader of the output that goes away (readerctl watch | head -1) is
+  // an ordinary end: the write fails instead, the command sees its output
+  // gone and halts the reader, and the exit status stays 0.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   int status = 0;
-  const std::optional<readerctl::Invocation> invocation =
+  std::optional<readerctl::Invocation> invocation =
       readerctl::parseInvocation(argc, argv, std::cout, std::cerr, status);
   if (!invocation) return status;
+  invocation->stderrIsTerminal = readerctl::host::standardErrorIsTerminal();
   if (invocation->waitsForDecodes()) stopOnSignals();
   return readerctl::runInvocation(*invocation, std::cout, std::cerr, gStopRequested);
 }

@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "host_adapter.h"
+#include "start_progress.h"
 
 namespace readerctl {
 
@@ -35,8 +37,12 @@ void ReaderSession::presentBarcodes() {
   if (terminal_) terminal_->presentBarcodes();
 }
 
-int ReaderSession::start() {
-  startResult_ = options_.useInitReaderEx ? InitReaderEx() : InitReader();
+int ReaderSession::start(bool showProgress) {
+  {
+    std::optional<StartProgress> progress;
+    if (showProgress && !options_.trace) progress.emplace(err_);
+    startResult_ = options_.useInitReaderEx ? InitReaderEx() : InitReader();
+  }
   started_ = true;
   return startResult_;
 }

@@ -36,8 +36,10 @@ class ReaderSession {
   // a barcode as soon as it sees one. Does nothing with real devices.
   void presentBarcodes();
 
-  // InitReader or InitReaderEx; returns its result.
-  int start();
+  // InitReader or InitReaderEx; returns its result. With `showProgress`
+  // (standard error is a terminal) a progress line counts the seconds on
+  // the error stream meanwhile, unless the trace is printed there.
+  int start(bool showProgress = false);
   int startResult() const { return startResult_; }
   bool usedInitReaderEx() const { return options_.useInitReaderEx; }
 

@@ -2,6 +2,7 @@
 
 #include <3100XE_DLL.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <string_view>
@@ -26,7 +27,7 @@ int libraryFailed(const char *call, int code, std::ostream &err) {
 }
 
 int usage(std::ostream &err, const std::string &problem) {
-  err << "readerctl settings: " << problem << "\n" << settingsUsage();
+  err << "readerctl settings: " << problem << "\nsee 'readerctl help settings'\n";
   return kUsage;
 }
 
@@ -34,6 +35,11 @@ int usage(std::ostream &err, const std::string &problem) {
 bool shown(const SettingsField &field, int engineKind) { return field.section == 0 || field.section == engineKind; }
 
 bool isText(const SettingsField &field) { return field.kind == FieldKind::Text; }
+
+// A field's value as a JSON value: a number, or a string for a text field.
+std::string jsonValue(const SettingsField &field, const std::string &valueText) {
+  return isText(field) ? jsonQuoted(valueText) : valueText;
+}
 
 void printRecord(const Record &record, bool json, std::ostream &out) {
   const int engineKind = engineKindOf(record.data());
@@ -43,8 +49,7 @@ void printRecord(const Record &record, bool json, std::ostream &out) {
     if (!shown(field, engineKind)) continue;
     const std::string value = fieldValueText(field, record.data());
     if (json) {
-      out << (first ? "\n  " : ",\n  ") << jsonQuoted(field.name) << ": "
-          << (isText(field) ? jsonQuoted(value) : value);
+      out << (first ? "\n  " : ",\n  ") << jsonQuoted(field.name) << ": " << jsonValue(field, value);
     } else {
       out << field.name << "=" << value << "\n";
     }
@@ -67,14 +72,14 @@ bool parseJsonFlag(const std::vector<std::string> &args, bool &json, std::string
 }
 
 // Each NAME=VALUE names a known field and a value it takes; which engine is
-// fitted is known only once the reader runs.
+// fitted is known only once the reader runs. --json may come anywhere.
 bool parseChanges(const std::vector<std::string> &args, SettingsRequest &request, std::string &problem) {
-  if (args.size() < 2) {
-    problem = "set needs at least one NAME=VALUE";
-    return false;
-  }
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string &arg = args[i];
+    if (arg == "--json") {
+      request.json = true;
+      continue;
+    }
     const std::size_t equals = arg.find('=');
     if (equals == std::string::npos || equals == 0) {
       problem = "expected NAME=VALUE, got '" + arg + "'";
@@ -89,6 +94,10 @@ bool parseChanges(const std::vector<std::string> &args, SettingsRequest &request
     Record scratch{};
     if (!storeFieldValue(*field, arg.substr(equals + 1), scratch.data(), problem)) return false;
     request.changes.emplace_back(field, arg.substr(equals + 1));
+  }
+  if (request.changes.empty()) {
+    problem = "set needs at least one NAME=VALUE";
+    return false;
   }
   return true;
 }
@@ -151,16 +160,26 @@ int runSet(const SettingsRequest &request, std::ostream &out, std::ostream &err)
   const int reread = GetReaderSettings(after.data());
   if (reread != READER_OK) return libraryFailed("GetReaderSettings", reread, err);
   bool allTaken = true;
+  // JSON: {"fields": {NAME: value now, ...}, "not_taken": {NAME: value written, ...}}.
+  std::string heldJson, notTakenJson;
+  std::vector<const SettingsField *> shownInJson;  // a field named twice is one member
   for (const auto &[field, value] : request.changes) {
     const std::string wanted = fieldValueText(*field, record.data());
     const std::string now = fieldValueText(*field, after.data());
-    out << field->name << "=" << now;
-    if (now != wanted) {
-      out << "  (not taken: " << wanted << " was written)";
-      allTaken = false;
+    if (now != wanted) allTaken = false;
+    if (request.json) {
+      if (std::find(shownInJson.begin(), shownInJson.end(), field) != shownInJson.end()) continue;
+      shownInJson.push_back(field);
+      heldJson += (heldJson.empty() ? "" : ", ") + jsonQuoted(field->name) + ": " + jsonValue(*field, now);
+      if (now != wanted)
+        notTakenJson += (notTakenJson.empty() ? "" : ", ") + jsonQuoted(field->name) + ": " + jsonValue(*field, wanted);
+      continue;
     }
+    out << field->name << "=" << now;
+    if (now != wanted) out << "  (not taken: " << wanted << " was written)";
     out << "\n";
   }
+  if (request.json) out << "{\"fields\": {" << heldJson << "}, \"not_taken\": {" << notTakenJson << "}}\n";
   if (!allTaken) {
     err << "readerctl settings: the reader did not take every change\n";
     return kLibraryFailed;
@@ -172,7 +191,7 @@ int runSet(const SettingsRequest &request, std::ostream &out, std::ostream &err)
 
 const char *settingsUsage() {
   return "usage: readerctl settings get [--json]\n"
-         "       readerctl settings set NAME=VALUE ...\n"
+         "       readerctl settings set NAME=VALUE... [--json]\n"
          "       readerctl settings reset [--mask N]\n"
          "       readerctl settings defaults [--json]\n";
 }

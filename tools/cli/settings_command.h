@@ -1,7 +1,8 @@
 // `readerctl settings`: reads and changes the settings record by field name.
 //
 //   settings get [--json]          the record as named fields
-//   settings set NAME=VALUE ...    changes fields (read, change, write back)
+//   settings set NAME=VALUE... [--json]
+//                                  changes fields (read, change, write back)
 //   settings reset [--mask N]      the default set-up (mask 255 by default)
 //   settings defaults [--json]     reset, then the record as with get
 //
@@ -23,7 +24,7 @@ namespace readerctl {
 struct SettingsRequest {
   enum class Action { Get, Set, Reset, Defaults };
   Action action = Action::Get;
-  bool json = false;                                               // get, defaults
+  bool json = false;                                               // get, set, defaults
   std::vector<std::pair<const SettingsField *, std::string>> changes;  // set: checked values
   int mask = READER_DEVICE_ALL;                                    // reset
 };
@@ -38,7 +39,8 @@ bool parseSettingsRequest(const std::vector<std::string> &args, SettingsRequest 
 // another engine than the one fitted (nothing written).
 int runSettingsRequest(const SettingsRequest &request, std::ostream &out, std::ostream &err);
 
-// Both: 2 with the problem and the usage on `err` when the parse fails.
+// Both: 2 with the problem and where the usage is on `err` when the parse
+// fails.
 int runSettingsCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
 
 // The usage lines of `readerctl settings`.

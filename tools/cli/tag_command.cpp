@@ -45,12 +45,4 @@ int runTagRequest(const TagRequest &request, const std::atomic<bool> &stop, std:
   return runTagWatchCommand(std::get<TagWatchRequest>(request), stop, out, err);
 }
 
-const char *tagUsage() {
-  return "usage: readerctl [options] tag read [--uid] [--start N] [--length N] [--key K]\n"
-         "       readerctl [options] tag write --start N (--hex HEX | --text TEXT) [--key K]\n"
-         "       readerctl [options] tag watch [--json] [--count N]\n"
-         "--start -1 (read's default) is the tag family's first data block; --length is 1 to\n"
-         "128 (default 16); --key is the Mifare sectors' login key text.\n";
-}
-
 }  // namespace readerctl

@@ -1,7 +1,9 @@
 // `readerctl tag`: the RFID module's tags.
 //
-//   tag read [--uid] [--start N] [--length N] [--key K]   one ReadRfidData
-//   tag write --start N (--hex HEX | --text TEXT) [--key K] one WriteRfidData
+//   tag read [--uid] [--start N] [--length N] [--key K] [--json]
+//                                     one ReadRfidData
+//   tag write --start N (--hex HEX | --text TEXT) [--key K] [--json]
+//                                     one WriteRfidData
 //   tag watch [--json] [--count N]    the tags trigger presses read
 //
 // Works only through the library's public interface; the reader must have
@@ -30,8 +32,5 @@ bool parseTagRequest(const std::vector<std::string> &args, TagRequest &request, 
 // it. Returns the exit status of the command, or 1 when no RFID module is at
 // work.
 int runTagRequest(const TagRequest &request, const std::atomic<bool> &stop, std::ostream &out, std::ostream &err);
-
-// The usage lines of `readerctl tag`.
-const char *tagUsage();
 
 }  // namespace readerctl

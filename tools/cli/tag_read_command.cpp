@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "hex_bytes.h"
 #include "last_tag.h"
 #include "number_argument.h"
 #include "tag_address.h"
@@ -22,8 +23,8 @@ bool parseTagReadRequest(const std::vector<std::string> &args, TagReadRequest &r
   bool addressed = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string &arg = args[i];
-    if (arg == "--uid") {
-      request.uid = true;
+    if (arg == "--uid" || arg == "--json") {
+      (arg == "--uid" ? request.uid : request.json) = true;
       continue;
     }
     if (arg != "--start" && arg != "--length" && arg != "--key") {
@@ -78,18 +79,22 @@ int runTagReadCommand(const TagReadRequest &request, std::ostream &out, std::ost
   }
   const std::string bytes(buffer.data(), static_cast<std::size_t>(std::min<int>(result, buffer.size() - 1)));
   Tag tag = lastTag();
-  if (request.uid) {
-    tag.uid = bytes;
+  if (request.uid) tag.uid = bytes;
+  if (request.json) {
+    // Without --uid the data may be empty: the tag gave none of it.
+    out << "{" << tagJsonFields(tag) << ", \"start\": " << request.start
+        << ", \"data\": " << (request.uid ? "null" : "\"" + hexText(bytes) + "\"") << "}\n";
+  } else {
     printTagBlock(tag, out);
-    return 0;
   }
-  printTagBlock(tag, out);
+  if (request.uid) return 0;
   if (bytes.empty()) {
-    out << "Data:      none\n";
+    if (!request.json) out << "Data:      none\n";
     err << "readerctl: the tag was read, but none of its data (a Mifare sector may refuse the key; a kind-6 "
            "module reads no data from ISO 14443 tags)\n";
     return 1;
   }
+  if (request.json) return 0;
   out << "Data:      " << byteRangeText(request.start, bytes.size(), static_cast<std::size_t>(request.length))
       << "\n";
   printDataDump(bytes, out);

@@ -1,6 +1,7 @@
-// `readerctl tag read [--uid] [--start N] [--length N] [--key K]`: one
-// ReadRfidData. Prints the tag type code and its family and the UID of the
-// tag read and, without --uid, the data bytes read.
+// `readerctl tag read [--uid] [--start N] [--length N] [--key K] [--json]`:
+// one ReadRfidData. Prints the tag type code and its family and the UID of
+// the tag read and, without --uid, the data bytes read; as lines or one JSON
+// object.
 #pragma once
 
 #include <optional>
@@ -15,6 +16,7 @@ struct TagReadRequest {
   int start = -1;                  // byte address; -1: the family's first data block
   int length = 16;                 // bytes wanted, 1 to 128
   std::optional<std::string> key;  // Mifare login key text; nullopt: none (the empty key)
+  bool json = false;
 };
 
 // `args` are the words after "tag read". False, with the problem, when they

@@ -45,7 +45,9 @@ int runTagWatchCommand(const TagWatchRequest &request, const std::atomic<bool> &
     } else {
       printTagLine(*tag, out);
     }
-    out.flush();
+    // Output that can no longer be written (a closed pipe) ends the watch
+    // as a stop signal does.
+    if (!out.flush()) break;
   }
   return 0;
 }

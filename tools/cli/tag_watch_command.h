@@ -1,6 +1,6 @@
 // `readerctl tag watch [--json] [--count N]`: every tag the library's
-// auto-read announces, one line each, until `stop` is set (SIGINT, SIGTERM)
-// or N tags have been printed. A trigger press starts each auto-read; a
+// auto-read announces, one line each, until `stop` is set (SIGINT, SIGTERM),
+// N tags have been printed or the output cannot be written (a closed pipe). A trigger press starts each auto-read; a
 // TriggerPresser stands in for the key driver, holding each press until a
 // tag is announced (at most 1 s: the press only starts the read, which runs
 // on by itself) and pressing again 200 ms after the key went up.

@@ -22,6 +22,10 @@ bool parseTagWriteRequest(const std::vector<std::string> &args, TagWriteRequest 
   bool hasData = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string &arg = args[i];
+    if (arg == "--json") {
+      request.json = true;
+      continue;
+    }
     if (arg != "--start" && arg != "--hex" && arg != "--text" && arg != "--key") {
       problem = "tag write: unexpected argument '" + arg + "'";
       return false;
@@ -96,8 +100,13 @@ int runTagWriteCommand(const TagWriteRequest &request, std::ostream &out, std::o
     return 1;
   }
   const std::size_t count = written < 0 ? 0 : static_cast<std::size_t>(written);
-  printTagBlock(lastTag(), out);
-  out << "Written:   " << byteRangeText(request.start, count, data.size()) << "\n";
+  if (request.json) {
+    out << "{" << tagJsonFields(lastTag()) << ", \"start\": " << request.start << ", \"written\": " << count
+        << ", \"requested\": " << data.size() << "}\n";
+  } else {
+    printTagBlock(lastTag(), out);
+    out << "Written:   " << byteRangeText(request.start, count, data.size()) << "\n";
+  }
   if (count < data.size()) {
     err << "readerctl: the write ended early: a block or sector login was refused, or the tag's memory ended\n";
   }

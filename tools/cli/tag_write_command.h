@@ -1,6 +1,7 @@
-// `readerctl tag write --start N (--hex HEX | --text TEXT) [--key K]`: one
-// WriteRfidData. Prints the tag type code and its family and the UID of the
-// tag written, and how many bytes were written. On a kind-6 module a UID read
+// `readerctl tag write --start N (--hex HEX | --text TEXT) [--key K]
+// [--json]`: one WriteRfidData. Prints the tag type code and its family and
+// the UID of the tag written, and how many bytes were written; as lines or
+// one JSON object. On a kind-6 module a UID read
 // comes first: it selects the air protocol of the tag, which the write needs.
 #pragma once
 
@@ -15,6 +16,7 @@ struct TagWriteRequest {
   int start = -1;                  // byte address; -1: the family's first data block
   std::string data;                // 1 to 128 bytes, any values
   std::optional<std::string> key;  // Mifare login key text; nullopt: none (the empty key)
+  bool json = false;
 };
 
 // `args` are the words after "tag write". False, with the problem, when they

@@ -58,7 +58,9 @@ int runWatchCommand(ReaderSession &session, const WatchRequest &request, const s
     } else {
       printDecodeLine(*decode, out);
     }
-    out.flush();
+    // Output that can no longer be written (a closed pipe) ends the watch
+    // as a stop signal does.
+    if (!out.flush()) break;
   }
   return 0;
 }

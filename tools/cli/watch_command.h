@@ -1,6 +1,6 @@
 // `readerctl watch [--json] [--count N]`: every decode the library
-// announces, one line each, until `stop` is set (SIGINT, SIGTERM) or N
-// decodes have been printed. Stands in for the key driver as ScanDriver
+// announces, one line each, until `stop` is set (SIGINT, SIGTERM), N
+// decodes have been printed or the output cannot be written (a closed pipe). Stands in for the key driver as ScanDriver
 // does: each press is held until a decode (at most 5 s), and the next one
 // follows 200 ms after the key went up.
 #pragma once

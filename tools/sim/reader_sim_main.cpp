@@ -21,6 +21,10 @@
 
 #include "readersim/readersim.h"
 
+#ifndef READER_TOOLS_VERSION
+#define READER_TOOLS_VERSION "unknown"
+#endif
+
 namespace {
 
 using readersim::AsciiModule;
@@ -32,11 +36,12 @@ Simulates the terminal's scan engine (COM port 1) and RFID module (COM port 2)
 on pseudo-terminals, prints the environment a host needs as shell lines
 ("export NAME=value", or "unset NAME"), then runs until SIGINT or SIGTERM.
 
-  --engine=KIND          scan engine: 0 (none), 2, 3 or 4 [3]
+  --engine=KIND          scan engine: 0 (none), 2, 3 or 4 [2]
   --module=KIND          RFID module: 0 (none), 5 or 6 [6]
   --model=TEXT           READER_MODEL [HLM3200XE with a kind-5 module, else HLM3100XE]
   --no-model             leave READER_MODEL unset
   --hw-info=TEXT         READER_HW_INFO [engine digit, '-', '1' with a module else '0']
+                         (also --hw, as readerctl once spelt it)
   --serial=TEXT          READER_SERIAL_NUMBER [SIM3100XE0001]
   --no-serial            leave READER_SERIAL_NUMBER unset
   --variant=BYTE         SSI revision variant byte: one character (P, G) or a
@@ -52,6 +57,7 @@ on pseudo-terminals, prints the environment a host needs as shell lines
                          put a tag in the RFID module's field (repeatable; see
                          the tag commands below)
   --pacing               send answers at the real byte time of the line speed
+                         (also --pace)
   --barcode=SYMBOLOGY:DATA
                          queue one decode (repeatable; see the commands below)
   --steady=SYMBOLOGY:DATA
@@ -64,7 +70,10 @@ on pseudo-terminals, prints the environment a host needs as shell lines
                            eval "$(reader-sim --daemon ...)"; ... kill $READER_SIM_PID
                          (standard input is not read; command output goes to
                          standard error, which only --log keeps)
+  --version              print the version
   --help                 show this help
+
+An option's value follows '=' or comes as the next word (--engine 3).
 
 Run-time commands, one per line, on standard input (while in the foreground)
 and on the FIFO named by READER_SIM_CONTROL (only this user may open it;
@@ -89,8 +98,21 @@ void printUsage() {
   std::cout << kUsage << readersim::ControlCommands::help() << kExample;
 }
 
-[[noreturn]] void usageError(const std::string &message) {
-  std::cerr << "reader-sim: " << message << "\nTry 'reader-sim --help'.\n";
+// The help's line for `option` ("--engine"), or the usage line when the
+// problem is not one option's.
+std::string relevantUsageLine(const std::string &option) {
+  const std::string_view help = kUsage;
+  for (const char after : {'=', ' '}) {
+    const std::size_t at = option.empty() ? std::string_view::npos : help.find("\n  " + option + after);
+    if (at != std::string_view::npos) return std::string(help.substr(at + 1, help.find('\n', at + 1) - at));
+  }
+  return "usage: reader-sim [OPTION]...\n";
+}
+
+// One line for the problem, one for the usage it concerns: not the whole
+// help.
+[[noreturn]] void usageError(const std::string &message, const std::string &option = {}) {
+  std::cerr << "reader-sim: " << message << "\n" << relevantUsageLine(option) << "see 'reader-sim --help'\n";
   std::exit(2);
 }
 
@@ -98,29 +120,35 @@ int parseInt(const char *text, const char *option) {
   char *end = nullptr;
   long value = std::strtol(text, &end, 0);
   if (end == text || *end != '\0' || value < 0 || value > 1'000'000) {
-    usageError(std::string("bad number for ") + option + ": " + text);
+    usageError(std::string("bad number for ") + option + ": " + text, option);
   }
   return static_cast<int>(value);
 }
 
 readersim::Barcode parseBarcodeOption(const char *text, const char *option) {
   auto parsed = readersim::parseBarcode(text);
-  if (!parsed) usageError(std::string(option) + ": " + parsed.error);
+  if (!parsed) usageError(std::string(option) + ": " + parsed.error, option);
   return std::move(*parsed.barcode);
 }
 
 std::uint8_t parseVariant(const char *text) {
   if (std::strlen(text) == 1) return static_cast<std::uint8_t>(text[0]);
   int value = parseInt(text, "--variant");
-  if (value > 0xFF) usageError("--variant must be one byte");
+  if (value > 0xFF) usageError("--variant must be one byte", "--variant");
   return static_cast<std::uint8_t>(value);
+}
+
+// The option word as given, without a value after '='.
+std::string optionWord(const char *arg) {
+  const std::string word = arg;
+  return word.substr(0, word.find('='));
 }
 
 Arguments parseArguments(int argc, char **argv) {
   enum Option {
     kEngine = 1, kModule, kModel, kNoModel, kHwInfo, kSerial, kNoSerial, kVariant, kEngineSpeed,
     kBlockLength, kModuleVersion, kSpeedAnswer, kModuleSpeed, kPacing, kLog, kDaemon, kHelp,
-    kBarcode, kSteady, kDecodeDelay, kRepeatInterval, kTag, kNoTagAnswer
+    kBarcode, kSteady, kDecodeDelay, kRepeatInterval, kTag, kNoTagAnswer, kVersion
   };
   static const option kOptions[] = {
       {"engine", required_argument, nullptr, kEngine},
@@ -128,6 +156,7 @@ Arguments parseArguments(int argc, char **argv) {
       {"model", required_argument, nullptr, kModel},
       {"no-model", no_argument, nullptr, kNoModel},
       {"hw-info", required_argument, nullptr, kHwInfo},
+      {"hw", required_argument, nullptr, kHwInfo},
       {"serial", required_argument, nullptr, kSerial},
       {"no-serial", no_argument, nullptr, kNoSerial},
       {"variant", required_argument, nullptr, kVariant},
@@ -137,6 +166,7 @@ Arguments parseArguments(int argc, char **argv) {
       {"speed-answer", required_argument, nullptr, kSpeedAnswer},
       {"module-speed", required_argument, nullptr, kModuleSpeed},
       {"pacing", no_argument, nullptr, kPacing},
+      {"pace", no_argument, nullptr, kPacing},
       {"barcode", required_argument, nullptr, kBarcode},
       {"steady", required_argument, nullptr, kSteady},
       {"decode-delay", required_argument, nullptr, kDecodeDelay},
@@ -146,16 +176,29 @@ Arguments parseArguments(int argc, char **argv) {
       {"log", no_argument, nullptr, kLog},
       {"daemon", no_argument, nullptr, kDaemon},
       {"help", no_argument, nullptr, kHelp},
+      {"version", no_argument, nullptr, kVersion},
       {nullptr, 0, nullptr, 0},
   };
 
   Arguments args;
   auto &config = args.config;
+  // The same terminal as readerctl's built-in one by default.
+  config.engineKind = 2;
+  // Problems are reported here, in one line each.
+  opterr = 0;
   int option;
-  while ((option = getopt_long(argc, argv, "", kOptions, nullptr)) != -1) {
+  while ((option = getopt_long(argc, argv, ":", kOptions, nullptr)) != -1) {
     switch (option) {
-      case kEngine: config.engineKind = parseInt(optarg, "--engine"); break;
-      case kModule: config.moduleKind = parseInt(optarg, "--module"); break;
+      case kEngine:
+        config.engineKind = parseInt(optarg, "--engine");
+        if (config.engineKind != 0 && (config.engineKind < 2 || config.engineKind > 4))
+          usageError("--engine must be 0, 2, 3 or 4", "--engine");
+        break;
+      case kModule:
+        config.moduleKind = parseInt(optarg, "--module");
+        if (config.moduleKind != 0 && config.moduleKind != 5 && config.moduleKind != 6)
+          usageError("--module must be 0, 5 or 6", "--module");
+        break;
       case kModel: config.model = IdentityText::given(optarg); break;
       case kNoModel: config.model = IdentityText::unset(); break;
       case kHwInfo: config.hardwareInfo = IdentityText::given(optarg); break;
@@ -165,7 +208,7 @@ Arguments parseArguments(int argc, char **argv) {
       case kEngineSpeed: config.ssiEngine.startSpeed = parseInt(optarg, "--engine-speed"); break;
       case kBlockLength: {
         int length = parseInt(optarg, "--block-length");
-        if (length < 1 || length > 255) usageError("--block-length must be 1 to 255");
+        if (length < 1 || length > 255) usageError("--block-length must be 1 to 255", "--block-length");
         config.textEngine.block = readersim::TextEngine::defaultBlock(static_cast<std::size_t>(length));
         break;
       }
@@ -175,7 +218,7 @@ Arguments parseArguments(int argc, char **argv) {
         } else if (std::strcmp(optarg, "iso09v") == 0) {
           config.asciiModule.version = AsciiModule::Version::Iso09v;
         } else {
-          usageError("--module-version must be multiiso or iso09v");
+          usageError("--module-version must be multiiso or iso09v", "--module-version");
         }
         break;
       case kSpeedAnswer:
@@ -186,7 +229,7 @@ Arguments parseArguments(int argc, char **argv) {
         } else if (std::strcmp(optarg, "R") == 0) {
           config.asciiModule.speedChangeAnswer = AsciiModule::SpeedChangeAnswer::Refuse;
         } else {
-          usageError("--speed-answer must be accept, F or R");
+          usageError("--speed-answer must be accept, F or R", "--speed-answer");
         }
         break;
       case kModuleSpeed: config.asciiModule.startSpeed = parseInt(optarg, "--module-speed"); break;
@@ -198,13 +241,13 @@ Arguments parseArguments(int argc, char **argv) {
         break;
       case kRepeatInterval: {
         int interval = parseInt(optarg, "--repeat-interval");
-        if (interval < 1) usageError("--repeat-interval must be at least 1");
+        if (interval < 1) usageError("--repeat-interval must be at least 1", "--repeat-interval");
         config.repeatInterval = std::chrono::milliseconds(interval);
         break;
       }
       case kTag: {
         auto parsed = readersim::parseTag(optarg);
-        if (!parsed) usageError("--tag: " + parsed.error);
+        if (!parsed) usageError("--tag: " + parsed.error, "--tag");
         config.tags.push_back(std::move(*parsed.tag));
         break;
       }
@@ -214,7 +257,15 @@ Arguments parseArguments(int argc, char **argv) {
       case kHelp:
         printUsage();
         std::exit(0);
-      default: usageError("unknown option");
+      case kVersion:
+        std::cout << "reader-sim " << READER_TOOLS_VERSION << "\n";
+        std::exit(0);
+      case ':': usageError(optionWord(argv[optind - 1]) + " needs a value", optionWord(argv[optind - 1]));
+      default:
+        // optopt names an option given a value it does not take.
+        if (optopt != 0 && std::strncmp(argv[optind - 1], "--", 2) == 0)
+          usageError(optionWord(argv[optind - 1]) + " takes no value", optionWord(argv[optind - 1]));
+        usageError("unknown option " + optionWord(argv[optind - 1]));
     }
   }
   if (optind < argc) usageError(std::string("unexpected argument: ") + argv[optind]);
