@@ -15,6 +15,7 @@ struct TextEngineEntry {
   const char *name;
   int offset;
   FieldKind kind;
+  const char *alias = nullptr;  // the positional name it had before
 };
 
 constexpr FieldKind F = FieldKind::Flag;
@@ -23,8 +24,11 @@ constexpr FieldKind B2 = FieldKind::Bits2;
 constexpr FieldKind B7 = FieldKind::Bits7;
 constexpr FieldKind LM = FieldKind::LengthMode;
 
-// Groups and parameters of the text engine; the meanings the engine
-// documents for itself get their own names.
+// Groups and parameters of the text engine. Where the library itself acts on
+// a field (the trigger mode, the scan time, the Code 128 and EAN-128
+// switches, how UPC-A and EAN-13 results are trimmed), the field is named
+// after that; the others keep their group (named after its first byte in the
+// record) and parameter number, their effect being the engine's business.
 constexpr TextEngineEntry kTextEngine[] = {
     {"group1.p1", 1, F},   {"group1.p5", 2, F},    {"group1.p2", 3, F},   {"group1.p3", 4, F},
     {"group1.p4", 5, F},   {"group6.p1", 6, F},    {"group6.p3", 7, F},   {"group6.p2", 8, F},
@@ -42,7 +46,8 @@ constexpr TextEngineEntry kTextEngine[] = {
     {"group48.p4", 49, F}, {"group48.p2", 50, F},  {"group48.p3", 51, F},  {"group48.p5", 52, F},
     {"upc_ean.p1", 53, F}, {"upc_ean.p4", 54, F},  {"upc_ean.p5", 55, F},
     {"upc_ean.send_ean13_check_digit", 56, F},     {"upc_ean.p2", 57, F},  {"upc_ean.p3", 58, F},
-    {"upc_ean.p9", 59, F}, {"upc_ean.send_upca_check_digit", 60, F},
+    {"upc_ean.send_upca_system_digit", 59, F, "upc_ean.p9"},  // UPC-A results keep their first digit
+    {"upc_ean.send_upca_check_digit", 60, F},
     {"upc_ean.upca_as_ean13", 61, F},              {"group62.p1", 62, F},  {"group62.p2", 63, F},
     {"group64.p3", 64, F}, {"group64.p6", 65, F},  {"group64.p5", 66, F},  {"group64.p4", 67, F},
     {"group64.p1", 68, F}, {"group64.p9", 69, F},  {"group64.p8", 70, F},  {"group64.p7", 71, F},
@@ -52,6 +57,8 @@ constexpr TextEngineEntry kTextEngine[] = {
 };
 
 // The two SSI sections share their names; 0 where a section lacks the field.
+// "param_XX" is the SSI parameter number (F0_XX an extended one) of a
+// parameter the library passes through without knowing its effect.
 struct SsiEntry {
   const char *name;
   int variant4Offset;
@@ -124,7 +131,9 @@ constexpr int kVibrateSwitchByte = 344;
 
 std::vector<SettingsField> buildFields() {
   std::vector<SettingsField> fields(std::begin(kOptions), std::end(kOptions));
-  for (const TextEngineEntry &e : kTextEngine) fields.push_back({std::string("k2.") + e.name, e.offset, e.kind, 2});
+  for (const TextEngineEntry &e : kTextEngine)
+    fields.push_back({std::string("k2.") + e.name, e.offset, e.kind, 2, 1,
+                      e.alias != nullptr ? std::string("k2.") + e.alias : std::string()});
   for (const SsiEntry &e : kSsi) {
     if (e.variant4Offset != 0) fields.push_back({std::string("k4.") + e.name, e.variant4Offset, e.kind, 4});
     if (e.variant3Offset != 0) fields.push_back({std::string("k3.") + e.name, e.variant3Offset, e.kind, 3});
@@ -180,7 +189,7 @@ std::span<const SettingsField> settingsFields() {
 
 const SettingsField *findSettingsField(std::string_view name) {
   for (const SettingsField &f : settingsFields())
-    if (f.name == name) return &f;
+    if (f.name == name || (!f.alias.empty() && f.alias == name)) return &f;
   return nullptr;
 }
 

@@ -3,6 +3,11 @@
 // "k3.code39.length1", "prefix"), a kind that says which values it takes,
 // and a way to show and to parse its value. Built on the public record
 // layout only.
+//
+// A field whose effect only the engine knows is named by its position: the
+// text engine's group and parameter number ("k2.group10.p6"), the SSI
+// parameter number ("k3.param_E7"). A field that had such a name before it
+// got one that says what it is keeps the old one as an alias on input.
 #pragma once
 
 #include <span>
@@ -32,12 +37,13 @@ struct SettingsField {
   FieldKind kind;
   int section;   // the engine kind whose section holds it (2, 3, 4), 0 for always
   int size = 1;  // text fields: bytes including the terminating 0
+  std::string alias = {};  // the field's former positional name; empty when none
 };
 
 // Every named field, in record order.
 std::span<const SettingsField> settingsFields();
 
-// nullptr for an unknown name.
+// The field with this name or alias; nullptr for an unknown name.
 const SettingsField *findSettingsField(std::string_view name);
 
 // The fitted engine's kind from byte 0 (2, 3, 4), 0 when none.
