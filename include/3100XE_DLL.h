@@ -34,6 +34,15 @@
 #  define READER_CALL
 #endif
 
+/* ---- Version ---------------------------------------------------------- *
+ * The release of this header and of the module built with it (the package
+ * version). GetDllVer reports the same release in the terminal's own form,
+ * "MAJOR.MM.PPPP": 2.0.27 is "2.00.0027". */
+#define READER_VERSION_MAJOR   2
+#define READER_VERSION_MINOR   0
+#define READER_VERSION_PATCH  27
+#define READER_VERSION_STRING "2.0.27"
+
 #ifdef __cplusplus
 extern "C" {
 #endif

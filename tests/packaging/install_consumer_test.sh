@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs the build tree into a staging prefix and builds a consumer against
 # it twice, through pkg-config and through find_package; both must run and
-# print the module's version text. Everything it writes stays in WORK.
+# print the module's version text. Then it makes the Debian packages with
+# cpack, checks how they are split, and builds the same two consumers against
+# the files of the -dev and runtime packages unpacked into a folder (exit 77
+# after the installed-tree part where cpack or dpkg-deb is missing).
+# Everything it writes stays in WORK.
 #
 # usage: install_consumer_test.sh BUILD_DIR WORK C_COMPILER C_FLAGS LINK_FLAGS
 # (C_FLAGS and LINK_FLAGS are the library's own, so a sanitizer build's
@@ -53,4 +57,81 @@ cmake --build "$work/consumer-cmake" >>"$work/consumer-cmake.log" 2>&1 \
   || { cat "$work/consumer-cmake.log"; fail "consumer build"; }
 check "$work/consumer-cmake/consumer"
 
-echo "both consumers print $expected"
+echo "both consumers print $expected against the installed tree"
+
+# ---- The packages ------------------------------------------------------
+cpack=$(dirname "$(command -v cmake)")/cpack
+if [ ! -x "$cpack" ] || ! command -v dpkg-deb >/dev/null; then
+  echo "cpack or dpkg-deb is not installed: packages skipped"
+  exit 77
+fi
+packages=$work/packages
+"$cpack" --config "$build/CPackConfig.cmake" -G DEB -B "$packages" >"$work/cpack.log" 2>&1 \
+  || { cat "$work/cpack.log"; fail "cpack"; }
+
+deb() {  # the one package file named $1_*
+  local files=("$packages"/"$1"_*.deb)
+  [ "${#files[@]}" -eq 1 ] && [ -f "${files[0]}" ] || fail "no package $1 (or more than one)"
+  echo "${files[0]}"
+}
+runtime=$(deb lib3100xe-dll2) dev=$(deb lib3100xe-dll-dev)
+tools=$(deb reader3100xe-tools) sim=$(deb reader3100xe-sim)
+for dbgsym in lib3100xe-dll2 reader3100xe-tools reader3100xe-sim; do
+  ls "$packages/$dbgsym-dbgsym_"*.ddeb >/dev/null 2>&1 || fail "no debug symbols package for $dbgsym"
+done
+
+# Each package's paths, read whole first (grep -q would cut a pipe short).
+contents() { local list; list=$(dpkg-deb -c "$1") || fail "dpkg-deb -c $1"; awk '{print $6}' <<<"$list" | sed 's|^\./||'; }
+runtime_files=$(contents "$runtime") dev_files=$(contents "$dev")
+# The runtime holds the versioned module only; its link and header are -dev's.
+grep -Eq '^usr/lib/([^/]+/)?lib3100XE_DLL\.so\.2$' <<<"$runtime_files" \
+  || fail "runtime package lacks lib3100XE_DLL.so.2"
+grep -Ev '/$|^usr/(lib/([^/]+/)?lib3100XE_DLL\.so\.2[.0-9]*|share/doc/lib3100xe-dll2/.*)$' \
+  <<<"$runtime_files" && fail "runtime package holds more than the module"
+grep -Eq '^usr/lib/([^/]+/)?lib3100XE_DLL\.so$' <<<"$dev_files" || fail "-dev lacks the link"
+grep -q '^usr/include/3100XE_DLL.h$' <<<"$dev_files" || fail "-dev lacks the header"
+grep -q '^usr/share/man/man3/3100XE_DLL.3.gz$' <<<"$dev_files" || fail "-dev lacks the manual page"
+grep -q '^usr/bin/readerctl$' <<<"$(contents "$tools")" || fail "tools package lacks readerctl"
+grep -q '^usr/bin/reader-sim$' <<<"$(contents "$sim")" || fail "simulator package lacks reader-sim"
+for package in "$runtime" "$dev" "$tools" "$sim"; do
+  name=$(dpkg-deb -f "$package" Package)
+  grep -qx "usr/share/doc/$name/copyright" <<<"$(contents "$package")" || fail "$name has no copyright file"
+done
+# -dev and the tools need exactly this runtime.
+version=$(dpkg-deb -f "$runtime" Version)
+for package in "$dev" "$tools"; do
+  grep -qF "lib3100xe-dll2 (= $version)" <<<"$(dpkg-deb -f "$package" Depends)" \
+    || fail "$(dpkg-deb -f "$package" Package) does not depend on lib3100xe-dll2 (= $version)"
+done
+
+root=$work/unpacked
+rm -rf "$root"
+for package in "$runtime" "$dev" "$tools" "$sim"; do dpkg-deb -x "$package" "$root"; done
+module=$(find "$root" -name lib3100XE_DLL.so.2 -print -quit)
+[ -n "$module" ] || fail "no lib3100XE_DLL.so.2 unpacked"
+# Stripped: the debug information is in the -dbgsym package.
+if command -v readelf >/dev/null && grep -q '\.debug_info' <<<"$(readelf -S "$module")"; then
+  fail "the packaged module is not stripped"
+fi
+pcdir=$(dirname "$(find "$root" -name reader3100xe.pc -print -quit)")
+export LD_LIBRARY_PATH=$(dirname "$module")
+"$root/usr/bin/readerctl" --help >/dev/null || fail "packaged readerctl --help exited with $?"
+
+# pkg-config against the unpacked -dev files (the .pc finds its prefix from
+# its own place).
+pc=$(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs reader3100xe) \
+  || fail "pkg-config does not know the -dev package's reader3100xe"
+case $pc in *"$root"*) ;; *) fail "pkg-config points outside the unpacked packages: $pc" ;; esac
+# shellcheck disable=SC2086
+"$cc" $cflags "$here/consumer/main.c" -o "$work/consumer-deb-pc" $ldflags $pc
+check "$work/consumer-deb-pc"
+
+cmake -S "$here/consumer" -B "$work/consumer-deb-cmake" -DCMAKE_PREFIX_PATH="$root/usr" \
+  -DCMAKE_C_COMPILER="$cc" -DCMAKE_C_FLAGS="$cflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
+  -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_FIND_USE_CMAKE_SYSTEM_PATH=OFF >"$work/consumer-deb-cmake.log" 2>&1 \
+  || { cat "$work/consumer-deb-cmake.log"; fail "consumer configure against the -dev package"; }
+cmake --build "$work/consumer-deb-cmake" >>"$work/consumer-deb-cmake.log" 2>&1 \
+  || { cat "$work/consumer-deb-cmake.log"; fail "consumer build against the -dev package"; }
+check "$work/consumer-deb-cmake/consumer"
+
+echo "both consumers print $expected against the -dev package's files too"
