@@ -6,7 +6,7 @@
 #
 #   scripts/soak.sh [soak|stress|all]      (default: all)
 #
-# The soak uses the default preset (optimised, no sanitizer, so the memory
+# The soak uses the dev preset (optimised, no sanitizer, so the memory
 # figures mean something); the stress uses the tsan preset. Environment:
 #   SOAK_BUILD_DIR, STRESS_BUILD_DIR   build directories (default: the presets')
 #   SOAK_JOBS                          soak tests run at once (default 3; they
@@ -19,7 +19,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 what=${1:-all}
-soak_dir=${SOAK_BUILD_DIR:-build/default}
+soak_dir=${SOAK_BUILD_DIR:-build/dev}
 stress_dir=${STRESS_BUILD_DIR:-build/tsan}
 status=0
 
@@ -42,12 +42,12 @@ figures() {
 }
 
 if [ "$what" = soak ] || [ "$what" = all ]; then
-  cmake --preset default -B "$soak_dir" >/dev/null
+  cmake --preset dev -B "$soak_dir" >/dev/null
   cmake --build "$soak_dir" --target soak_tests soak_unload_tests -j2
   log="$soak_dir/soak.log"
   echo "== soak (log: $log)"
   start=$(date +%s)
-  run_label default "$soak_dir" soak "${SOAK_JOBS:-3}" "$log" || status=1
+  run_label dev "$soak_dir" soak "${SOAK_JOBS:-3}" "$log" || status=1
   figures SOAK "$log"
   echo "soak wall time: $(($(date +%s) - start)) s"
 fi

@@ -7,6 +7,7 @@
 namespace reader::platform {
 
 void sleepMs(std::uint32_t ms) {
+  ms = realWaitMs(ms);
   // An absolute deadline on the monotonic clock: signals (EINTR) and early
   // wake-ups cannot shorten the sleep, and a changed wall clock cannot
   // lengthen it.
@@ -25,8 +26,9 @@ void sleepMs(std::uint32_t ms) {
 std::uint64_t monotonicMs() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-         static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+  const std::uint64_t ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                           static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+  return ms * timeScale();
 }
 
 }  // namespace reader::platform

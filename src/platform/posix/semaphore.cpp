@@ -15,6 +15,8 @@
 #include <mutex>
 #include <new>
 
+#include "platform/clock.h"
+
 namespace reader::platform {
 
 struct Semaphore::Impl {
@@ -69,7 +71,7 @@ WaitResult Semaphore::wait(std::uint32_t timeoutMs) {
   auto myTurn = [&] { return s.count > 0 && s.firstInLine(ticket); };
   if (timeoutMs == kWaitForever) {
     s.changed.wait(lock, myTurn);
-  } else if (!s.changed.wait_until(lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs),
+  } else if (!s.changed.wait_until(lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(realWaitMs(timeoutMs)),
                                    myTurn)) {
     s.leaveLine(ticket);
     return WaitResult::TimedOut;

@@ -46,6 +46,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/clock.h"
 #include "platform/common/open_failure_record.h"
 #include "platform/process.h"
 #include "platform/posix/serial_error_text.h"
@@ -286,7 +287,7 @@ ReadStatus PosixSerialPort::readByte(std::uint8_t &out, ErrorCode &error) {
     std::lock_guard lock(stateMutex_);
     timeoutMs = timeouts_.readTotalMs;
   }
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(realDeviceWaitMs(timeoutMs));
   bool hungUp = false;
   for (;;) {
     {
@@ -340,7 +341,7 @@ ErrorCode PosixSerialPort::write(const std::uint8_t *data, std::size_t size,
     if (state_ != State::Open) return EBADF;  // closed while this call queued
     timeoutMs = timeouts_.writeTotalMs;
   }
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(realDeviceWaitMs(timeoutMs));
   while (written < size) {
     ssize_t put = ::write(fd_, data + written, size - written);
     if (put > 0) {

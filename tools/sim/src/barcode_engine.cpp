@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "readersim/time_scale.h"
+
 namespace readersim {
 
 BarcodeEngine::BarcodeEngine(int kind, int startSpeed) : PtyDevice(kind, startSpeed) {}
@@ -168,17 +170,18 @@ void BarcodeEngine::onHostClosed() { switchOffLocked(); }
 
 std::optional<std::chrono::steady_clock::time_point> BarcodeEngine::cycleDueLocked() const {
   if (!cycleOpen_ || (!cycleOutcome_ && !inViewLocked())) return std::nullopt;
-  return cycleStart_ + decodeDelay_;
+  return cycleStart_ + scaled(decodeDelay_);
 }
 
 std::optional<std::chrono::steady_clock::time_point> BarcodeEngine::selfScanDueLocked() const {
   if (!selfTriggeredLocked() || !hostOpenLocked() || !inViewLocked()) return std::nullopt;
-  return std::max({nextSelfScan_, lastByteTimeLocked() + repeatInterval_, hostOpenedAt_ + repeatInterval_});
+  const auto interval = scaled(repeatInterval_);
+  return std::max({nextSelfScan_, lastByteTimeLocked() + interval, hostOpenedAt_ + interval});
 }
 
 std::optional<std::chrono::steady_clock::time_point> BarcodeEngine::sessionEndDueLocked() const {
   if (!sessionLimit_ || !cycleOpen_ || cycleDueLocked()) return std::nullopt;
-  return cycleStart_ + *sessionLimit_;
+  return cycleStart_ + scaled(*sessionLimit_);
 }
 
 std::optional<std::chrono::steady_clock::time_point> BarcodeEngine::timerDue() const {
@@ -198,7 +201,7 @@ void BarcodeEngine::onTimer() {
     sendOutcomeLocked(outcome);
   }
   if (auto due = selfScanDueLocked(); due && now >= *due) {
-    nextSelfScan_ = now + repeatInterval_;
+    nextSelfScan_ = now + scaled(repeatInterval_);
     sendOutcomeLocked(*takeNextLocked());
   }
   if (auto due = sessionEndDueLocked(); due && now >= *due) switchOffLocked();

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "readersim/line_speed.h"
+#include "readersim/time_scale.h"
 
 namespace readersim {
 namespace {
@@ -193,7 +194,7 @@ void PtyDevice::checkTrickle() {
     const auto now = std::chrono::steady_clock::now();
     if (!due || now < *due) return;
     // One byte per interval from now on, without bursts to catch up.
-    nextTrickle_ = std::max(*due + *trickleInterval_, now);
+    nextTrickle_ = std::max(*due + scaled(*trickleInterval_), now);
   }
   if (!pty_.isOpen() || !refreshHostState()) return;
   const std::uint8_t byte = kTrickleByte;
@@ -394,7 +395,7 @@ int PtyDevice::pollTimeoutMs() const {
   std::optional<std::chrono::steady_clock::time_point> due = timerDue();
   if (auto trickle = trickleDueLocked(); trickle && (!due || *trickle < *due)) due = trickle;
   if (auto pending = pendingFrameTimeout()) {
-    auto silenceDue = lastByteTime_ + *pending;
+    auto silenceDue = lastByteTime_ + scaledSilence(*pending);
     if (!due || silenceDue < *due) due = silenceDue;
   }
   if (!due) return -1;
@@ -480,7 +481,7 @@ void PtyDevice::checkSilence() {
   {
     std::lock_guard lock(mutex_);
     auto pending = pendingFrameTimeout();
-    if (pending && std::chrono::steady_clock::now() >= lastByteTime_ + *pending) onSilence();
+    if (pending && std::chrono::steady_clock::now() >= lastByteTime_ + scaledSilence(*pending)) onSilence();
   }
   publishRecords();
 }
