@@ -43,6 +43,12 @@ TEST_F(JsonOutputTest, InfoPrintsOneObjectAndTheNoticeGoesToStandardError) {
   EXPECT_TRUE(text.out.starts_with("Library version: ")) << text.out;
   EXPECT_TRUE(has(text.err, "Using the built-in simulated terminal")) << text.err;
 
+  // A terminal without a serial number, as --serial none simulates one.
+  const CliRun unnumbered = readerctl({"--serial", "none", "info", "--json"});
+  ASSERT_EQ(unnumbered.status, 0) << unnumbered.err;
+  EXPECT_TRUE(unnumbered.out.starts_with("{\"library_version\": \"2.00.0027\", \"serial_number\": null, "))
+      << unnumbered.out;
+
   // A start that failed: what was found is null, the status 1.
   ::setenv("READER_COM1", "/nonexistent/ttyUSB7", 1);
   const CliRun failed = readerctl({"--ex", "info", "--json"});

@@ -5,29 +5,15 @@
 
 #include <stdlib.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "settings_cli_run.h"
 #include "settings_command.h"
 #include "settings_terminal.h"
 
 namespace settings_testing {
 namespace {
-
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliRun settings(const std::vector<std::string> &args) {
-  std::ostringstream out, err;
-  const int status = readerctl::runSettingsCommand(args, out, err);
-  return {status, out.str(), err.str()};
-}
-
-bool has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
 TEST(SettingsCli, GetShowsByteZeroTheFittedEnginesFieldsAndTheOptionsAsTextOrJson) {
   SimulatedTerminal t(2);

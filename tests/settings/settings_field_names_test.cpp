@@ -10,10 +10,10 @@
 #include <cctype>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "settings_cli_run.h"
 #include "settings_command.h"
 #include "settings_fields.h"
 #include "settings_terminal.h"
@@ -221,20 +221,6 @@ TEST(SettingsFieldNames, EveryNameTakenBeforeStillNamesTheSameByteAndOnlyTheRena
     }
   }
 }
-
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliRun settings(const std::vector<std::string> &args) {
-  std::ostringstream out, err;
-  const int status = readerctl::runSettingsCommand(args, out, err);
-  return {status, out.str(), err.str()};
-}
-
-bool has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
 TEST(SettingsFieldNames, GetShowsTheNewNamesOnlyAsTextAndAsJson) {
   SimulatedTerminal t(2);

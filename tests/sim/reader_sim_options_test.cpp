@@ -137,6 +137,14 @@ TEST(ReaderSimOptions, DefaultsToReaderctlsTerminalAndTakesItsSpellings) {
   // --hw and --pace, as readerctl spelt them, beside --hw-info and --pacing.
   EXPECT_EQ(exported(daemonEnvironment({"--hw", "4-0", "--pace", "--module=0"}), "READER_HW_INFO"), "4-0");
   EXPECT_EQ(exported(daemonEnvironment({"--hw-info=4-0", "--pacing", "--module=0"}), "READER_HW_INFO"), "4-0");
+  // "none" leaves an identity unset, as in readerctl; --no-model and
+  // --no-serial stay.
+  const std::string unset = daemonEnvironment({"--model=none", "--hw-info", "none", "--serial=none"});
+  for (const char *name : {"READER_MODEL", "READER_HW_INFO", "READER_SERIAL_NUMBER"}) {
+    EXPECT_EQ(exported(unset, name), "(none)") << name;
+    EXPECT_NE(unset.find(std::string("unset ") + name + "\n"), std::string::npos) << name;
+  }
+  EXPECT_EQ(exported(daemonEnvironment({"--no-model", "--no-serial"}), "READER_MODEL"), "(none)");
 }
 
 }  // namespace

@@ -115,7 +115,7 @@ std::unique_ptr<BuiltInTerminal> startBuiltInTerminal(const CliOptions &options,
   config.moduleKind = options.moduleKind;
   config.model = identity(options.model);
   config.hardwareInfo = identity(options.hardwareInfo);
-  if (options.serialNumber) config.serialNumber = readersim::IdentityText::given(*options.serialNumber);
+  if (options.serialNumber) config.serialNumber = identity(options.serialNumber);
   if (options.engineStartSpeed != 0) config.ssiEngine.startSpeed = options.engineStartSpeed;
   config.pacing = options.pacing;
   config.steadyBarcode = options.steadyBarcode;

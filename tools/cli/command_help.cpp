@@ -86,7 +86,7 @@ constexpr const char *kOptions =
     "  --model TEXT         model description, e.g. HLM3100XE; \"none\" leaves it unset\n"
     "  --hw-info TEXT       fitted-hardware text (default derived, e.g. 2-1); \"none\": unset\n"
     "                       (also --hw)\n"
-    "  --serial TEXT        serial number\n"
+    "  --serial TEXT        serial number; \"none\" leaves it unset\n"
     "  --engine-speed N     speed an SSI engine starts at (default 9600)\n"
     "  --pacing             send simulated answers at the real byte time (also --pace)\n"
     "  --barcode SYMBOLOGY:DATA\n"

@@ -38,12 +38,14 @@ on pseudo-terminals, prints the environment a host needs as shell lines
 
   --engine=KIND          scan engine: 0 (none), 2, 3 or 4 [2]
   --module=KIND          RFID module: 0 (none), 5 or 6 [6]
-  --model=TEXT           READER_MODEL [HLM3200XE with a kind-5 module, else HLM3100XE]
-  --no-model             leave READER_MODEL unset
-  --hw-info=TEXT         READER_HW_INFO [engine digit, '-', '1' with a module else '0']
+  --model=TEXT           READER_MODEL, none: unset [HLM3200XE with a kind-5 module,
+                         else HLM3100XE]
+  --no-model             the same as --model=none
+  --hw-info=TEXT         READER_HW_INFO, none: unset [engine digit, '-', '1' with a
+                         module else '0']
                          (also --hw, as readerctl once spelt it)
-  --serial=TEXT          READER_SERIAL_NUMBER [SIM3100XE0001]
-  --no-serial            leave READER_SERIAL_NUMBER unset
+  --serial=TEXT          READER_SERIAL_NUMBER, none: unset [SIM3100XE0001]
+  --no-serial            the same as --serial=none
   --variant=BYTE         SSI revision variant byte: one character (P, G) or a
                          number (0x00, 0x07) [P for kind 3, G for kind 4]
   --engine-speed=BPS     SSI engine speed at power-up: 9600, 38400, 115200 [9600]
@@ -111,6 +113,11 @@ std::string relevantUsageLine(const std::string &option) {
 
 // One line for the problem, one for the usage it concerns: not the whole
 // help.
+// An identity text as readerctl takes it too: "none" leaves the variable unset.
+IdentityText identityOption(const char *value) {
+  return std::string_view(value) == "none" ? IdentityText::unset() : IdentityText::given(value);
+}
+
 [[noreturn]] void usageError(const std::string &message, const std::string &option = {}) {
   std::cerr << "reader-sim: " << message << "\n" << relevantUsageLine(option) << "see 'reader-sim --help'\n";
   std::exit(2);
@@ -199,10 +206,10 @@ Arguments parseArguments(int argc, char **argv) {
         if (config.moduleKind != 0 && config.moduleKind != 5 && config.moduleKind != 6)
           usageError("--module must be 0, 5 or 6", "--module");
         break;
-      case kModel: config.model = IdentityText::given(optarg); break;
+      case kModel: config.model = identityOption(optarg); break;
       case kNoModel: config.model = IdentityText::unset(); break;
-      case kHwInfo: config.hardwareInfo = IdentityText::given(optarg); break;
-      case kSerial: config.serialNumber = IdentityText::given(optarg); break;
+      case kHwInfo: config.hardwareInfo = identityOption(optarg); break;
+      case kSerial: config.serialNumber = identityOption(optarg); break;
       case kNoSerial: config.serialNumber = IdentityText::unset(); break;
       case kVariant: config.ssiEngine.variantByte = parseVariant(optarg); break;
       case kEngineSpeed: config.ssiEngine.startSpeed = parseInt(optarg, "--engine-speed"); break;
