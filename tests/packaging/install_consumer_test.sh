@@ -41,21 +41,25 @@ check() {
   [ "$out" = "$expected" ] || fail "$1 printed '$out', expected '$expected'"
 }
 
-# pkg-config, as a makefile would use it.
+# The consumer built and run both ways against one tree: as a makefile
+# would, with the flags pkg-config gave ($3), and through find_package with
+# only prefix $2 to search. $1 tells the builds apart ("" or "-deb").
+consumers() {
+  local tag=$1 prefix=$2 pc=$3 dir=$work/consumer$1-cmake
+  # shellcheck disable=SC2086
+  "$cc" $cflags "$here/consumer/main.c" -o "$work/consumer$tag-pc" $ldflags $pc
+  check "$work/consumer$tag-pc"
+  cmake -S "$here/consumer" -B "$dir" -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_C_COMPILER="$cc" -DCMAKE_C_FLAGS="$cflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
+    -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_FIND_USE_CMAKE_SYSTEM_PATH=OFF >"$dir.log" 2>&1 \
+    || { cat "$dir.log"; fail "consumer configure against $prefix"; }
+  cmake --build "$dir" >>"$dir.log" 2>&1 || { cat "$dir.log"; fail "consumer build against $prefix"; }
+  check "$dir/consumer"
+}
+
 pc=$(PKG_CONFIG_PATH=$libdir/pkgconfig pkg-config --cflags --libs reader3100xe) \
   || fail "pkg-config does not know reader3100xe"
-# shellcheck disable=SC2086
-"$cc" $cflags "$here/consumer/main.c" -o "$work/consumer-pc" $ldflags $pc
-check "$work/consumer-pc"
-
-# find_package, with only the staging prefix to search.
-cmake -S "$here/consumer" -B "$work/consumer-cmake" -DCMAKE_PREFIX_PATH="$stage" \
-  -DCMAKE_C_COMPILER="$cc" -DCMAKE_C_FLAGS="$cflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
-  -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_FIND_USE_CMAKE_SYSTEM_PATH=OFF >"$work/consumer-cmake.log" 2>&1 \
-  || { cat "$work/consumer-cmake.log"; fail "consumer configure"; }
-cmake --build "$work/consumer-cmake" >>"$work/consumer-cmake.log" 2>&1 \
-  || { cat "$work/consumer-cmake.log"; fail "consumer build"; }
-check "$work/consumer-cmake/consumer"
+consumers "" "$stage" "$pc"
 
 echo "both consumers print $expected against the installed tree"
 
@@ -122,16 +126,6 @@ export LD_LIBRARY_PATH=$(dirname "$module")
 pc=$(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs reader3100xe) \
   || fail "pkg-config does not know the -dev package's reader3100xe"
 case $pc in *"$root"*) ;; *) fail "pkg-config points outside the unpacked packages: $pc" ;; esac
-# shellcheck disable=SC2086
-"$cc" $cflags "$here/consumer/main.c" -o "$work/consumer-deb-pc" $ldflags $pc
-check "$work/consumer-deb-pc"
-
-cmake -S "$here/consumer" -B "$work/consumer-deb-cmake" -DCMAKE_PREFIX_PATH="$root/usr" \
-  -DCMAKE_C_COMPILER="$cc" -DCMAKE_C_FLAGS="$cflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
-  -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_FIND_USE_CMAKE_SYSTEM_PATH=OFF >"$work/consumer-deb-cmake.log" 2>&1 \
-  || { cat "$work/consumer-deb-cmake.log"; fail "consumer configure against the -dev package"; }
-cmake --build "$work/consumer-deb-cmake" >>"$work/consumer-deb-cmake.log" 2>&1 \
-  || { cat "$work/consumer-deb-cmake.log"; fail "consumer build against the -dev package"; }
-check "$work/consumer-deb-cmake/consumer"
+consumers -deb "$root/usr" "$pc"
 
 echo "both consumers print $expected against the -dev package's files too"

@@ -189,13 +189,6 @@ int runSet(const SettingsRequest &request, std::ostream &out, std::ostream &err)
 
 }  // namespace
 
-const char *settingsUsage() {
-  return "usage: readerctl settings get [--json]\n"
-         "       readerctl settings set NAME=VALUE... [--json]\n"
-         "       readerctl settings reset [--mask N]\n"
-         "       readerctl settings defaults [--json]\n";
-}
-
 bool parseSettingsRequest(const std::vector<std::string> &args, SettingsRequest &request, std::string &problem) {
   if (args.empty()) {
     problem = "missing command";

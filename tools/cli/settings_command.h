@@ -43,7 +43,4 @@ int runSettingsRequest(const SettingsRequest &request, std::ostream &out, std::o
 // fails.
 int runSettingsCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
 
-// The usage lines of `readerctl settings`.
-const char *settingsUsage();
-
 }  // namespace readerctl
