@@ -1,7 +1,11 @@
 // Start-up cost: the wall time of InitReader and InitReaderEx for each kind
-// of device, beside the waits the devices' protocols impose (fixed pauses,
-// answer time-outs, frame-end silences and the bytes' time on the line),
-// and the CPU time the library uses while idle with both devices open.
+// of device and for each pair of engine and module, and of
+// ResetReaderToDefault, beside the waits the devices' protocols impose
+// (fixed pauses, answer time-outs, frame-end silences and the bytes' time on
+// the line); and the CPU time the library uses while idle with both devices
+// open. The engine and the module are separate devices on separate ports:
+// for a pair, the longer of their two waits is what a start must take, their
+// sum what it takes when one device waits for the other.
 //
 // Each measurement runs the library in a fresh child process (a fresh load);
 // the simulated devices run in this process, answering at the real byte time
@@ -12,6 +16,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <readersim/readersim.h>
@@ -72,11 +77,11 @@ struct Waits {
 // traffic: the device's answer bytes at its line speed, the fixed pauses of
 // the kind, the silence that ends a hex-module answer, and a full answer
 // time-out for every command the device did not answer.
-Waits waitsOf(const readersim::PtyDevice &device) {
+Waits waitsOf(const readersim::PtyDevice &device, std::size_t from = 0) {
   Waits waits;
   double &ms = waits.imposedMs;
   const auto records = device.log().snapshot();
-  for (std::size_t i = 0; i < records.size(); ++i) {
+  for (std::size_t i = from; i < records.size(); ++i) {
     const readersim::TrafficRecord &r = records[i];
     if (r.type == readersim::RecordType::FromHost) {
       waits.hostLineMs += byteMs(r.bytes.size(), r.hostSpeed);
@@ -99,9 +104,44 @@ struct Row {
   int result;
   double wallMs;
   Waits waits;
+  double longerMs = 0;  // the longer of the two devices' imposed waits
 };
 
-Row measure(const Case &c, bool ex) {
+enum class Call { InitReader, InitReaderEx, Reset };
+
+const char *callName(Call call) {
+  switch (call) {
+    case Call::InitReader: return "  InitReader";
+    case Call::InitReaderEx: return "  InitReaderEx";
+    case Call::Reset: return "  Reset";
+  }
+  return "";
+}
+
+// Runs `call` on a fresh load of the library; for the reset, the library is
+// started first and only the reset is timed.
+ChildResult runCall(Call call) {
+  if (call == Call::Reset && InitReader() != READER_OK) return ChildResult{-9998, 0, 0};
+  const auto start = Clock::now();
+  const int result = call == Call::InitReaderEx ? InitReaderEx()
+                     : call == Call::InitReader ? InitReader()
+                                                : ResetReaderToDefault(READER_DEVICE_ALL);
+  const double wall = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  HaltReader(READER_DEVICE_ALL);
+  return ChildResult{result, wall, 0};
+}
+
+Waits waitsOfDevice(const readersim::Terminal &terminal, readersim::PtyDevice *device, std::size_t from = 0) {
+  if (device == nullptr) return {};
+  Waits w = waitsOf(*device, from);
+  if (device == terminal.engine()) w.imposedMs += 500;  // the engine's settle pause
+  if (device->kind() == 5) w.imposedMs += 100;          // the set-up's pause
+  return w;
+}
+
+Row measure(const Case &c, Call call) {
+  // The reset's own waits: those of a start and reset less those of a start.
+  const Waits startWaits = call == Call::Reset ? measure(c, Call::InitReader).waits : Waits{};
   readersim::TerminalConfig config;
   config.engineKind = c.engineKind;
   config.moduleKind = c.moduleKind;
@@ -110,52 +150,67 @@ Row measure(const Case &c, bool ex) {
   config.pacing = true;
   readersim::Terminal terminal(config);
   terminal.applyEnvironment();
-  const ChildResult child = inChild([ex] {
-    const auto start = Clock::now();
-    const int result = ex ? InitReaderEx() : InitReader();
-    const double wall = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    HaltReader(READER_DEVICE_ALL);
-    return ChildResult{result, wall, 0};
-  });
-  Waits waits;
-  for (readersim::PtyDevice *device : {terminal.engine(), terminal.module()}) {
-    if (device == nullptr) continue;
-    const Waits w = waitsOf(*device);
-    waits.imposedMs += w.imposedMs;
-    waits.hostLineMs += w.hostLineMs;
+  const ChildResult child = inChild([call] { return runCall(call); });
+  Row row{std::string(c.name) + callName(call), child.result, child.wallMs, {}};
+  if (call == Call::Reset) {
+    row.waits = waitsOfDevice(terminal, terminal.engine());
+    row.waits.imposedMs -= startWaits.imposedMs;
+    row.waits.hostLineMs -= startWaits.hostLineMs;
+    row.longerMs = row.waits.imposedMs;
+    return row;
   }
-  if (terminal.engine()) waits.imposedMs += 500;          // the engine's settle pause
-  if (c.moduleKind == 5) waits.imposedMs += 100;          // the set-up's pause
-  return {std::string(c.name) + (ex ? "  InitReaderEx" : "  InitReader"), child.result, child.wallMs, waits};
+  for (readersim::PtyDevice *device : {terminal.engine(), terminal.module()}) {
+    const Waits w = waitsOfDevice(terminal, device);
+    row.waits.imposedMs += w.imposedMs;
+    row.waits.hostLineMs += w.hostLineMs;
+    row.longerMs = std::max(row.longerMs, w.imposedMs);
+  }
+  return row;
+}
+
+void print(const Row &row) {
+  std::printf("%-40s %7d %10.1f %10.1f %10.1f %7.3f %10.1f\n", row.name.c_str(), row.result, row.wallMs,
+              row.longerMs, row.waits.imposedMs, row.longerMs > 0 ? row.wallMs / row.longerMs : 0.0,
+              row.waits.hostLineMs);
+  std::fflush(stdout);
 }
 
 }  // namespace
 
 int main() {
   const Case cases[] = {
-      {"engine 2 (text)           ", 2, 0, 9600},
-      {"engine 3 (SSI) at 115200  ", 3, 0, 115200},
-      {"engine 3 (SSI) at 9600    ", 3, 0, 9600},
-      {"engine 4 (SSI) at 38400   ", 4, 0, 38400},
-      {"engine 4 (SSI) at 9600    ", 4, 0, 9600},
-      {"module 5 (ASCII) at 57600 ", 0, 5, 57600},
-      {"module 5 (ASCII) at 9600  ", 0, 5, 9600},
-      {"module 6 (hex frames)     ", 0, 6, 115200},
+      {"engine 2 (text)", 2, 0, 9600},
+      {"engine 3 (SSI) at 115200", 3, 0, 115200},
+      {"engine 3 (SSI) at 9600", 3, 0, 9600},
+      {"engine 4 (SSI) at 38400", 4, 0, 38400},
+      {"engine 4 (SSI) at 9600", 4, 0, 9600},
+      {"module 5 (ASCII) at 57600", 0, 5, 57600},
+      {"module 5 (ASCII) at 9600", 0, 5, 9600},
+      {"module 6 (hex frames)", 0, 6, 115200},
   };
-  std::printf("%-42s %7s %10s %12s %7s %14s\n", "device, start", "result", "wall ms", "imposed ms", "ratio",
-              "host line ms");
-  for (const Case &c : cases) {
-    for (bool ex : {false, true}) {
-      const Row row = measure(c, ex);
-      std::printf("%-42s %7d %10.1f %12.1f %7.3f %14.1f\n", row.name.c_str(), row.result, row.wallMs,
-                  row.waits.imposedMs, row.waits.imposedMs > 0 ? row.wallMs / row.waits.imposedMs : 0.0,
-                  row.waits.hostLineMs);
-      std::fflush(stdout);
-    }
-  }
-  std::printf("(imposed: device answers at their line speed, fixed pauses, frame-end silences, answer\n"
-              " time-outs; host line: the host's own bytes, which a real line would add and a\n"
-              " pseudo-terminal does not)\n");
+  // Cold pairs: every device at 9600, as after a power cycle.
+  const Case pairs[] = {
+      {"engine 2 + module 5", 2, 5, 9600}, {"engine 2 + module 6", 2, 6, 9600},
+      {"engine 3 + module 5", 3, 5, 9600}, {"engine 3 + module 6", 3, 6, 9600},
+      {"engine 4 + module 5", 4, 5, 9600}, {"engine 4 + module 6", 4, 6, 9600},
+  };
+  const Case resets[] = {
+      {"engine 2 (text)", 2, 0, 9600},
+      {"engine 3 (SSI)", 3, 0, 115200},
+      {"engine 4 (SSI)", 4, 0, 38400},
+  };
+  std::printf("%-40s %7s %10s %10s %10s %7s %10s\n", "device, start", "result", "wall ms", "imposed", "sum",
+              "ratio", "host line");
+  for (const Case &c : cases)
+    for (Call call : {Call::InitReader, Call::InitReaderEx}) print(measure(c, call));
+  for (const Case &c : pairs)
+    for (Call call : {Call::InitReader, Call::InitReaderEx}) print(measure(c, call));
+  for (const Case &c : resets) print(measure(c, Call::Reset));
+  std::printf("(imposed: the longer of the two devices' waits, which a start of both at once can reach;\n"
+              " sum: both devices' waits, one after the other. A device's waits: its answers at its line\n"
+              " speed, fixed pauses, frame-end silences, answer time-outs. ratio: wall / imposed. host\n"
+              " line: the host's own bytes, which a real line would add and a pseudo-terminal does not.\n"
+              " Reset: ResetReaderToDefault after a start, only the reset timed)\n");
 
   // Idle cost: both devices open, nothing happening, for 10 s.
   readersim::TerminalConfig config;
