@@ -1,5 +1,5 @@
 // An SSI engine's decode as the scan cycle takes it: readDecode reads the
-// packet (plain or multi-packet), acknowledges it and names it. Input: kind
+// packet (plain or multi-packet) and names it; acknowledgeDecode follows. Input: kind
 // and wait (1 byte), a packet to checksum (sized field), then the engine's
 // bytes in the script form of scripted_serial_port.h (they begin with the
 // two checksum bytes of the start-decode answer, as on the line).
@@ -59,7 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const bool ok = reader::readDecode(channel, result, (options & 4) != 0 ? &cancel : nullptr);
   const std::size_t arrived = port->bytesDelivered();
   if (ok) {
-    // Exactly one acknowledgement, checksummed.
+    // The read sends nothing; the acknowledgement that follows is one
+    // checksummed packet.
+    READER_FUZZ_CHECK(port->writes().empty());
+    reader::acknowledgeDecode(channel);
     READER_FUZZ_CHECK(port->writes().size() == 1);
     const std::vector<std::uint8_t> &ack = port->writes().front();
     READER_FUZZ_CHECK(ack.size() == 6 && ack[0] == 0x04 && ack[1] == 0xD0);

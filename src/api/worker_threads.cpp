@@ -31,16 +31,18 @@ void postDecode(Library &library, std::uintptr_t which) {
   platform::postMessage(library.readerWindow, library.messages.decode, which, 0);
 }
 
-bool scanOnce(Library &library) {
+bool scanOnce(Library &library, const DecodeAnnouncer &announce = {}) {
   int code = 0;
   ByteString name, data;
-  return scanBarcode(library.device, code, name, data, library.options.scanTimeout * 1000);
+  return scanBarcode(library.device, code, name, data, library.options.scanTimeout * 1000, announce);
 }
 
+// The decode is posted as soon as it is stored, while the cycle goes on to
+// acknowledge the engine and switch it off.
 void barcodeScanLoop(Library &library) {
-  while (waitForRelease(library.barcodeTriggerSem) && library.barcodeStopFlag != 1) {
-    if (runCycle([&library] { return scanOnce(library); })) postDecode(library, 1);
-  }
+  const DecodeAnnouncer announce = [&library] { postDecode(library, 1); };
+  while (waitForRelease(library.barcodeTriggerSem) && library.barcodeStopFlag != 1)
+    runCycle([&library, &announce] { return scanOnce(library, announce); });
 }
 
 // The continuous scanning of a text engine that triggers itself: only while
@@ -60,15 +62,19 @@ void announceAndWait(Library &library, std::uint32_t closuresBefore) {
   });
 }
 
-// Repeats scan cycles, 200 ms apart, while the token is held; looked at just
-// before each cycle, so that a halt, a restart or another mode set during
-// the pause runs no further cycle.
+// Repeats scan cycles while the token is held; looked at just before each
+// cycle, so that a halt, a restart or another mode set meanwhile runs no
+// further cycle. A cycle that found nothing is followed by a 200 ms pause;
+// one that announced a decode goes straight on, so that decodes the engine
+// has already sent are taken as fast as they come.
 void autoScanLoop(Library &library) {
   while (waitForRelease(library.autoScanSem) && library.barcodeStopFlag != 1) {
     while (library.barcodeStopFlag != 1 && selfTriggeredScanArmed(library.device)) {
       const std::uint32_t closures = library.device.barcode.closures;
-      if (runCycle([&library] { return scanOnce(library); })) announceAndWait(library, closures);
-      pauseUnlessUnloading(kAutoScanPauseMs);
+      if (runCycle([&library] { return scanOnce(library); }))
+        announceAndWait(library, closures);
+      else
+        pauseUnlessUnloading(kAutoScanPauseMs);
     }
   }
 }

@@ -33,9 +33,6 @@ bool readTextEngineDecode(DeviceChannel &channel, ScanResult &out, const WaitCan
 
 bool readSsiDecode(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel) {
   if (!readFrame(channel, out.data, channel.timeoutMs, true, cancel)) return false;
-  // ACK from the host: the engine sends a decode until it is acknowledged.
-  ByteString ack = ByteString::fromBytes({0x04, 0xD0, 0x04, 0x00});
-  sendCommand(channel, ack, kAckWriteTimeoutMs, nullptr, 0);
   nameResult(channel, out);
   return true;
 }
@@ -101,6 +98,13 @@ bool readDecode(DeviceChannel &channel, ScanResult &out, const WaitCancel *cance
     case DeviceKind::HexModule: return readHexModuleTag(channel, out, cancel);
     default: return false;
   }
+}
+
+void acknowledgeDecode(DeviceChannel &channel) {
+  if (channel.kind != DeviceKind::SsiEngine3 && channel.kind != DeviceKind::SsiEngine4) return;
+  // The engine sends a decode until it is acknowledged.
+  ByteString ack = ByteString::fromBytes({0x04, 0xD0, 0x04, 0x00});
+  sendCommand(channel, ack, kAckWriteTimeoutMs, nullptr, 0);
 }
 
 }  // namespace reader

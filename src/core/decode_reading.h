@@ -5,13 +5,12 @@
 #include "core/device_channel.h"
 #include "core/scan_result.h"
 #include "core/serial_channel.h"
-#include "core/serial_channel.h"
 
 namespace reader {
 
 // Reads one decode frame from the channel's device (waiting channel.timeoutMs
-// for it to begin), acknowledges it where the engine expects that, and names
-// it into `out`. True when a decode was received.
+// for it to begin) and names it into `out`. True when a decode was received;
+// an SSI engine then waits for acknowledgeDecode.
 //
 // The channel's stored result is not touched: the caller decides whether the
 // candidate is accepted and stores it as a whole. On false, `out` holds what
@@ -27,5 +26,11 @@ namespace reader {
 // With `cancel`, the wait for the decode to begin ends early once it is
 // requested (see readFrame).
 bool readDecode(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel = nullptr);
+
+// Acknowledges a decode that readDecode received, where the engine expects
+// that (the SSI engines, which repeat a decode until it is acknowledged).
+// Separate from the read, so that a decode can be handed on before the
+// acknowledgement's wake-line waits.
+void acknowledgeDecode(DeviceChannel &channel);
 
 }  // namespace reader

@@ -123,7 +123,7 @@ bool accept(DeviceChannel &channel, ScanResult &candidate, int &code, ByteString
 // The engine scans by itself: only its next decode is waited for. A trigger
 // release does not end this wait; a close does.
 bool awaitSelfTriggeredDecode(DeviceChannel &channel, int &code, ByteString &name, ByteString &data,
-                              int timeoutMs) {
+                              int timeoutMs, const DecodeAnnouncer &announce) {
   PortLockGuard lock(channel);
   if (!lock.held() || channel.device.barcodePresent == 0) return false;
   channel.timeoutMs = timeoutMs;
@@ -131,8 +131,9 @@ bool awaitSelfTriggeredDecode(DeviceChannel &channel, int &code, ByteString &nam
   // Decodes that arrived meanwhile stay in the port, each a whole frame: the
   // next cycles take them in order. Only a frame cut short is lost.
   const WaitCancel cancel{&channel.closing, nullptr};
-  if (!readDecode(channel, candidate, &cancel)) return false;
-  return accept(channel, candidate, code, name, data);
+  if (!readDecode(channel, candidate, &cancel) || !accept(channel, candidate, code, name, data)) return false;
+  if (announce) announce();
+  return true;
 }
 
 // Switches a scan that is still on off when the cycle is cut short by an
@@ -158,7 +159,8 @@ class ScanSwitchedOffOnExit {
   const int exceptions_;
 };
 
-bool triggeredScan(DeviceChannel &channel, int &code, ByteString &name, ByteString &data, int timeoutMs) {
+bool triggeredScan(DeviceChannel &channel, int &code, ByteString &name, ByteString &data, int timeoutMs,
+                   const DecodeAnnouncer &announce) {
   PortLockGuard lock(channel);
   // The device may have been halted, or the trigger released, while this
   // cycle waited for the port.
@@ -176,8 +178,14 @@ bool triggeredScan(DeviceChannel &channel, int &code, ByteString &name, ByteStri
   channel.timeoutMs = timeoutMs;
   ScanResult candidate;
   const bool received = readDecode(channel, candidate, &released);
+  // The decode is stored and announced as soon as it is in; the engine's
+  // acknowledgement and switch-off follow, in the same order on the wire,
+  // with their wake-line waits.
+  const bool accepted = received && accept(channel, candidate, code, name, data);
+  if (accepted && announce) announce();
+  if (received) acknowledgeDecode(channel);
   setScan(channel, false);
-  return received && accept(channel, candidate, code, name, data);
+  return accepted;
 }
 
 }  // namespace
@@ -243,16 +251,17 @@ bool stopScans(ReaderDevice &device, bool barcode, bool rfid) {
   return (barcode && barcodeOff) || rfidOff;
 }
 
-bool scanBarcode(ReaderDevice &device, int &code, ByteString &name, ByteString &data, int timeoutMs) {
+bool scanBarcode(ReaderDevice &device, int &code, ByteString &name, ByteString &data, int timeoutMs,
+                 const DecodeAnnouncer &announce) {
   if (device.barcodePresent == 0) return false;
   DeviceChannel &channel = device.barcode;
   switch (channel.kind) {
     case DeviceKind::TextEngine:
-      if (selfTriggered(device)) return awaitSelfTriggeredDecode(channel, code, name, data, timeoutMs);
-      return triggeredScan(channel, code, name, data, timeoutMs);
+      if (selfTriggered(device)) return awaitSelfTriggeredDecode(channel, code, name, data, timeoutMs, announce);
+      return triggeredScan(channel, code, name, data, timeoutMs, announce);
     case DeviceKind::SsiEngine3:
     case DeviceKind::SsiEngine4:
-      return triggeredScan(channel, code, name, data, timeoutMs);
+      return triggeredScan(channel, code, name, data, timeoutMs, announce);
     default:
       return false;
   }

@@ -1,12 +1,18 @@
 // Switching the devices' scanning on and off, and one barcode scan cycle.
 #pragma once
 
+#include <functional>
+
 #include "core/byte_string.h"
 #include "core/reader_device.h"
 
 namespace reader {
 
 struct WaitCancel;
+
+// Hands an accepted decode on; called while the scan cycle still holds the
+// engine's port, so it must not wait for anything.
+using DecodeAnnouncer = std::function<void()>;
 
 // Switches scanning on (true) or off on the channel's device; true on
 // success. Nothing is sent when scanOn already has the requested value. The
@@ -29,10 +35,13 @@ void armTriggerScan(ReaderDevice &device);
 // One barcode scan cycle: switch on, wait up to timeoutMs for a decode,
 // switch off (a text engine that triggers itself is only waited for). True
 // when a decode was received and accepted: it is then the barcode channel's
-// ScanResult and is copied to the outs. A decode that is not accepted (a
-// Code 128 or EAN-128 decode the text engine's block disables) leaves the
-// ScanResult as it was.
-bool scanBarcode(ReaderDevice &device, int &code, ByteString &name, ByteString &data, int timeoutMs);
+// ScanResult and is copied to the outs, and `announce` (when given) has been
+// called once, as soon as the decode was stored, before the engine was
+// acknowledged and switched off. A decode that is not accepted (a Code 128 or
+// EAN-128 decode the text engine's block disables) leaves the ScanResult as
+// it was and is not announced.
+bool scanBarcode(ReaderDevice &device, int &code, ByteString &name, ByteString &data, int timeoutMs,
+                 const DecodeAnnouncer &announce = {});
 
 // Whether the text engine's block lets a Code 128 ('I') or EAN-128 ('U')
 // decode through; a rejected one has its name and data emptied. The caller

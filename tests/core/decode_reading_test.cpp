@@ -1,9 +1,10 @@
 // Reading one decode from a hand-fed port: the candidate is named and handed
-// back, the SSI engine gets its acknowledgement, and the channel's stored
-// result stays as it was whatever arrives.
+// back, the SSI engine gets its acknowledgement when the caller sends it, and
+// the channel's stored result stays as it was whatever arrives.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -60,7 +61,7 @@ TEST_F(DecodeReadingTest, TextEngineDecodeNoReadAndTimeOut) {
   EXPECT_FALSE(reader::readDecode(channel(), out));
 }
 
-TEST_F(DecodeReadingTest, SsiDecodeIsAcknowledgedAndNamed) {
+TEST_F(DecodeReadingTest, SsiDecodeIsNamedAndAcknowledgedWhenTheCallerSays) {
   channel().kind = reader::DeviceKind::SsiEngine3;
   sendSsiDecode({0x09, 0xF3, 0x00, 0x00, 0x03, 'A', 'B', '1', '2'});  // type 3, "AB12"
   ScanResult out;
@@ -68,6 +69,9 @@ TEST_F(DecodeReadingTest, SsiDecodeIsAcknowledgedAndNamed) {
   EXPECT_EQ(out.code, 3);
   EXPECT_EQ(out.name.toString(), "Code 128");
   EXPECT_EQ(out.data.toString(), "AB12");
+  // The read leaves the acknowledgement to the caller.
+  EXPECT_TRUE(pty_->receive(std::chrono::milliseconds(200)).empty());
+  reader::acknowledgeDecode(channel());
   EXPECT_EQ(pty_->receive(), kHostAck);
 
   // Type 0x99: the real type (15) follows, then a byte that is not data; a
@@ -78,7 +82,13 @@ TEST_F(DecodeReadingTest, SsiDecodeIsAcknowledgedAndNamed) {
   EXPECT_EQ(out.code, 15);
   EXPECT_EQ(out.name.toString(), "EAN 128");
   EXPECT_EQ(out.data.toString(), "ABC");
+  reader::acknowledgeDecode(channel());
   EXPECT_EQ(pty_->receive(), kHostAck);
+
+  // Nothing to acknowledge on the text engine.
+  channel().kind = reader::DeviceKind::TextEngine;
+  reader::acknowledgeDecode(channel());
+  EXPECT_TRUE(pty_->receive(std::chrono::milliseconds(200)).empty());
 }
 
 TEST_F(DecodeReadingTest, CancelledWaitTakesNoDecodeAndSendsNoAck) {
