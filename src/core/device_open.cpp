@@ -1,5 +1,7 @@
 #include "core/device_open.h"
 
+#include <exception>
+#include <memory>
 #include <string>
 
 #include "core/channel_error.h"
@@ -9,6 +11,7 @@
 #include "core/serial_channel.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
+#include "platform/thread.h"
 #include "rfid/protocol_select.h"
 #include "settings/default_setup.h"
 
@@ -105,6 +108,38 @@ void appendOpenFailure(ByteString &message, int portNumber, bool portFailed, boo
   message.appendText("\r\n");
 }
 
+// The engine and the module are separate devices on separate ports, and
+// opening each is mostly waiting (settle times, probe time-outs): the module
+// is opened on a thread of its own while the calling thread opens the engine.
+// Each port sees the traffic it would see alone. Without a thread to spare,
+// the module is opened after the engine, as it always was.
+template <class OpenBarcode, class OpenRfid>
+void openBoth(OpenBarcode &&openBarcodeSide, OpenRfid &&openRfidSide) {
+  std::exception_ptr rfidFailure;
+  std::unique_ptr<platform::Thread> rfidThread = platform::Thread::start(
+      [&openRfidSide, &rfidFailure] {
+        try {
+          openRfidSide();
+        } catch (...) {
+          rfidFailure = std::current_exception();
+        }
+      },
+      "reader-open");
+  if (!rfidThread) {
+    openBarcodeSide();
+    openRfidSide();
+    return;
+  }
+  try {
+    openBarcodeSide();
+  } catch (...) {
+    rfidThread->join();
+    throw;
+  }
+  rfidThread->join();
+  if (rfidFailure) std::rethrow_exception(rfidFailure);
+}
+
 }  // namespace
 
 bool openDevices(ReaderDevice &device, bool barcodeWanted, bool rfidWanted,
@@ -115,9 +150,21 @@ bool openDevices(ReaderDevice &device, bool barcodeWanted, bool rfidWanted,
     return false;
   }
   device.model = readModel();
-  bool portFailed = false;  // the kinds left behind already tell a failed open
-  if (barcodeWanted) device.barcodePresent = openBarcode(device, Route::Hardware, 0, portFailed) ? 1 : 0;
-  if (rfidWanted) device.rfidPresent = openRfid(device, Route::Hardware, 0, portFailed) ? 1 : 0;
+  // The kinds left behind already tell a failed open.
+  bool barcodePortFailed = false, rfidPortFailed = false;
+  const auto barcodeSide = [&] {
+    if (barcodeWanted)
+      device.barcodePresent = openBarcode(device, Route::Hardware, 0, barcodePortFailed) ? 1 : 0;
+  };
+  const auto rfidSide = [&] {
+    if (rfidWanted) device.rfidPresent = openRfid(device, Route::Hardware, 0, rfidPortFailed) ? 1 : 0;
+  };
+  if (barcodeWanted && rfidWanted) {
+    openBoth(barcodeSide, rfidSide);
+  } else {
+    barcodeSide();
+    rfidSide();
+  }
 
   const bool barcodeFitted = device.barcode.kind != DeviceKind::None;
   const bool rfidFitted = device.rfid.kind != DeviceKind::None;
@@ -145,24 +192,35 @@ bool openDevices(ReaderDevice &device, bool barcodeWanted, bool rfidWanted,
 
 bool openDevicesEx(ReaderDevice &device, int barcodeRequest, int rfidRequest) {
   device.model = readModel();
-  bool barcodeOpened = false;
-  bool rfidOpened = false;
-  if (!device.barcode.port.isOpen() && barcodeRequest != 0) {
-    bool portFailed = false;
-    barcodeOpened = openBarcode(device, Route::Request, barcodeRequest, portFailed);
+  const bool barcodeWanted = !device.barcode.port.isOpen() && barcodeRequest != 0;
+  const bool rfidWanted = !device.rfid.port.isOpen() && rfidRequest != 0;
+  bool barcodeOpened = false, rfidOpened = false;
+  bool barcodePortFailed = false, rfidPortFailed = false;
+  const auto barcodeSide = [&] {
+    if (barcodeWanted) barcodeOpened = openBarcode(device, Route::Request, barcodeRequest, barcodePortFailed);
+  };
+  const auto rfidSide = [&] {
+    if (rfidWanted) rfidOpened = openRfid(device, Route::Request, rfidRequest, rfidPortFailed);
+  };
+  if (barcodeWanted && rfidWanted) {
+    openBoth(barcodeSide, rfidSide);
+  } else {
+    barcodeSide();
+    rfidSide();
+  }
+  // The texts in the order of the devices, whichever finished first.
+  if (barcodeWanted) {
     if (!barcodeOpened) {
       const std::uint32_t error = device.barcode.lastError;
       if (error != 0)
         device.initMessage.format("The barcode scanner fails, error code = %d\r\n", static_cast<int>(error));
       else
         device.initMessage.assign("No barcode scanner is installed.\r\n");
-      appendOpenFailure(device.initMessage, 1, portFailed, false);
+      appendOpenFailure(device.initMessage, 1, barcodePortFailed, false);
     }
     device.barcodePresent = barcodeOpened ? 1 : 0;
   }
-  if (!device.rfid.port.isOpen() && rfidRequest != 0) {
-    bool portFailed = false;
-    rfidOpened = openRfid(device, Route::Request, rfidRequest, portFailed);
+  if (rfidWanted) {
     if (!rfidOpened) {
       const std::uint32_t error = device.rfid.lastError;
       ByteString text;
@@ -171,7 +229,7 @@ bool openDevicesEx(ReaderDevice &device, int barcodeRequest, int rfidRequest) {
       else
         text.assign("No RFID scanner is installed.\r\n");
       device.initMessage.append(text);
-      appendOpenFailure(device.initMessage, 2, portFailed, error != 0);
+      appendOpenFailure(device.initMessage, 2, rfidPortFailed, error != 0);
     }
     device.rfidPresent = rfidOpened ? 1 : 0;
   }

@@ -83,8 +83,21 @@ TEST_F(ResourceFailureTest, AFailedAllocationEndsOneTagReadAndTheAutoReadGoesOn)
   EXPECT_NE(std::string(uid).find("E004010203040506"), std::string::npos) << uid;
 }
 
-// Engine 2 and module 6 take six threads: the module's idle close, the scan
-// and auto-scan threads, the auto-read, vibration and feedback threads.
+// A start of both devices first takes a thread that opens the module beside
+// the engine; without it, the devices are opened one after the other.
+TEST_F(ResourceFailureTest, WithoutAThreadToOpenTheModuleBesideTheEngineTheStartOpensThemInTurn) {
+  terminal_ = startTerminal(quickConfig(2, 6));
+  reader::platform::failNextThreadStarts(1);
+  ASSERT_EQ(InitReader(), READER_OK);
+  EXPECT_EQ(GetReaderType(), READER_TYPE_TEXT_ENGINE | READER_TYPE_HEX_MODULE);
+  ASSERT_EQ(SetTriggerKey(1), 1);
+  prepareScans();
+  scanSucceeds("IN TURN");
+}
+
+// After that opening thread, engine 2 and module 6 take six threads: the
+// module's idle close, the scan and auto-scan threads, the auto-read,
+// vibration and feedback threads.
 class ThreadStartFailureTest : public ResourceFailureTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(ThreadStartFailureTest, AStartWhoseThreadCannotBeCreatedFailsAndLeavesNothingOpen) {
@@ -106,14 +119,14 @@ TEST_P(ThreadStartFailureTest, AStartWhoseThreadCannotBeCreatedFailsAndLeavesNot
   EXPECT_EQ(ReadRfidData(READER_RFID_READ_UID, uid, sizeof uid, -1, 4, 0, nullptr), 8);
 }
 
-INSTANTIATE_TEST_SUITE_P(EachThread, ThreadStartFailureTest, ::testing::Range(0, 6),
+INSTANTIATE_TEST_SUITE_P(EachThread, ThreadStartFailureTest, ::testing::Range(1, 7),
                          [](const ::testing::TestParamInfo<int> &info) {
-                           return "Thread" + std::to_string(info.param + 1);
+                           return "Thread" + std::to_string(info.param);
                          });
 
 TEST_F(ResourceFailureTest, InitReaderExFailsTheSameWay) {
   terminal_ = startTerminal(quickConfig(3, 0));
-  reader::platform::failNextThreadStarts(1);
+  reader::platform::failNextThreadStarts(1, 1);  // the first opens the module's port beside the engine
   EXPECT_EQ(InitReaderEx(), READER_ERR_START_FAILED);
   EXPECT_EQ(GetReaderType(), 0);
   ASSERT_EQ(InitReaderEx(), READER_OK);
