@@ -467,7 +467,7 @@ void wakeLine(DeviceChannel &channel, int mode) {
   if ((mode != 0 && mode != 1) || channel.closing != 0) return;
   auto port = channel.port.get();
   std::uint32_t status = 0;
-  const bool queried = platform::queryEngineLineStatus(status);
+  const bool queried = platform::queryEngineLineStatus(port.get(), status);
   if (mode == 1) {
     if (port) {
       port->setDtr(false);
@@ -479,7 +479,7 @@ void wakeLine(DeviceChannel &channel, int mode) {
     }
     for (int i = 0; i < 10; ++i) {
       platform::sleepMs(10);
-      if (platform::queryEngineLineStatus(status) && status == 0) break;
+      if (platform::queryEngineLineStatus(port.get(), status) && status == 0) break;
     }
     return;
   }
@@ -491,7 +491,7 @@ void wakeLine(DeviceChannel &channel, int mode) {
   if (!queried) return;
   for (int i = 0; i < 10; ++i) {
     platform::sleepMs(10);
-    if (platform::queryEngineLineStatus(status) && status == 1) break;
+    if (platform::queryEngineLineStatus(port.get(), status) && status == 1) break;
   }
 }
 

@@ -8,8 +8,13 @@
 
 namespace reader::platform {
 
+class SerialPort;
+
 // Reads the line status: 0 once the engine has noticed an asserted wake line,
 // 1 once it has noticed its release. false when no status is available.
-bool queryEngineLineStatus(std::uint32_t &status);
+// `port` is the engine's own port (the one the wake line is driven on), for
+// a backend that reads the status from its modem lines; nullptr when it is
+// not open. Safe from any thread.
+bool queryEngineLineStatus(const SerialPort *port, std::uint32_t &status);
 
 }  // namespace reader::platform

@@ -36,6 +36,14 @@ enum class ReadStatus {
 
 enum class PurgeScope { Input, Everything };
 
+// The modem status lines a port reads (SerialPort::readModemLines), as bits.
+namespace modem_line {
+inline constexpr unsigned kCts = 1u << 0;
+inline constexpr unsigned kDsr = 1u << 1;
+inline constexpr unsigned kDcd = 1u << 2;
+inline constexpr unsigned kRing = 1u << 3;
+}  // namespace modem_line
+
 class SerialPort {
  public:
   // Opens COM port `portNumber` for reading and writing, exclusively, raw
@@ -90,6 +98,14 @@ class SerialPort {
   // reports success: the lines simply do not exist there.
   virtual ErrorCode setRts(bool on) = 0;
   virtual ErrorCode setDtr(bool on) = 0;
+
+  // Optional (the default has none): the modem status lines asserted now,
+  // as modem_line bits. false, with `lines` untouched, when the port cannot
+  // tell (no modem lines, as on a pseudo-terminal; not open; refused).
+  virtual bool readModemLines(unsigned &lines) const {
+    static_cast<void>(lines);
+    return false;
+  }
 
   // Closes the port; idempotent. Wakes blocked callers (see above). What was
   // written is drained first (bounded as drain() is); unread input is

@@ -49,6 +49,7 @@
 #include "platform/clock.h"
 #include "platform/common/open_failure_record.h"
 #include "platform/process.h"
+#include "platform/posix/device_calls.h"
 #include "platform/posix/serial_error_text.h"
 
 namespace reader::platform {
@@ -114,6 +115,7 @@ class PosixSerialPort final : public SerialPort {
   ErrorCode write(const std::uint8_t *data, std::size_t size, std::size_t &written) override;
   ErrorCode setRts(bool on) override { return setModemLine(TIOCM_RTS, on); }
   ErrorCode setDtr(bool on) override { return setModemLine(TIOCM_DTR, on); }
+  bool readModemLines(unsigned &lines) const override;
   void close() override;
   bool isOpen() const override;
 
@@ -123,7 +125,7 @@ class PosixSerialPort final : public SerialPort {
   // Counts a call inside the descriptor; refused (EBADF) unless open.
   class Use {
    public:
-    explicit Use(PosixSerialPort &port) : port_(port) {
+    explicit Use(const PosixSerialPort &port) : port_(port) {
       if (port_.inheritedCopyClosed_) return;
       std::lock_guard lock(port_.stateMutex_);
       admitted_ = port_.state_ == State::Open;
@@ -139,7 +141,7 @@ class PosixSerialPort final : public SerialPort {
     bool admitted() const { return admitted_; }
 
    private:
-    PosixSerialPort &port_;
+    const PosixSerialPort &port_;
     bool admitted_ = false;
   };
 
@@ -162,9 +164,9 @@ class PosixSerialPort final : public SerialPort {
   std::atomic<bool> inheritedCopyClosed_{false};
 
   mutable std::mutex stateMutex_;  // state_, callsInside_, timeouts_
-  std::condition_variable allCallsOut_;
+  mutable std::condition_variable allCallsOut_;
   State state_ = State::Open;
-  int callsInside_ = 0;
+  mutable int callsInside_ = 0;  // counted by const calls too
   SerialTimeouts timeouts_;
 
   std::mutex writeMutex_;  // one write() at a time: writes never interleave
@@ -372,11 +374,25 @@ ErrorCode PosixSerialPort::setModemLine(int line, bool on) {
   Use use(*this);
   if (!use.admitted()) return EBADF;
   int bits = line;
-  if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) != 0) {
+  if (posix::deviceCalls().modemLines(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) != 0) {
     int error = errno;
     if (!noModemLines(error)) return static_cast<ErrorCode>(error);
   }
   return 0;
+}
+
+bool PosixSerialPort::readModemLines(unsigned &lines) const {
+  Use use(*this);
+  if (!use.admitted()) return false;
+  int bits = 0;
+  if (posix::deviceCalls().modemLines(fd_, TIOCMGET, &bits) != 0) return false;
+  unsigned asserted = 0;
+  if (bits & TIOCM_CTS) asserted |= modem_line::kCts;
+  if (bits & TIOCM_DSR) asserted |= modem_line::kDsr;
+  if (bits & TIOCM_CAR) asserted |= modem_line::kDcd;
+  if (bits & TIOCM_RNG) asserted |= modem_line::kRing;
+  lines = asserted;
+  return true;
 }
 
 void PosixSerialPort::close() {

@@ -4,6 +4,6 @@
 
 namespace reader::platform {
 
-bool queryEngineLineStatus(std::uint32_t &) { return false; }
+bool queryEngineLineStatus(const SerialPort *, std::uint32_t &) { return false; }
 
 }  // namespace reader::platform

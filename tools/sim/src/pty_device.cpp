@@ -332,6 +332,18 @@ void PtyDevice::wake() {
   (void)written;  // a full counter already means "wake up"
 }
 
+void PtyDevice::applyLineChange(const std::function<void()> &change) {
+  runOnDeviceThread([&] {
+    if (pty_.isOpen() && refreshHostState() && !readIncoming()) markHostClosed();
+    {
+      std::lock_guard lock(mutex_);
+      change();
+    }
+    publishRecords();
+  });
+  wake();  // what timerDue() says may have changed
+}
+
 // --- device thread -------------------------------------------------------------
 
 void PtyDevice::runOnDeviceThread(const std::function<void()> &task) const {

@@ -8,6 +8,7 @@
 #include "readersim/hex_text.h"
 #include "readersim/line_speed.h"
 #include "readersim/ssi_decode.h"
+#include "readersim/time_scale.h"
 
 namespace readersim {
 namespace {
@@ -29,7 +30,11 @@ constexpr std::string_view kRevisionKind4 = "SE955 NBRFMAAC ";
 
 SsiEngine::SsiEngine() : SsiEngine(Options{}) {}
 
-SsiEngine::SsiEngine(Options options) : BarcodeEngine(options.kind, options.startSpeed), engineKind_(options.kind) {
+SsiEngine::SsiEngine(Options options)
+    : BarcodeEngine(options.kind, options.startSpeed),
+      engineKind_(options.kind),
+      keepsSpeedOnDefaults_(options.keepsSpeedOnDefaults),
+      wakeNoticeDelay_(options.wakeNoticeDelay) {
   if (options.kind != 3 && options.kind != 4) throw std::invalid_argument("SSI engine kind must be 3 or 4");
   if (!codeOfSpeed(options.startSpeed)) throw std::invalid_argument("SSI engines run at 9600, 38400 or 115200");
   parameters_ = ssi::defaultParameters(engineKind_);
@@ -123,6 +128,32 @@ void SsiEngine::nakNext(int packets, std::uint8_t cause) {
   nakCause_ = cause;
 }
 
+void SsiEngine::setWakeLine(bool asserted) {
+  applyLineChange([&] {
+    const auto now = std::chrono::steady_clock::now();
+    awakeBeforeChange_ = awakeLocked(now);
+    wakeConnected_ = true;
+    wakeAsserted_ = asserted;
+    wakeChangedAt_ = now;
+  });
+}
+
+bool SsiEngine::wakeLineAsserted() const {
+  std::lock_guard lock(mutex());
+  return wakeAsserted_;
+}
+
+bool SsiEngine::awake() const {
+  std::lock_guard lock(mutex());
+  return awakeLocked(std::chrono::steady_clock::now());
+}
+
+bool SsiEngine::awakeLocked(std::chrono::steady_clock::time_point now) const {
+  if (!wakeNoticeDelay_) return false;
+  if (now - wakeChangedAt_ >= scaled(*wakeNoticeDelay_)) return wakeAsserted_;
+  return awakeBeforeChange_;
+}
+
 std::vector<ssi::Packet> SsiEngine::packetsReceived() const {
   std::vector<ssi::Packet> packets;
   for (const auto &frame : framesReceived()) {
@@ -171,7 +202,9 @@ void SsiEngine::sendNak(std::uint8_t cause) {
 void SsiEngine::handlePacket(const std::vector<std::uint8_t> &raw) {
   auto packet = ssi::parsePacket(raw);
   const bool checksumOk = ssi::checksumValid(raw);
-  if (!acceptFrame(raw, checksumOk ? 0 : traffic_flag::kBadChecksum)) return;
+  unsigned flags = checksumOk ? 0 : traffic_flag::kBadChecksum;
+  if (wakeConnected_ && wakeAsserted_) flags |= traffic_flag::kWakeAsserted;
+  if (!acceptFrame(raw, flags)) return;
   if (!checksumOk) {
     sendNak(ssi::kNakResend);
     return;
@@ -205,7 +238,7 @@ void SsiEngine::handlePacket(const std::vector<std::uint8_t> &raw) {
     case ssi::kOpcodeSetDefaults:
       sendAck();
       parameters_ = ssi::defaultParameters(engineKind_);
-      if (speedLocked() != 9600) switchSpeedAfterAnswers(9600);
+      if (speedLocked() != 9600 && !keepsSpeedOnDefaults_) switchSpeedAfterAnswers(9600);
       break;
     case ssi::kOpcodeStartDecode:
       events_.push_back(Event::StartDecode);

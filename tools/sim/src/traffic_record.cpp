@@ -27,7 +27,7 @@ std::string flagNames(unsigned flags) {
       {traffic_flag::kGarbled, "garbled"},       {traffic_flag::kBadChecksum, "bad-checksum"},
       {traffic_flag::kNotSent, "not-sent"},      {traffic_flag::kInjected, "injected"},
       {traffic_flag::kIncomplete, "incomplete"}, {traffic_flag::kMalformed, "malformed"},
-      {traffic_flag::kIgnored, "ignored"},
+      {traffic_flag::kIgnored, "ignored"},       {traffic_flag::kWakeAsserted, "wake"},
   };
   std::string text;
   for (const auto &entry : kNames) {

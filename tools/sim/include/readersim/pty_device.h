@@ -166,6 +166,11 @@ class PtyDevice {
   void switchSpeedAfterAnswers(int bitsPerSecond);
   // Wakes the device thread so it sends what a public method queued.
   void wake();
+  // For a line the host drives beside the data (a wake line): runs `change`
+  // with mutex() held on the device thread, once every byte the host wrote
+  // before this call has been taken in, so that the change comes after
+  // those bytes, as on a wire. Returns when it has run.
+  void applyLineChange(const std::function<void()> &change);
 
  private:
   struct Output {

@@ -5,6 +5,14 @@
 // as a decode packet (see ssi_decode.h and BarcodeEngine); a no-read sends
 // nothing. Stop decode (E5) is acknowledged and ends the scan. The host
 // acknowledges each decode (04 D0 04 00).
+//
+// The wake line: the host asserts it before each packet and releases it
+// after. Here it is driven through setWakeLine() (a test routes the host's
+// RTS to it), and the engine is awake once it has noticed an asserted line,
+// after the notice delay; the host may watch awake() through a status line.
+// From the first setWakeLine() on, the line counts as connected, and each
+// packet received while it was asserted carries traffic_flag::kWakeAsserted;
+// an engine whose line is never driven logs exactly as before.
 #pragma once
 
 #include <chrono>
@@ -33,6 +41,12 @@ class SsiEngine final : public BarcodeEngine {
     std::optional<std::uint8_t> variantByte;
     // An engine sits at 9600 after power-up until the host moves it.
     int startSpeed = 9600;
+    // The set-defaults command puts the engine back at 9600; an engine that
+    // keeps its link speed through it stays where it is.
+    bool keepsSpeedOnDefaults = false;
+    // How long the engine takes to notice each change of the wake line (0:
+    // at once); nullopt: it never notices an assert and stays asleep.
+    std::optional<std::chrono::milliseconds> wakeNoticeDelay = std::chrono::milliseconds(0);
   };
 
   SsiEngine();
@@ -68,6 +82,13 @@ class SsiEngine final : public BarcodeEngine {
   // `cause` instead (nothing is applied).
   void nakNext(int packets, std::uint8_t cause = ssi::kNakResend);
 
+  // The host asserts (true) or releases the wake line. Bytes it sent before
+  // are taken in first: a packet written before a release arrived asserted.
+  void setWakeLine(bool asserted);
+  bool wakeLineAsserted() const;
+  // The engine has noticed the asserted wake line and not yet its release.
+  bool awake() const;
+
   // Packets received with a valid checksum, in order.
   std::vector<ssi::Packet> packetsReceived() const;
 
@@ -90,8 +111,10 @@ class SsiEngine final : public BarcodeEngine {
   void sendNak(std::uint8_t cause);
   std::optional<std::uint8_t> parameterLocked(ssi::ParameterNumber number) const;
   std::vector<std::uint8_t> revisionTextLocked() const;
+  bool awakeLocked(std::chrono::steady_clock::time_point now) const;
 
   const int engineKind_;
+  const bool keepsSpeedOnDefaults_;
   std::map<ssi::ParameterNumber, std::uint8_t> parameters_;
   std::uint8_t variant_;
   bool aiming_ = false;
@@ -99,6 +122,12 @@ class SsiEngine final : public BarcodeEngine {
   int nakNext_ = 0;
   std::uint8_t nakCause_ = ssi::kNakResend;
   std::vector<std::uint8_t> pending_;
+
+  const std::optional<std::chrono::milliseconds> wakeNoticeDelay_;
+  bool wakeConnected_ = false;
+  bool wakeAsserted_ = false;
+  std::chrono::steady_clock::time_point wakeChangedAt_{};
+  bool awakeBeforeChange_ = false;  // what the engine had noticed before the last change
 };
 
 }  // namespace readersim

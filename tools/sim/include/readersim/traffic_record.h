@@ -35,6 +35,9 @@ inline constexpr unsigned kMalformed = 1u << 5;
 // A complete frame the device did not act on because a fault control told it
 // to stay silent.
 inline constexpr unsigned kIgnored = 1u << 6;
+// An SSI packet that arrived while the host held the engine's wake line
+// asserted. Only set once a wake line is connected (SsiEngine::setWakeLine).
+inline constexpr unsigned kWakeAsserted = 1u << 7;
 }  // namespace traffic_flag
 
 struct TrafficRecord {
