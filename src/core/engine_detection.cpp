@@ -143,6 +143,17 @@ bool switchEngineBaud(DeviceChannel &channel, int bitsPerSecond) {
   }
 }
 
+namespace {
+
+// A device found at 9600 is moved to its working speed; a refused switch
+// keeps a working link at 9600.
+bool moveToSpeed(DeviceChannel &channel, int speed) {
+  if (switchEngineBaud(channel, speed)) setBaud(channel, speed);
+  return true;
+}
+
+}  // namespace
+
 bool negotiateLink(DeviceChannel &channel) {
   // The revision answer may change the SSI kind during the probe; the speed
   // follows the kind the negotiation started with.
@@ -156,14 +167,22 @@ bool negotiateLink(DeviceChannel &channel) {
     case DeviceKind::AsciiModule: {
       const int speed = workingSpeed(kind);
       if (probeDevice(channel, speed)) return true;
-      if (!probeDevice(channel, 9600)) return false;
-      // A refused switch keeps a working link at 9600.
-      if (switchEngineBaud(channel, speed)) setBaud(channel, speed);
-      return true;
+      return probeDevice(channel, 9600) && moveToSpeed(channel, speed);
     }
     default:
       return false;
   }
+}
+
+bool renegotiateLinkAfterDefaults(DeviceChannel &channel) {
+  const int kind = channel.kind;
+  if (kind != DeviceKind::SsiEngine3 && kind != DeviceKind::SsiEngine4) return negotiateLink(channel);
+  // The engine's own defaults put it at 9600: asked there first, so that the
+  // working speed's probes, which would all go unanswered, are not waited
+  // out. An engine that kept its speed is found there next.
+  const int speed = workingSpeed(kind);
+  if (probeDevice(channel, 9600)) return moveToSpeed(channel, speed);
+  return probeDevice(channel, speed);
 }
 
 bool sendSsiDefaults(DeviceChannel &channel) {

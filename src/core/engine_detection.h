@@ -33,6 +33,11 @@ bool switchEngineBaud(DeviceChannel &channel, int bitsPerSecond);
 // Finds the device at its working speed, or at 9600 and moves it there.
 bool negotiateLink(DeviceChannel &channel);
 
+// negotiateLink after an SSI engine's set-defaults command, which puts it
+// back at 9600: it is looked for there first, then at its working speed (an
+// engine that kept its speed). Other kinds: negotiateLink.
+bool renegotiateLinkAfterDefaults(DeviceChannel &channel);
+
 // The SSI engine's first parameter set-up.
 bool sendSsiDefaults(DeviceChannel &channel);
 

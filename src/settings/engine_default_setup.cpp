@@ -157,7 +157,7 @@ bool setUpSsiEngine(ReaderDevice &device) {
 
   closePort(channel);
   if (!openPort(channel)) return false;
-  if (!negotiateLink(channel)) {
+  if (!renegotiateLinkAfterDefaults(channel)) {
     closePort(channel);
     return false;
   }

@@ -142,6 +142,53 @@ TEST_P(SettingsSsiSetUp, AResetGoesThroughTheEnginesDefaultsToTheLibrarysAndForg
   EXPECT_EQ(getSettings()[342], 1);
 }
 
+// The frames of the reset up to the first one sent at `speed`, with the
+// host speed each went out at.
+std::vector<std::pair<std::uint8_t, int>> opcodesUpTo(const std::vector<readersim::TrafficRecord> &records,
+                                                      std::size_t from, int speed) {
+  std::vector<std::pair<std::uint8_t, int>> out;
+  for (std::size_t i = from; i < records.size(); ++i) {
+    if (records[i].type != readersim::RecordType::FromHost) continue;
+    const std::uint8_t opcode = records[i].bytes.size() > 1 ? records[i].bytes[1] : 0;
+    out.emplace_back(opcode, records[i].hostSpeed);
+    if (records[i].hostSpeed == speed && out.size() > 1) break;
+  }
+  return out;
+}
+
+// The engine's reset puts it at 9600, where the link is looked for first; an
+// engine that kept its speed is found at its working speed after that.
+TEST_P(SettingsSsiSetUp, AfterTheEnginesResetItsLinkIsLookedForAt9600First) {
+  const int kind = GetParam();
+  const int working = kind == 3 ? 115200 : 38400;
+  for (const bool keepsSpeed : {false, true}) {
+    SCOPED_TRACE(keepsSpeed ? "engine keeps its speed" : "engine back at 9600");
+    SimulatedTerminal t(kind, keepsSpeed);
+    ASSERT_EQ(InitReader(), 1);
+    const std::size_t from = t.engine().log().size();
+    ASSERT_EQ(ResetReaderToDefault(READER_DEVICE_BARCODE), 1);
+    EXPECT_EQ(t.ssiEngine().speed(), working);
+    const auto frames = opcodesUpTo(t.engine().log().snapshot(), from, working);
+    using Frame = std::pair<std::uint8_t, int>;
+    const std::uint8_t revision = readersim::ssi::kOpcodeRevisionRequest;
+    std::vector<Frame> expected{{readersim::ssi::kOpcodeSetDefaults, working}};
+    if (keepsSpeed) {
+      // Five unanswered revision requests at 9600, then the working speed.
+      for (int i = 0; i < 5; ++i) expected.emplace_back(revision, 9600);
+      expected.emplace_back(revision, working);
+    } else {
+      // Found at once, then moved to the working speed by parameter 0x9C.
+      expected.emplace_back(revision, 9600);
+      expected.emplace_back(readersim::ssi::kOpcodeParamSend, 9600);
+      expected.emplace_back(readersim::ssi::kOpcodeParamSend, working);  // the set-up that follows
+    }
+    EXPECT_EQ(frames, expected);
+    // The engine answers at its working speed afterwards.
+    getSettings();
+    EXPECT_EQ(t.engine().hostSpeed(), working);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Variants, SettingsSsiEngine, ::testing::Values(3, 4),
                          [](const auto &info) { return "Kind" + std::to_string(info.param); });
 INSTANTIATE_TEST_SUITE_P(Variants, SettingsSsiSetUp, ::testing::Values(3, 4),

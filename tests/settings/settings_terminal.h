@@ -20,15 +20,20 @@ using Record = std::array<unsigned char, READER_SETTINGS_RECORD_SIZE>;
 
 class SimulatedTerminal {
  public:
-  explicit SimulatedTerminal(int engineKind) : terminal_(configFor(engineKind)) { terminal_.applyEnvironment(); }
+  explicit SimulatedTerminal(int engineKind, bool keepsSpeedOnDefaults = false)
+      : terminal_(configFor(engineKind, keepsSpeedOnDefaults)) {
+    terminal_.applyEnvironment();
+  }
   ~SimulatedTerminal() { HaltReader(READER_DEVICE_ALL); }
 
   readersim::TextEngine &textEngine() { return *terminal_.textEngine(); }
   readersim::SsiEngine &ssiEngine() { return *terminal_.ssiEngine(); }
+  readersim::PtyDevice &engine() { return *terminal_.engine(); }
 
  private:
-  static readersim::TerminalConfig configFor(int engineKind) {
+  static readersim::TerminalConfig configFor(int engineKind, bool keepsSpeedOnDefaults) {
     readersim::TerminalConfig config;
+    config.ssiEngine.keepsSpeedOnDefaults = keepsSpeedOnDefaults;
     config.engineKind = engineKind;
     config.moduleKind = 0;
     config.ssiEngine.startSpeed = engineKind == 4 ? 38400 : 115200;
