@@ -94,10 +94,15 @@ void measure(const Case &c) {
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>('A' + i % 26);
   const readersim::Barcode barcode = readersim::barcodeOf("code128:" + data);
 
+  // The frames of one whole cycle: after the announcement the cycle goes on
+  // to acknowledge the decode (SSI) and switch the engine off (variant 4:
+  // aim off first), and a press during that tail would wait for it.
+  const std::size_t framesPerCycle = c.kind == 2 ? 2 : c.kind == 3 ? 3 : 4;
   std::vector<double> wall, imposed, overhead;
   for (int i = 0; i < c.scans; ++i) {
     terminal.presentBarcode(barcode);
     ReaderHostDispatch(0);
+    const std::size_t framesBefore = terminal.engine()->framesReceived().size();
     const int target = gAnnounced + 1;
     const std::int64_t pressedAt = nowNs();
     ReaderHostTriggerKey(1, 1);
@@ -111,7 +116,12 @@ void measure(const Case &c) {
     imposed.push_back(m);
     overhead.push_back(w - m);
     ReaderHostTriggerKey(1, 0);
-    ReaderHostDispatch(0);
+    const auto tailDeadline = Clock::now() + std::chrono::seconds(30);
+    while (terminal.engine()->framesReceived().size() < framesBefore + framesPerCycle && Clock::now() < tailDeadline)
+      ReaderHostDispatch(10);
+    // The last write's release wait and the reading of its answer.
+    const auto tailEnd = Clock::now() + std::chrono::milliseconds(100);
+    while (Clock::now() < tailEnd) ReaderHostDispatch(10);
   }
   HaltReader(READER_DEVICE_ALL);
   if (wall.empty()) return;
