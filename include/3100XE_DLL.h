@@ -85,8 +85,9 @@ extern "C" {
  * is closed again), -111 (engine fitted but failed, its port not opening
  * included; the module works) or -112 (module fitted but failed; the engine
  * works). Blocks for the whole detection: up to several seconds for a device
- * that does not answer (or keeps sending without ever ending an answer). A
- * worker thread that has ended is started again. */
+ * that does not answer (or keeps sending without ever ending an answer); the
+ * engine and the module are detected at the same time, each on its own port.
+ * A worker thread that has ended is started again. */
 READER_API int READER_CALL InitReader(void);
 
 /* Like InitReader, but probes the device kinds instead of trusting the
