@@ -1,6 +1,7 @@
 #include "core/device_open.h"
 
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,7 +32,10 @@ void portNotOpened(DeviceChannel &channel, Route route, bool &portFailed) {
   if (route == Route::Hardware) channel.kind = fittedKind(channel);
 }
 
-bool openBarcode(ReaderDevice &device, Route route, int request, bool &portFailed) {
+// `portOpened` (when given) is called once the engine's port is open, before
+// the engine is waited for.
+bool openBarcode(ReaderDevice &device, Route route, int request, bool &portFailed,
+                 const std::function<void()> &portOpened = {}) {
   DeviceChannel &channel = device.barcode;
   PortLockGuard lock(channel);
   if (!lock.held()) return false;
@@ -40,6 +44,7 @@ bool openBarcode(ReaderDevice &device, Route route, int request, bool &portFaile
     portNotOpened(channel, route, portFailed);
     return false;
   }
+  if (portOpened) portOpened();
   platform::sleepMs(kEngineSettleMs);
   const bool identified =
       route == Route::Hardware ? identifyByHardware(channel) : identifyByRequest(channel, request);
@@ -109,32 +114,36 @@ void appendOpenFailure(ByteString &message, int portNumber, bool portFailed, boo
 }
 
 // The engine and the module are separate devices on separate ports, and
-// opening each is mostly waiting (settle times, probe time-outs): the module
-// is opened on a thread of its own while the calling thread opens the engine.
-// Each port sees the traffic it would see alone. Without a thread to spare,
-// the module is opened after the engine, as it always was.
+// opening each is mostly waiting (settle times, probe time-outs): once the
+// engine's port is open, the module is opened on a thread of its own while
+// the calling thread waits for the engine. Each port sees the traffic it
+// would see alone. An engine port that does not open (say, in a forked child
+// whose parent holds it) takes no time, and neither does a thread: the module
+// is then opened after it, as it is without a thread to spare.
 template <class OpenBarcode, class OpenRfid>
 void openBoth(OpenBarcode &&openBarcodeSide, OpenRfid &&openRfidSide) {
   std::exception_ptr rfidFailure;
-  std::unique_ptr<platform::Thread> rfidThread = platform::Thread::start(
-      [&openRfidSide, &rfidFailure] {
-        try {
-          openRfidSide();
-        } catch (...) {
-          rfidFailure = std::current_exception();
-        }
-      },
-      "reader-open");
+  std::unique_ptr<platform::Thread> rfidThread;
+  const std::function<void()> startRfid = [&] {
+    rfidThread = platform::Thread::start(
+        [&openRfidSide, &rfidFailure] {
+          try {
+            openRfidSide();
+          } catch (...) {
+            rfidFailure = std::current_exception();
+          }
+        },
+        "reader-open");
+  };
+  try {
+    openBarcodeSide(startRfid);
+  } catch (...) {
+    if (rfidThread) rfidThread->join();
+    throw;
+  }
   if (!rfidThread) {
-    openBarcodeSide();
     openRfidSide();
     return;
-  }
-  try {
-    openBarcodeSide();
-  } catch (...) {
-    rfidThread->join();
-    throw;
   }
   rfidThread->join();
   if (rfidFailure) std::rethrow_exception(rfidFailure);
@@ -152,9 +161,9 @@ bool openDevices(ReaderDevice &device, bool barcodeWanted, bool rfidWanted,
   device.model = readModel();
   // The kinds left behind already tell a failed open.
   bool barcodePortFailed = false, rfidPortFailed = false;
-  const auto barcodeSide = [&] {
+  const auto barcodeSide = [&](const std::function<void()> &portOpened) {
     if (barcodeWanted)
-      device.barcodePresent = openBarcode(device, Route::Hardware, 0, barcodePortFailed) ? 1 : 0;
+      device.barcodePresent = openBarcode(device, Route::Hardware, 0, barcodePortFailed, portOpened) ? 1 : 0;
   };
   const auto rfidSide = [&] {
     if (rfidWanted) device.rfidPresent = openRfid(device, Route::Hardware, 0, rfidPortFailed) ? 1 : 0;
@@ -162,7 +171,7 @@ bool openDevices(ReaderDevice &device, bool barcodeWanted, bool rfidWanted,
   if (barcodeWanted && rfidWanted) {
     openBoth(barcodeSide, rfidSide);
   } else {
-    barcodeSide();
+    barcodeSide({});
     rfidSide();
   }
 
@@ -196,8 +205,9 @@ bool openDevicesEx(ReaderDevice &device, int barcodeRequest, int rfidRequest) {
   const bool rfidWanted = !device.rfid.port.isOpen() && rfidRequest != 0;
   bool barcodeOpened = false, rfidOpened = false;
   bool barcodePortFailed = false, rfidPortFailed = false;
-  const auto barcodeSide = [&] {
-    if (barcodeWanted) barcodeOpened = openBarcode(device, Route::Request, barcodeRequest, barcodePortFailed);
+  const auto barcodeSide = [&](const std::function<void()> &portOpened) {
+    if (barcodeWanted)
+      barcodeOpened = openBarcode(device, Route::Request, barcodeRequest, barcodePortFailed, portOpened);
   };
   const auto rfidSide = [&] {
     if (rfidWanted) rfidOpened = openRfid(device, Route::Request, rfidRequest, rfidPortFailed);
@@ -205,7 +215,7 @@ bool openDevicesEx(ReaderDevice &device, int barcodeRequest, int rfidRequest) {
   if (barcodeWanted && rfidWanted) {
     openBoth(barcodeSide, rfidSide);
   } else {
-    barcodeSide();
+    barcodeSide({});
     rfidSide();
   }
   // The texts in the order of the devices, whichever finished first.
