@@ -14,7 +14,7 @@
 #include <cstdlib>
 
 #include "core/channel_error.h"
-#include "core/decode_reading.h"
+#include "rfid/tag_detection.h"
 #include "core/device_kind.h"
 #include "core/engine_detection.h"
 #include "rfid/module_status.h"
@@ -39,7 +39,7 @@ void startModule(reader::DeviceChannel &channel) {
 void readAndWriteTag(reader::DeviceChannel &channel, const readerfuzz::ScriptedSerialPort &port,
                      const ByteString &writeData, int writeBlock, int writeOffset) {
   reader::ScanResult tag;
-  if (!reader::readDecode(channel, tag)) {
+  if (!reader::readTag(channel, tag)) {
     // A status line is reported as its error (a line cut by silence or a
     // failed port leaves the port's code instead).
     if (tag.data.length() == 1 && channel.lastError >= reader::ChannelError::NoDecode) {

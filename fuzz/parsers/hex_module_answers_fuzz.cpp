@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/decode_reading.h"
+#include "rfid/tag_detection.h"
 #include "core/device_kind.h"
 #include "core/engine_detection.h"
 #include "core/tag_type.h"
@@ -96,7 +96,7 @@ void detectTag(reader::DeviceChannel &channel, bool probe) {
     return;
   }
   reader::ScanResult tag;
-  if (!reader::readDecode(channel, tag)) {
+  if (!reader::readTag(channel, tag)) {
     READER_FUZZ_CHECK(tag.data.empty() || channel.lastError != 0);
     return;
   }

@@ -7,7 +7,7 @@
 #include "api/worker_threads.h"
 #include "core/channel_error.h"
 #include "core/device_kind.h"
-#include "core/device_open.h"
+#include "api/device_open.h"
 #include "settings/library_options.h"
 
 namespace reader {

@@ -5,6 +5,7 @@
 #include "api/output_record.h"
 #include "core/device_kind.h"
 #include "core/scan_control.h"
+#include "rfid/trigger_release.h"
 #include "settings/config_block.h"
 
 namespace reader {

@@ -1,5 +1,4 @@
-// Waiting for one decode from a barcode engine, or for one tag from an RFID
-// module.
+// Waiting for one decode from a barcode engine.
 #pragma once
 
 #include "core/device_channel.h"
@@ -16,11 +15,6 @@ namespace reader {
 // candidate is accepted and stores it as a whole. On false, `out` holds what
 // arrived (empty for the text engine's "nothing decoded") and lastError says
 // why: ChannelError::NoDecode, or the serial error of a read that timed out.
-//
-// RFID modules: a tag is named by its family (code and name), its UID text
-// is the data, and the bytes the channel's readStart and readLength ask for
-// are read into tagData (with blockSize); ChannelError::NoTag, or the
-// ASCII module's status letter, says why no tag came.
 //
 // Called with the channel's portLock held, or from the one thread that scans.
 // With `cancel`, the wait for the decode to begin ends early once it is

@@ -28,6 +28,8 @@ void resetChannel(DeviceChannel &channel) {
   channel.frameTailPending = 0;
   channel.autoScanToken = 0;
   channel.triggerMode = 0;
+  channel.code128Accepted = 0;
+  channel.ean128Accepted = 0;
   channel.aimTime = 0;
   // A pending wake or cancel belongs to the device that was closed.
   channel.idleWake.wait(0);
@@ -38,8 +40,12 @@ void releaseChannel(DeviceChannel &channel) { closePort(channel); }
 
 void configBlockChanged(DeviceChannel &channel) {
   constexpr std::uint32_t kTriggerModeByte = 20;
+  constexpr std::uint32_t kCode128Byte = 22;
   const ByteString &block = channel.configBlock;
-  channel.triggerMode = block.length() >= kMinConfigBlockBytes ? (block.byteAt(kTriggerModeByte) >> 4) & 0x0F : 0;
+  const bool whole = block.length() >= kMinConfigBlockBytes;
+  channel.triggerMode = whole ? (block.byteAt(kTriggerModeByte) >> 4) & 0x0F : 0;
+  channel.code128Accepted = whole && (block.byteAt(kCode128Byte) & 0x80) != 0 ? 1 : 0;
+  channel.ean128Accepted = whole && (block.byteAt(kCode128Byte) & 0x40) != 0 ? 1 : 0;
 }
 
 }  // namespace reader

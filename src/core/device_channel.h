@@ -55,6 +55,12 @@ struct DeviceChannel {
   // it holds none), readable without portLock: a trigger press must never
   // wait behind an exchange on the port.
   std::atomic<int> triggerMode{0};
+  // Text engine: whether the block copy lets Code 128 and EAN-128 decodes
+  // through (byte 22 bits 7 and 6; 0 when it holds no block), kept beside
+  // the block as the trigger mode is, so that the scan cycle reads them
+  // without knowing the block's layout.
+  std::atomic<int> code128Accepted{0};
+  std::atomic<int> ean128Accepted{0};
   // Text engine: 1 while the last SetReaderSettings set a self-triggered
   // trigger mode; the continuous-scan loop runs only then. A close of the
   // device takes it back.
@@ -100,8 +106,13 @@ void resetChannel(DeviceChannel &channel);
 // Text engine configuration blocks shorter than this are not used.
 inline constexpr std::uint32_t kMinConfigBlockBytes = 30;
 
-// Publishes what the window procedure reads of configBlock (the trigger
-// mode, bits 4 to 7 of byte 20). The caller holds portLock.
+// Trigger modes in which the text engine scans by itself and the library
+// only waits for its decodes.
+inline bool isSelfTriggeredMode(int mode) { return mode == 1 || mode == 5 || mode == 7; }
+
+// Publishes what the window procedure and the scan cycle read of configBlock
+// (the trigger mode, bits 4 to 7 of byte 20; the Code 128 and EAN-128
+// acceptance, byte 22 bits 7 and 6). The caller holds portLock.
 void configBlockChanged(DeviceChannel &channel);
 
 // Closes the port if it is open.

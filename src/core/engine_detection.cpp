@@ -9,7 +9,7 @@
 #include "core/reader_device.h"
 #include "core/serial_channel.h"
 #include "platform/terminal_identity.h"
-#include "rfid/hex_module_frames.h"
+#include "core/hex_module_frames.h"
 
 namespace reader {
 

@@ -8,8 +8,6 @@
 #include "core/port_lock_guard.h"
 #include "core/serial_channel.h"
 #include "platform/clock.h"
-#include "rfid/hex_module_frames.h"
-#include "settings/config_block.h"
 
 namespace reader {
 
@@ -19,7 +17,6 @@ constexpr int kCommandTimeoutMs = 1000;
 constexpr int kStopDecodeTimeoutMs = 100;  // variant 3: the stop is acknowledged quickly
 constexpr int kAimOffTimeoutMs = 3000;
 constexpr int kSsiAttempts = 5;
-constexpr std::uint32_t kModuleWakeMs = 100;
 constexpr std::uint32_t kAimCancelTakeBackMs = 10;
 
 constexpr std::uint8_t kStartDecode = 0xE4;
@@ -77,31 +74,8 @@ bool stopAiming(DeviceChannel &channel) {
   return stopped;
 }
 
-bool moduleOn(DeviceChannel &channel) {
-  if (!openPort(channel)) return false;
-  if (!setBaud(channel, channel.baudRate)) {
-    closePort(channel);
-    return false;
-  }
-  platform::sleepMs(kModuleWakeMs);
-  if (switched(channel, sendText(channel, "s"), 1)) return true;
-  closePort(channel);
-  return false;
-}
-
-// The detection frame of the hex-frame module for the selected tag family.
-const char *hexModuleDetectFrame(int protocolSelector) {
-  switch (protocolSelector) {
-    case 3: return HexModuleFrame::DetectIso14443A;
-    case 5: return HexModuleFrame::DetectIso14443B;
-    case 8: return HexModuleFrame::DetectTagit;
-    case 16: return HexModuleFrame::DetectIso15693;
-    default: return nullptr;
-  }
-}
-
 bool selfTriggered(const ReaderDevice &device) {
-  return device.barcodeKind() == DeviceKind::TextEngine && isSelfTriggeredMode(readTriggerMode(device));
+  return device.barcodeKind() == DeviceKind::TextEngine && isSelfTriggeredMode(device.barcode.triggerMode);
 }
 
 void copyOut(const ScanResult &result, int &code, ByteString &name, ByteString &data) {
@@ -201,19 +175,6 @@ bool setScan(DeviceChannel &channel, bool on, const WaitCancel *cancel) {
                 : switched(channel, sendSsi(channel, kStopDecode, kStopDecodeTimeoutMs), 0);
     case DeviceKind::SsiEngine4:
       return on ? aimAndStart(channel, cancel) : stopAiming(channel);
-    case DeviceKind::AsciiModule:
-      if (on) return moduleOn(channel);
-      channel.scanOn = 0;
-      closePort(channel);
-      return true;
-    case DeviceKind::HexModule: {
-      if (!on) {
-        channel.scanOn = 0;
-        return true;
-      }
-      const char *command = hexModuleDetectFrame(channel.protocolSelector);
-      return command != nullptr && switched(channel, sendText(channel, command), 1);
-    }
     default:
       return false;
   }
@@ -226,29 +187,16 @@ void armTriggerScan(ReaderDevice &device) {
   channel.aimCancel.wait(0);
 }
 
-bool stopScans(ReaderDevice &device, bool barcode, bool rfid) {
-  bool barcodeOff = false;
-  if (barcode && device.barcodePresent != 0) {
-    DeviceChannel &channel = device.barcode;
-    channel.stopRequested = 1;
-    PortLockGuard lock(channel, PortLockGuard::Mode::TryOnly);
-    if (lock.held()) {
-      barcodeOff = setScan(channel, false);
-    } else {
-      // A cycle holds the port: it sees the request and switches off itself;
-      // an aiming wait is ended at once.
-      if (channel.kind == DeviceKind::SsiEngine4) channel.aimCancel.release();
-      barcodeOff = true;
-    }
-  }
-  if (!rfid || device.rfidPresent == 0) return barcode && barcodeOff;
-  bool rfidOff = false;
-  {
-    // A tag read cycle holding the port switches its own reading off.
-    PortLockGuard lock(device.rfid, PortLockGuard::Mode::TryOnly);
-    if (lock.held()) rfidOff = setScan(device.rfid, false);
-  }
-  return (barcode && barcodeOff) || rfidOff;
+bool stopBarcodeScan(ReaderDevice &device) {
+  if (device.barcodePresent == 0) return false;
+  DeviceChannel &channel = device.barcode;
+  channel.stopRequested = 1;
+  PortLockGuard lock(channel, PortLockGuard::Mode::TryOnly);
+  if (lock.held()) return setScan(channel, false);
+  // A cycle holds the port: it sees the request and switches off itself; an
+  // aiming wait is ended at once.
+  if (channel.kind == DeviceKind::SsiEngine4) channel.aimCancel.release();
+  return true;
 }
 
 bool scanBarcode(ReaderDevice &device, int &code, ByteString &name, ByteString &data, int timeoutMs,
@@ -271,9 +219,8 @@ bool filterCode128(ReaderDevice &device, int code, ByteString &name, ByteString 
   constexpr int kCode128 = 'I';
   constexpr int kEan128 = 'U';
   if (code != kCode128 && code != kEan128) return true;
-  Code128Acceptance acceptance;
-  readCode128Acceptance(device, acceptance, PortLockUse::AlreadyHeld);
-  const bool kept = code == kCode128 ? acceptance.code128 != 0 : acceptance.ean128 != 0;
+  const DeviceChannel &channel = device.barcode;
+  const bool kept = code == kCode128 ? channel.code128Accepted != 0 : channel.ean128Accepted != 0;
   if (!kept) {
     name.reset();
     data.reset();

@@ -22,12 +22,11 @@ using DecodeAnnouncer = std::function<void()>;
 // reached it).
 bool setScan(DeviceChannel &channel, bool on, const WaitCancel *cancel = nullptr);
 
-// The trigger release: switches scanning off on the barcode engine and (when
-// its port is free) on the RFID module. A barcode scan cycle that holds the
-// engine's port is told to end instead; it switches the engine off itself at
-// once. Never waits for a port. True when a requested device was switched
-// off (or told to).
-bool stopScans(ReaderDevice &device, bool barcode, bool rfid);
+// The trigger release on the barcode engine: switches its scanning off, or,
+// when a scan cycle holds the engine's port, tells the cycle to end; it
+// switches the engine off itself at once. Never waits for the port. True
+// when the engine was switched off (or told to); false when none is present.
+bool stopBarcodeScan(ReaderDevice &device);
 
 // The trigger press: a new trigger-driven cycle may run.
 void armTriggerScan(ReaderDevice &device);
@@ -44,8 +43,8 @@ bool scanBarcode(ReaderDevice &device, int &code, ByteString &name, ByteString &
                  const DecodeAnnouncer &announce = {});
 
 // Whether the text engine's block lets a Code 128 ('I') or EAN-128 ('U')
-// decode through; a rejected one has its name and data emptied. The caller
-// holds the barcode channel's portLock.
+// decode through, as the copy of the block last published it; a rejected
+// one has its name and data emptied.
 bool filterCode128(ReaderDevice &device, int code, ByteString &name, ByteString &data);
 
 }  // namespace reader

@@ -1,14 +1,14 @@
 #include "rfid/tag_cycle.h"
 
 #include "core/channel_error.h"
-#include "core/decode_reading.h"
 #include "core/device_kind.h"
-#include "core/device_open.h"
 #include "core/port_lock_guard.h"
 #include "core/tag_type.h"
 #include "platform/clock.h"
+#include "rfid/module_port_reopen.h"
 #include "rfid/protocol_select.h"
 #include "rfid/tag_block.h"
+#include "rfid/tag_detection.h"
 #include "rfid/tag_reading.h"
 
 namespace reader {
@@ -30,7 +30,7 @@ void storeRequest(DeviceChannel &channel, int start, int length, const ByteStrin
 // wrong length (which the tag's result does not show: it has no data then).
 bool detectTag(DeviceChannel &channel, ScanResult &candidate, bool &wrongBlockLength) {
   TagReading reading(channel);
-  if (!reading.switchOn() || !readDecode(channel, candidate)) return false;
+  if (!reading.switchOn() || !readTag(channel, candidate)) return false;
   wrongBlockLength = channel.lastError == ChannelError::WrongBlockLength;
   return true;
 }

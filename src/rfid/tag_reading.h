@@ -5,7 +5,7 @@
 #pragma once
 
 #include "core/device_channel.h"
-#include "core/scan_control.h"
+#include "rfid/module_reading_switch.h"
 
 namespace reader {
 
@@ -14,15 +14,15 @@ class TagReading {
   // The caller holds the channel's portLock for the whole scope.
   explicit TagReading(DeviceChannel &channel) : channel_(channel) {}
   ~TagReading() {
-    if (on_) setScan(channel_, false);
+    if (on_) switchModuleReading(channel_, false);
   }
   TagReading(const TagReading &) = delete;
   TagReading &operator=(const TagReading &) = delete;
 
   // Sends the module's read command (ASCII module: opens its port first).
   bool switchOn() {
-    if (channel_.scanOn != 0) setScan(channel_, false);
-    on_ = setScan(channel_, true);
+    if (channel_.scanOn != 0) switchModuleReading(channel_, false);
+    on_ = switchModuleReading(channel_, true);
     return on_;
   }
 

@@ -3,13 +3,13 @@
 #include <algorithm>
 
 #include "core/channel_error.h"
-#include "core/decode_reading.h"
 #include "core/device_kind.h"
-#include "core/device_open.h"
 #include "core/port_lock_guard.h"
 #include "core/tag_type.h"
+#include "rfid/module_port_reopen.h"
 #include "rfid/sector_login.h"
 #include "rfid/tag_block.h"
+#include "rfid/tag_detection.h"
 #include "rfid/tag_geometry.h"
 #include "rfid/tag_reading.h"
 
@@ -74,7 +74,7 @@ std::uint32_t writeTagData(ReaderDevice &device, int start, const ByteString &da
   TagReading reading(channel);
   if (!reading.switchOn()) return 0;
   ScanResult tag;
-  if (!readDecode(channel, tag)) return 0;
+  if (!readTag(channel, tag)) return 0;
   channel.result.set(tag);
   if (kind == DeviceKind::HexModule) channel.idleWake.release();
   // Blocks answering with another length than the block size: no chunk can

@@ -232,19 +232,4 @@ int readTriggerMode(const ReaderDevice &device) {
   return isTextEngine(device) ? device.barcode.triggerMode.load() : 0;
 }
 
-bool readCode128Acceptance(ReaderDevice &device, Code128Acceptance &out, PortLockUse lock) {
-  out = {};
-  int *code128[] = {&out.code128};
-  int *ean128[] = {&out.ean128, nullptr};
-  if (lock == PortLockUse::Take) {
-    if (!isTextEngine(device)) return false;
-    PortLockGuard guard(device.barcode);
-    if (!guard.held()) return false;
-    return readConfigGroupLockHeld(device, ConfigGroup::Code128, code128) &&
-           readConfigGroupLockHeld(device, ConfigGroup::Ean128, ean128);
-  }
-  return readConfigGroupLockHeld(device, ConfigGroup::Code128, code128) &&
-         readConfigGroupLockHeld(device, ConfigGroup::Ean128, ean128);
-}
-
 }  // namespace reader

@@ -74,25 +74,10 @@ inline bool configGroupOperation(ReaderDevice &device, ConfigGroup group, char o
 bool readConfigGroupLockHeld(ReaderDevice &device, ConfigGroup group,
                              std::span<int *const> parameters);
 
-// Whether a caller still has to take portLock, or already holds it.
-enum class PortLockUse { Take, AlreadyHeld };
-
-// Trigger modes in which the engine scans by itself and the library only
-// waits for its decodes.
-inline bool isSelfTriggeredMode(int mode) { return mode == 1 || mode == 5 || mode == 7; }
 
 // The engine's trigger mode (scan group, parameter 1) as the copy holds it;
 // 0 when it cannot be read (not the text engine, short copy). Never waits
 // for portLock.
 int readTriggerMode(const ReaderDevice &device);
-
-// Whether the engine lets Code 128 and EAN-128 decodes through (block byte
-// 22 bits 7 and 6). False, both 0, when the copy cannot be read.
-struct Code128Acceptance {
-  int code128 = 0;
-  int ean128 = 0;
-};
-bool readCode128Acceptance(ReaderDevice &device, Code128Acceptance &out,
-                           PortLockUse lock = PortLockUse::Take);
 
 }  // namespace reader

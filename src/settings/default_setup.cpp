@@ -1,6 +1,7 @@
 #include "settings/default_setup.h"
 
 #include "core/device_kind.h"
+#include "rfid/module_setup.h"
 
 namespace reader {
 

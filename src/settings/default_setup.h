@@ -11,9 +11,7 @@ namespace reader {
 // device that could not be set up.
 bool applyDefaultSetup(ReaderDevice &device, int which);
 
-// The per-kind set-ups behind it.
+// The engine's set-up behind it (the modules' are in rfid/module_setup.h).
 bool applyEngineDefaultSetup(ReaderDevice &device);
-bool applyAsciiModuleSetup(DeviceChannel &channel);
-bool applyHexModuleSetup(DeviceChannel &channel);
 
 }  // namespace reader

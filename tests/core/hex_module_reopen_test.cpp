@@ -6,7 +6,7 @@
 #include <3100XE_DLL.h>
 
 #include "api/library.h"
-#include "core/device_open.h"
+#include "rfid/module_port_reopen.h"
 #include "support/test_terminal.h"
 
 using namespace testing_support;

@@ -12,9 +12,9 @@
 
 #include "api/library.h"
 #include "core/channel_error.h"
-#include "core/decode_reading.h"
+#include "rfid/tag_detection.h"
 #include "core/device_kind.h"
-#include "core/scan_control.h"
+#include "rfid/module_reading_switch.h"
 #include "core/serial_channel.h"
 #include "core/tag_type.h"
 #include "rfid/tag_cycle.h"
@@ -182,9 +182,9 @@ TEST_F(HexModuleTagTest, DetectionAnswersWithoutAUidAreNoTag) {
     presentTag(protocol, detection);
     channel().protocolSelector = protocol;
     reader::ScanResult out;
-    ASSERT_TRUE(reader::setScan(channel(), true));
-    EXPECT_FALSE(reader::readDecode(channel(), out)) << detection;
-    reader::setScan(channel(), false);
+    ASSERT_TRUE(reader::switchModuleReading(channel(), true));
+    EXPECT_FALSE(reader::readTag(channel(), out)) << detection;
+    reader::switchModuleReading(channel(), false);
     EXPECT_EQ(channel().lastError, reader::ChannelError::NoTag) << detection;
     EXPECT_TRUE(out.data.empty());
   }

@@ -7,7 +7,7 @@
 
 #include "core/byte_string.h"
 #include "rfid/ascii_module_commands.h"
-#include "rfid/hex_module_frames.h"
+#include "core/hex_module_frames.h"
 #include "rfid/module_answer.h"
 #include "rfid/module_frame.h"
 
@@ -90,8 +90,9 @@ TEST(ModuleAnswer, TagitBlocksAreShiftedBackByTwoBits) {
 
 TEST(ModuleCommands, BothModulesGetTheirExactCommandText) {
   namespace frame = reader::HexModuleFrame;
-  EXPECT_EQ(reader::moduleFrame(0x10, {0x00, 0x21, 0x01, 0x09}).toString(), frame::SelectIso14443A);
-  EXPECT_EQ(reader::moduleFrame(0x10, {0x00, 0x21, 0x01, 0x00}).toString(), frame::SelectIso15693);
+  EXPECT_EQ(reader::moduleFrame(0x10, {0x00, 0x21, 0x01, 0x09}).toString(), frame::family(3)->select);
+  EXPECT_EQ(reader::moduleFrame(0x10, {0x00, 0x21, 0x01, 0x00}).toString(), frame::family(16)->select);
+  EXPECT_EQ(frame::family(4), nullptr);
   EXPECT_EQ(reader::moduleFrame(0xFE, {}).toString(), frame::Probe);
   EXPECT_EQ(reader::blockReadFrame(8, 10).toString(), "010B0003041800080A0000");
   EXPECT_EQ(reader::blockReadFrame(16, 10).toString(), "010B0003041800200A0000");

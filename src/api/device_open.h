@@ -1,5 +1,4 @@
-// Opening the terminal's devices at start, on both routes, and reopening the
-// hex-frame module's port after an idle close.
+// Opening the terminal's devices at start, on both routes.
 #pragma once
 
 #include <cstdint>
@@ -20,9 +19,5 @@ bool openDevices(ReaderDevice &device, bool barcodeWanted, bool rfidWanted,
 // the default set-up, sets the present flags and leaves a failure text in
 // initMessage. True when at least one device opened.
 bool openDevicesEx(ReaderDevice &device, int barcodeRequest, int rfidRequest);
-
-// Makes sure the hex-frame module's port is open, set to its speed, set up
-// and set to the selected tag family.
-bool reopenRfidPort(DeviceChannel &channel);
 
 }  // namespace reader

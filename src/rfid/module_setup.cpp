@@ -1,12 +1,11 @@
-// The RFID modules' set-up.
 #include <atomic>
 
 #include "core/command_transport.h"
 #include "core/engine_detection.h"
 #include "core/serial_channel.h"
 #include "platform/clock.h"
-#include "rfid/hex_module_frames.h"
-#include "settings/default_setup.h"
+#include "core/hex_module_frames.h"
+#include "rfid/module_setup.h"
 
 namespace reader {
 

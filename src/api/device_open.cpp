@@ -1,4 +1,4 @@
-#include "core/device_open.h"
+#include "api/device_open.h"
 
 #include <exception>
 #include <functional>
@@ -13,7 +13,6 @@
 #include "platform/clock.h"
 #include "platform/serial_port.h"
 #include "platform/thread.h"
-#include "rfid/protocol_select.h"
 #include "settings/default_setup.h"
 
 namespace reader {
@@ -244,16 +243,6 @@ bool openDevicesEx(ReaderDevice &device, int barcodeRequest, int rfidRequest) {
     device.rfidPresent = rfidOpened ? 1 : 0;
   }
   return barcodeOpened || rfidOpened;
-}
-
-bool reopenRfidPort(DeviceChannel &channel) {
-  if (channel.port.isOpen()) return true;
-  if (!openPort(channel)) return false;
-  if (!setBaud(channel, channel.baudRate)) {
-    closePort(channel);
-    return false;
-  }
-  return applyDefaultSetup(channel.device, kRfidDevice) && selectProtocol(channel);
 }
 
 }  // namespace reader
