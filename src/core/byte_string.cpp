@@ -35,8 +35,7 @@ ByteString::ByteString(ByteString &&other) noexcept
     : count_(other.count_),
       capacity_(other.capacity_),
       capacityHint_(other.capacityHint_),
-      elements_(std::move(other.elements_)),
-      narrowCopy_(std::move(other.narrowCopy_)) {
+      elements_(std::move(other.elements_)) {
   // The moved-from string stays a valid empty string.
   other.count_ = 1;
   other.capacity_ = 0;
@@ -51,7 +50,6 @@ ByteString &ByteString::operator=(ByteString &&other) noexcept {
     std::swap(count_, other.count_);
     std::swap(capacity_, other.capacity_);
     std::swap(elements_, other.elements_);
-    std::swap(narrowCopy_, other.narrowCopy_);
   }
   return *this;
 }
@@ -76,7 +74,6 @@ void ByteString::allocateFresh() {
 }
 
 void ByteString::reset() {
-  narrowCopy_.reset();
   elements_.reset();
   allocateFresh();
 }
@@ -97,13 +94,6 @@ void ByteString::growFor(std::uint32_t k) {
     while (capacity <= count_ + k) capacity = next(capacity);
   }
   if (capacity != capacity_) reallocate(capacity);
-}
-
-const char *ByteString::narrow() {
-  narrowCopy_ = std::make_unique<char[]>(count_);
-  for (std::uint32_t i = 0; i < count_; ++i)
-    narrowCopy_[i] = static_cast<char>(elements_[i] & 0xFF);
-  return narrowCopy_.get();
 }
 
 std::int16_t &ByteString::at(std::uint32_t index) {
@@ -179,10 +169,8 @@ void ByteString::appendText(std::string_view text) {
 }
 
 void ByteString::assign(const char *text) {
-  // The text may point into this string's own narrow copy.
-  std::string copy = text ? std::string(text) : std::string();
   reset();
-  appendText(std::string_view(copy));
+  if (text != nullptr) appendText(std::string_view(text));
 }
 
 void ByteString::assign(const ByteString &source) {
@@ -191,28 +179,8 @@ void ByteString::assign(const ByteString &source) {
   if (!source.empty()) append(source);
 }
 
-void ByteString::assignWide(const char16_t *text) {
-  if (text == nullptr) return;
-  std::vector<std::int16_t> units;
-  for (const char16_t *p = text; *p != 0; ++p) units.push_back(static_cast<std::int16_t>(*p));
-  reset();
-  appendUnits(units.data(), static_cast<std::uint32_t>(units.size()));
-}
-
 void ByteString::setAt(std::int16_t value, std::int32_t index) {
   if (index >= 0 && static_cast<std::uint32_t>(index) < length()) elements_[index] = value;
-}
-
-void ByteString::substring(std::int32_t start, std::int32_t end, ByteString &out) const {
-  if (&out == this) {
-    ByteString copy(*this);
-    copy.substring(start, end, out);
-    return;
-  }
-  out.reset();
-  if (start < 0 || end < 0) return;
-  for (std::int64_t i = start; i <= end && i < static_cast<std::int64_t>(length()); ++i)
-    out.append(elements_[i]);
 }
 
 void ByteString::copyRange(std::uint32_t start, std::uint32_t end, ByteString &out) const {
@@ -223,12 +191,6 @@ void ByteString::copyRange(std::uint32_t start, std::uint32_t end, ByteString &o
   }
   out.reset();
   for (std::uint64_t i = start; i < length() && i <= end; ++i) out.append(elements_[i]);
-}
-
-std::uint32_t ByteString::erase(std::int32_t start, std::int32_t n) {
-  if (start >= 0 && n >= 1 && !empty())
-    return eraseRange(static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(n));
-  return length();
 }
 
 std::uint32_t ByteString::eraseRange(std::uint32_t start, std::uint32_t n) {

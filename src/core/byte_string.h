@@ -40,10 +40,6 @@ class ByteString {
   // The elements as a 0-terminated wide text.
   const std::int16_t *wideData() const { return elements_.get(); }
 
-  // The low 8 bits of every element, terminator included (length() + 1
-  // bytes). The pointer is valid until the next narrow() or reset.
-  const char *narrow();
-
   // Element access, clamped: an index at or past the length gives the
   // terminator, a negative one element 0.
   std::int16_t &at(std::uint32_t index);
@@ -57,29 +53,24 @@ class ByteString {
   }
 
   bool equals(const char *text) const;
-  bool differs(const char *text) const { return !equals(text); }
   bool startsWith(const char *text) const;
 
   void append(std::int16_t value);
-  void appendUnits(const std::int16_t *units, std::uint32_t n);
   void append(const ByteString &source);
   void appendText(const char *text);
   void appendText(std::string_view text);
 
   void assign(const char *text);
   void assign(const ByteString &source);
-  void assignWide(const char16_t *text);
 
   // Stores the value when 0 <= index < length; the terminator cannot be
   // overwritten.
   void setAt(std::int16_t value, std::int32_t index);
 
-  // Elements start..end inclusive into `out` (reset first); nothing when
-  // either bound is negative.
-  void substring(std::int32_t start, std::int32_t end, ByteString &out) const;
+  // Elements start..end inclusive (end clamped to the last) into `out`,
+  // reset first.
   void copyRange(std::uint32_t start, std::uint32_t end, ByteString &out) const;
 
-  std::uint32_t erase(std::int32_t start, std::int32_t n);
   std::uint32_t eraseRange(std::uint32_t start, std::uint32_t n);
   void popBack();
 
@@ -102,6 +93,7 @@ class ByteString {
   std::vector<std::uint8_t> toBytes() const;
 
  private:
+  void appendUnits(const std::int16_t *units, std::uint32_t n);
   void allocateFresh();
   void growFor(std::uint32_t k);
   void reallocate(std::uint32_t newCapacity);
@@ -110,7 +102,6 @@ class ByteString {
   std::uint32_t capacity_ = 0;
   std::uint32_t capacityHint_ = 0;
   std::unique_ptr<std::int16_t[]> elements_;
-  std::unique_ptr<char[]> narrowCopy_;
 };
 
 }  // namespace reader

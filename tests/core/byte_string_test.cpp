@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "core/byte_string.h"
 #include "core/hex_text.h"
@@ -37,8 +38,7 @@ TEST(ByteString, GrowsByDoublingAndShrinksOnPopBack) {
 
 TEST(ByteString, GrowsLinearlyPastSixtyFourThousandElements) {
   ByteString s;
-  std::vector<std::int16_t> block(70000, 'q');
-  s.appendUnits(block.data(), static_cast<std::uint32_t>(block.size()));
+  s.append(ByteString::fromText(std::string(70000, 'q')));
   EXPECT_EQ(s.length(), 70000u);
   EXPECT_GT(s.capacity(), 70000u);
   EXPECT_EQ(s.capacity() % 1000u, 65536u % 1000u);  // doubled to 65536, then +1000 steps
@@ -50,13 +50,12 @@ TEST(ByteString, ComparisonsTreatEightBitTextAsSignExtended) {
   ByteString empty;
   EXPECT_TRUE(empty.equals(""));
   EXPECT_FALSE(empty.equals(nullptr));
-  EXPECT_TRUE(empty.differs(nullptr));
 
   ByteString high = text("\xE9t\xE9");
   EXPECT_EQ(high.at(0u), -23);
   EXPECT_TRUE(high.equals("\xE9t\xE9"));
   EXPECT_TRUE(high.startsWith("\xE9t"));
-  EXPECT_EQ(static_cast<unsigned char>(high.narrow()[0]), 233u);
+  EXPECT_EQ(high.toBytes()[0], 233u);
 
   ByteString abc = text("ABCDEF");
   EXPECT_TRUE(abc.startsWith(""));
@@ -77,12 +76,8 @@ TEST(ByteString, IndexOperationsStayInsideTheBuffer) {
   EXPECT_TRUE(s.equals("ABCDEz"));
 
   ByteString out;
-  text("ABCDEF").substring(1, 3, out);
+  text("ABCDEF").copyRange(1, 3, out);
   EXPECT_TRUE(out.equals("BCD"));
-  text("ABCDEF").substring(4, 100, out);
-  EXPECT_TRUE(out.equals("EF"));
-  text("ABCDEF").substring(-1, 3, out);
-  EXPECT_TRUE(out.equals(""));
   text("ABCDEF").copyRange(2, 0xFFFFFFFFu, out);
   EXPECT_TRUE(out.equals("CDEF"));
 
@@ -92,8 +87,6 @@ TEST(ByteString, IndexOperationsStayInsideTheBuffer) {
   ByteString f = text("ABCDEF");
   EXPECT_EQ(f.eraseRange(1, 2), 4u);
   EXPECT_TRUE(f.equals("ADEF"));
-  EXPECT_EQ(f.erase(-1, 2), 4u);
-  EXPECT_EQ(f.erase(0, 0), 4u);
   EXPECT_EQ(f.eraseRange(4, 1), 4u);
 }
 
@@ -123,15 +116,8 @@ TEST(ByteString, AppendsAndAssignsFromItself) {
   EXPECT_TRUE(s.equals("abcabc"));
   s.assign(s);
   EXPECT_TRUE(s.equals("abcabc"));
-  s.assign(s.narrow());
-  EXPECT_TRUE(s.equals("abcabc"));
-  s.substring(1, 2, s);
+  s.copyRange(1, 2, s);
   EXPECT_TRUE(s.equals("bc"));
-  const char16_t wide[] = {u'w', u'x', 0};
-  s.assignWide(wide);
-  EXPECT_TRUE(s.equals("wx"));
-  s.assignWide(nullptr);  // no change at all
-  EXPECT_TRUE(s.equals("wx"));
 }
 
 TEST(ByteString, FormatsTheLibrarysFormats) {
