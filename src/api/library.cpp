@@ -68,8 +68,8 @@ Library::~Library() {
   unloadStarted.release();
   // A thread waiting on a port (a decode, an answer) returns at once.
   abortDeviceUse(device);
-  // Each thread is told to stop, woken, and waited for until it has left its
-  // loop, before its semaphore goes away with the Library.
+  // Every thread is told to stop, then each is woken and waited for until it
+  // has left its loop, before its semaphore goes away with the Library.
   struct Stop {
     std::unique_ptr<platform::Thread> &thread;
     std::atomic<int> &flag;
@@ -78,13 +78,13 @@ Library::~Library() {
   Stop stops[] = {
       {threads.barcodeScan, barcodeStopFlag, barcodeTriggerSem},
       {threads.rfidRead, rfidStopFlag, rfidTriggerSem},
-      {threads.autoScan, barcodeStopFlag, autoScanSem},
-      {threads.vibrate, barcodeStopFlag, vibrateSem},
-      {threads.feedback, barcodeStopFlag, feedbackSem},
+      {threads.autoScan, autoScanStopFlag, autoScanSem},
+      {threads.vibrate, vibrateStopFlag, vibrateSem},
+      {threads.feedback, feedbackStopFlag, feedbackSem},
   };
+  for (Stop &stop : stops) stop.flag = 1;
   for (Stop &stop : stops) {
     if (!stop.thread) continue;
-    stop.flag = 1;
     stop.semaphore.release();
     stop.thread->join();
     stop.thread.reset();

@@ -72,8 +72,13 @@ class Library {
   platform::Semaphore autoScanSem{0, 1};
   platform::Semaphore feedbackSem{0, 1};
   platform::Semaphore vibrateSem{0, 1};
+  // Each worker thread's stop flag, set at unload before its semaphore is
+  // released: the thread leaves its loop when it wakes to find it set.
   std::atomic<int> barcodeStopFlag{0};
   std::atomic<int> rfidStopFlag{0};
+  std::atomic<int> autoScanStopFlag{0};
+  std::atomic<int> vibrateStopFlag{0};
+  std::atomic<int> feedbackStopFlag{0};
   // Released at unload (and passed on by whoever takes it): ends the worker
   // threads' pauses.
   platform::Semaphore unloadStarted{0, 1};

@@ -58,7 +58,7 @@ bool selfTriggeredScanArmed(const ReaderDevice &device) {
 // since the window thread may have stopped dispatching for good.
 void announceAndWait(Library &library, std::uint32_t closuresBefore) {
   platform::sendMessage(library.readerWindow, library.messages.decode, 1, 0, [&library, closuresBefore] {
-    return library.barcodeStopFlag == 1 || library.device.barcode.closures != closuresBefore;
+    return library.autoScanStopFlag == 1 || library.device.barcode.closures != closuresBefore;
   });
 }
 
@@ -68,8 +68,8 @@ void announceAndWait(Library &library, std::uint32_t closuresBefore) {
 // one that announced a decode goes straight on, so that decodes the engine
 // has already sent are taken as fast as they come.
 void autoScanLoop(Library &library) {
-  while (waitForRelease(library.autoScanSem) && library.barcodeStopFlag != 1) {
-    while (library.barcodeStopFlag != 1 && selfTriggeredScanArmed(library.device)) {
+  while (waitForRelease(library.autoScanSem) && library.autoScanStopFlag != 1) {
+    while (library.autoScanStopFlag != 1 && selfTriggeredScanArmed(library.device)) {
       const std::uint32_t closures = library.device.barcode.closures;
       if (runCycle([&library] { return scanOnce(library); }))
         announceAndWait(library, closures);
@@ -91,7 +91,7 @@ void rfidReadLoop(Library &library) {
 }
 
 void vibrateLoop(Library &library) {
-  while (waitForRelease(library.vibrateSem) && library.barcodeStopFlag != 1)
+  while (waitForRelease(library.vibrateSem) && library.vibrateStopFlag != 1)
     runCycle([&library] {
       vibrate(library.options.vibrateTime, pauseUnlessUnloading);
       return true;
@@ -99,7 +99,7 @@ void vibrateLoop(Library &library) {
 }
 
 void feedbackLoop(Library &library) {
-  while (waitForRelease(library.feedbackSem) && library.barcodeStopFlag != 1)
+  while (waitForRelease(library.feedbackSem) && library.feedbackStopFlag != 1)
     runCycle([&library] {
       runGoodReadFeedback(library, pauseUnlessUnloading);
       return true;
