@@ -5,6 +5,7 @@
 
 #include "core/device_kind.h"
 #include "core/reader_device.h"
+#include "core/symbology_table.h"
 #include "core/tag_type.h"
 
 namespace reader {
@@ -36,120 +37,9 @@ constexpr ConfigBit kEan128StripsIdentifier{22, 0x20};  // drop a leading "]C1"
 
 constexpr const char *kEan128Identifier = "]C1";
 
-struct TextEngineType {
-  char letter;
-  const char *name;  // for the UPC-A / EAN-13 family: the UPC-A name
-  // Set for the UPC-A / EAN-13 family: the EAN-13 name, and where the check
-  // digit sits (index length - checkDigitFromEnd).
-  const char *ean13Name = nullptr;
-  int checkDigitFromEnd = 0;
-};
+using symbology::TextEngineType;
 
-constexpr TextEngineType kTextEngineTypes[] = {
-    {'A', "Code 39"},
-    {'B', "Italian Pharma"},
-    {'C', "French Pharma"},
-    {'D', "Industrial 2/5"},
-    {'E', "Interleave 2/5"},
-    {'F', "Matrix 25"},
-    {'G', "Codabar"},
-    {'H', "Code 93"},
-    {'I', "Code 128"},
-    {'J', "UPCE"},
-    {'K', "UPCE addon 2"},
-    {'L', "UPCE addon 5"},
-    {'M', "EAN-8"},
-    {'N', "EAN-8 addon 2"},
-    {'O', "EAN-8 addon 5"},
-    {'P', "UPC-A", "EAN-13", 1},
-    {'Q', "UPC-A addon 2", "EAN-13 addon 2", 3},
-    {'R', "UPC-A addon 5", "EAN-13 addon 5", 6},
-    {'S', "MSI"},
-    {'T', "Plessey"},
-    {'U', "EAN-128"},
-    {'Z', "Telepen"},
-    {'[', "RSS14"},
-};
 constexpr int kEan128Letter = 'U';
-
-// ---- SSI engines ------------------------------------------------------------
-
-struct SsiType {
-  int number;
-  const char *name;
-};
-
-constexpr SsiType kSsiTypes[] = {
-    {1, "Code 39"},
-    {2, "Codabar"},
-    {3, "Code 128"},
-    {4, "Discrete 2 of 5"},
-    {5, "IATA25"},
-    {6, "Interleave 2/5"},
-    {7, "Code 93"},
-    {8, "UPC-A"},
-    {9, "UPC-E0"},
-    {10, "EAN8"},
-    {11, "EAN13"},
-    {12, "Code 11"},
-    {14, "MSI"},
-    {15, "EAN 128"},
-    {16, "UPC-E1"},
-    {17, "PDF417"},
-    {19, "Code 39 Full ASCII"},
-    {21, "Trioptic Code 39"},
-    {22, "Bookland"},
-    {23, "Coupon Code"},
-    {25, "ISBT 128"},
-    {26, "Micro PDF"},
-    {27, "Data Matrix"},
-    {28, "QR Code"},
-    {30, "US Postnet"},
-    {31, "US Planet"},
-    {32, "Code 32"},
-    {33, "ISBT-128"},
-    {34, "Japan Postal"},
-    {35, "Australian Postal"},
-    {36, "Dutch Postal"},
-    {37, "Maxicode"},
-    {38, "Postbar (CA)"},
-    {39, "UK Postal"},
-    {40, "Macro PDF"},
-    {48, "RSS14"},
-    {49, "RSS Limited"},
-    {50, "RSS Expanded"},
-    {51, "Parameter (FNC3)"},
-    {55, "Scanlet Webcode"},
-    {56, "Cue CAT Code"},
-    {72, "UPC-A with 2 Digits Addenda"},
-    {73, "UPC-E0 with 2 Digits Addenda"},
-    {74, "EAN8 with 2 Digits Addenda"},
-    {75, "EAN13 with 2 Digits Addenda"},
-    {80, "UPC-E1 with 2 Digits Addenda"},
-    {81, "Composite CC-A + EAN128"},
-    {82, "Composite CC-A + EAN13"},
-    {83, "Composite CC-A + EAN8"},
-    {84, "Composite CC-A + RSS Expanded"},
-    {85, "Composite CC-A + RSS Limited"},
-    {86, "Composite CC-A + RSS14"},
-    {87, "Composite CC-A + UPC-A"},
-    {88, "Composite CC-A + UPC-E"},
-    {89, "Composite CC-C + EAN128"},
-    {90, "TLC-39"},
-    {97, "Composite CC-B + EAN128"},
-    {98, "Composite CC-B + EAN13"},
-    {99, "Composite CC-B + EAN8"},
-    {100, "Composite CC-B + RSS Expanded"},
-    {101, "Composite CC-B + RSS Limited"},
-    {102, "Composite CC-B + RSS14"},
-    {103, "Composite CC-B + UPC-A"},
-    {104, "Composite CC-B + UPC-E"},
-    {136, "UPC-A with 5 Digits Addenda"},
-    {137, "UPC-E0 with 5 Digits Addenda"},
-    {138, "EAN8 with 5 Digits Addenda"},
-    {139, "EAN13 with 5 Digits Addenda"},
-    {144, "UPC-E1 with 5 Digits Addenda"},
-};
 
 // ---- ASCII RFID module ------------------------------------------------------
 
@@ -212,12 +102,6 @@ void removeAt(ByteString &data, std::int64_t index) {
     data.eraseRange(static_cast<std::uint32_t>(index), 1);
 }
 
-const TextEngineType *findTextEngineType(int letter) {
-  for (const TextEngineType &type : kTextEngineTypes)
-    if (type.letter == letter) return &type;
-  return nullptr;
-}
-
 void nameUpcEan(const DeviceChannel &channel, const TextEngineType &type, ScanResult &result) {
   const ReaderDevice &device = channel.device;
   ByteString &data = result.data;
@@ -239,7 +123,7 @@ void nameTextEngine(const DeviceChannel &channel, ScanResult &result) {
   ByteString &data = result.data;
   const int letter = data.byteAt(0);
   if (data.length() >= kTextEnginePrefix) data.eraseRange(0, kTextEnginePrefix);
-  const TextEngineType *type = findTextEngineType(letter);
+  const TextEngineType *type = symbology::textEngineType(letter);
   if (type == nullptr) {
     result.name.assign(kTextEngineUnknown);
     return;
@@ -257,13 +141,11 @@ void nameTextEngine(const DeviceChannel &channel, ScanResult &result) {
 
 void nameSsiEngine(ScanResult &result) {
   const int number = result.data.byteAt(0);
-  result.name.assign(kUnknown);
-  for (const SsiType &type : kSsiTypes) {
-    if (type.number == number) {
-      result.code = number;
-      result.name.assign(type.name);
-      break;
-    }
+  if (const symbology::SsiType *type = symbology::ssiType(number)) {
+    result.code = number;
+    result.name.assign(type->name);
+  } else {
+    result.name.assign(kUnknown);
   }
   result.data.eraseRange(0, 1);
 }

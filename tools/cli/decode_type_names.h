@@ -1,7 +1,8 @@
-// Names for the decode type codes GetDecodeType returns. The text engine
-// reports its own letters; the SSI engines' symbology numbers are translated
-// to letters, several of them only ever coming from the SSI engines. Where a
-// letter means slightly different things on the two, each has its name.
+// Names for the decode type codes GetDecodeType returns, from the library's
+// symbology tables. The text engine reports its own letters; the SSI
+// engines' symbology numbers are translated to letters, several of them only
+// ever coming from the SSI engines. Where a letter means slightly different
+// things on the two, each has its name.
 #pragma once
 
 namespace readerctl {
