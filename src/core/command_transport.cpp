@@ -3,6 +3,7 @@
 #include "core/device_kind.h"
 #include "core/serial_channel.h"
 #include "core/ssi_checksum.h"
+#include "core/ssi_message.h"
 #include "platform/serial_port.h"
 
 namespace reader {
@@ -69,8 +70,8 @@ bool sendToModule(DeviceChannel &channel, const ByteString &command, ByteString 
 }  // namespace
 
 bool isSsiNak(const ByteString &answer) {
-  return answer.length() >= 5 && answer.byteAt(0) == 5 && answer.byteAt(1) == 0xD1 &&
-         answer.byteAt(2) == 0 && answer.byteAt(3) == 0;
+  return answer.length() >= 5 && answer.byteAt(0) == 5 && answer.byteAt(1) == ssi::kNak &&
+         answer.byteAt(2) == ssi::kSourceEngine && answer.byteAt(3) == 0;
 }
 
 namespace {

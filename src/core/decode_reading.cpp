@@ -5,6 +5,7 @@
 #include "core/decode_naming.h"
 #include "core/device_kind.h"
 #include "core/serial_channel.h"
+#include "core/ssi_message.h"
 
 namespace reader {
 
@@ -48,7 +49,7 @@ bool readDecode(DeviceChannel &channel, ScanResult &out, const WaitCancel *cance
 void acknowledgeDecode(DeviceChannel &channel) {
   if (channel.kind != DeviceKind::SsiEngine3 && channel.kind != DeviceKind::SsiEngine4) return;
   // The engine sends a decode until it is acknowledged.
-  ByteString ack = ByteString::fromBytes({0x04, 0xD0, 0x04, 0x00});
+  ByteString ack = ssi::hostMessage(ssi::kAck);
   sendCommand(channel, ack, kAckWriteTimeoutMs, nullptr, 0);
 }
 

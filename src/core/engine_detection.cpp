@@ -8,6 +8,7 @@
 #include "core/hex_text.h"
 #include "core/reader_device.h"
 #include "core/serial_channel.h"
+#include "core/ssi_message.h"
 #include "platform/terminal_identity.h"
 #include "core/hex_module_frames.h"
 
@@ -84,7 +85,7 @@ bool probeDevice(DeviceChannel &channel, int bitsPerSecond) {
     }
     case DeviceKind::SsiEngine3:
     case DeviceKind::SsiEngine4: {
-      ByteString request = ByteString::fromBytes({0x04, 0xA3, 0x04, 0x00});
+      ByteString request = ssi::hostMessage(ssi::kRevisionRequest);
       if (!sendCommand(channel, request, kProbeTimeoutMs, &answer, 5)) return false;
       return classifySsiRevision(channel, answer);
     }
@@ -119,7 +120,7 @@ bool switchEngineBaud(DeviceChannel &channel, int bitsPerSecond) {
     case DeviceKind::SsiEngine3:
     case DeviceKind::SsiEngine4: {
       const std::uint8_t code = bitsPerSecond == 38400 ? 8 : bitsPerSecond == 115200 ? 11 : 6;
-      ByteString packet = ByteString::fromBytes({0x07, 0xC6, 0x04, 0x08, 0xFF, 0x9C, code});
+      ByteString packet = ssi::parameterSend({0x9C, code});
       ByteString answer;
       return sendCommand(channel, packet, kProbeTimeoutMs, &answer, 5);
     }
@@ -186,13 +187,12 @@ bool renegotiateLinkAfterDefaults(DeviceChannel &channel) {
 }
 
 bool sendSsiDefaults(DeviceChannel &channel) {
-  ByteString packet = ByteString::fromBytes({0x00, 0xC6, 0x04, 0x08, 0xFF, 0x8A, 0x08, 0xEC, 0x00, 0xEE, 0x01,
-                                 0x9B, 0x14, 0x88, 0x1E, 0x9F, 0x01});
+  ByteString packet = ssi::parameterSend({0x8A, 0x08, 0xEC, 0x00, 0xEE, 0x01, 0x9B, 0x14, 0x88, 0x1E, 0x9F, 0x01});
   if (channel.kind == DeviceKind::SsiEngine4) {
     packet.append(0xED);
     packet.append(0x00);
+    ssi::setLength(packet);
   }
-  packet.setAt(static_cast<std::int16_t>(packet.length()), 0);
   ByteString answer;
   const bool sent = sendCommand(channel, packet, kProbeTimeoutMs, &answer, 5);
   // These values were written without the settings' knowledge.

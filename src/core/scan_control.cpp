@@ -7,6 +7,7 @@
 #include "core/device_kind.h"
 #include "core/port_lock_guard.h"
 #include "core/serial_channel.h"
+#include "core/ssi_message.h"
 #include "platform/clock.h"
 
 namespace reader {
@@ -19,17 +20,17 @@ constexpr int kAimOffTimeoutMs = 3000;
 constexpr int kSsiAttempts = 5;
 constexpr std::uint32_t kAimCancelTakeBackMs = 10;
 
-constexpr std::uint8_t kStartDecode = 0xE4;
-constexpr std::uint8_t kStopDecode = 0xE5;
-constexpr std::uint8_t kAimOn = 0xC5;
-constexpr std::uint8_t kAimOff = 0xC4;
+using ssi::kAimOff;
+using ssi::kAimOn;
+using ssi::kStartDecode;
+using ssi::kStopDecode;
 
 bool sendText(DeviceChannel &channel, const char *text) {
   return sendCommand(channel, text, kCommandTimeoutMs, nullptr, 0);
 }
 
 bool sendSsi(DeviceChannel &channel, std::uint8_t opcode, int timeoutMs, const WaitCancel *cancel = nullptr) {
-  ByteString packet = ByteString::fromBytes({0x04, opcode, 0x04, 0x00});
+  ByteString packet = ssi::hostMessage(opcode);
   ByteString answer;
   return sendCommand(channel, packet, timeoutMs, &answer, kSsiAttempts, cancel);
 }

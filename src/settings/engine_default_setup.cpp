@@ -9,6 +9,7 @@
 #include "core/device_kind.h"
 #include "core/engine_detection.h"
 #include "core/serial_channel.h"
+#include "core/ssi_message.h"
 #include "settings/config_block.h"
 #include "settings/default_setup.h"
 #include "core/port_lock_guard.h"
@@ -148,7 +149,7 @@ void ensureVariant3Options(ReaderDevice &device, HeldValues &held) {
 
 bool setUpSsiEngine(ReaderDevice &device) {
   DeviceChannel &channel = device.barcode;
-  ByteString reset = ByteString::fromBytes({0x04, 0xC8, 0x04, 0x00});
+  ByteString reset = ssi::hostMessage(ssi::kSetDefaults);
   ByteString answer;
   sendCommand(channel, reset, 1000, &answer, 5);
   // Back at its own defaults (and at 9600), the engine holds none of the

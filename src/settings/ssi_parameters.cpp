@@ -5,6 +5,7 @@
 
 #include "core/command_transport.h"
 #include "core/port_lock_guard.h"
+#include "core/ssi_message.h"
 #include "core/device_kind.h"
 #include "settings/config_block.h"
 
@@ -119,12 +120,10 @@ static_assert(tableIsConsistent(), "SSI group table out of order or with a bad m
 constexpr int kExchangeTimeoutMs = 1000;
 constexpr int kExchangeAttempts = 5;
 
-constexpr std::uint8_t kParamRequest = 0xC7;
-constexpr std::uint8_t kParamSend = 0xC6;
-constexpr std::uint8_t kSourceHost = 0x04;
-constexpr std::uint8_t kSourceEngine = 0x00;
-constexpr std::uint8_t kStatusPermanent = 0x08;
-constexpr std::uint8_t kNoBeep = 0xFF;
+using ssi::kNoBeep;
+using ssi::kParamSend;
+using ssi::kSourceEngine;
+using ssi::setLength;
 constexpr std::uint32_t kAnswerDataStart = 5;
 
 struct KnownValue {
@@ -184,7 +183,6 @@ std::uint8_t wireValue(const SsiParameter &p, int v) {
   return static_cast<std::uint8_t>(v & 0xFF);
 }
 
-void setLength(ByteString &packet) { packet.setAt(static_cast<std::int16_t>(packet.length()), 0); }
 
 // The argument a parameter number in an answer stands for, or -1. A
 // two-byte number is known by its second byte; its 0xF0 matches nothing.
@@ -204,7 +202,7 @@ bool readGroup(ReaderDevice &device, const SsiGroupDescription &d, int kind, std
     if (d.arguments[i].kind == ValueKind::AimTime)
       if (int *ref = given(parameters, i)) *ref = device.barcode.aimTime;
 
-  ByteString request = ByteString::fromBytes({0, kParamRequest, kSourceHost, 0x00});
+  ByteString request = ssi::hostMessage(ssi::kParamRequest);
   for (int position = 0; position < d.count; ++position) {
     const SsiParameter &p = d.arguments[argumentAt(d, position)];
     if (exchanged(p, kind)) appendNumber(request, p);
@@ -235,7 +233,7 @@ bool writeGroup(ReaderDevice &device, const SsiGroupDescription &d, int kind, st
     if (d.arguments[i].kind == ValueKind::AimTime)
       if (const int *ref = given(parameters, i)) device.barcode.aimTime = *ref;
 
-  ByteString packet = ByteString::fromBytes({0, kParamSend, kSourceHost, kStatusPermanent, kNoBeep});
+  ByteString packet = ssi::parameterSend();
   bool changed = false;
   for (int position = 0; position < d.count; ++position) {
     const int index = argumentAt(d, position);
