@@ -8,7 +8,7 @@
 
 #include "api/library.h"
 #include "core/serial_channel.h"
-#include "raw_pty.h"
+#include "support/raw_pty.h"
 
 namespace testing_support {
 

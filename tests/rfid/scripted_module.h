@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/raw_pty.h"
+#include "support/raw_pty.h"
 
 namespace testing_support {
 

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "raw_pty.h"
+#include "support/raw_pty.h"
 #include "readersim/ssi_packet.h"
 #include "settings/ssi_parameters.h"
 #include "settings_test_engines.h"

@@ -22,6 +22,9 @@ TEST(ConfigBlockGroups, ByteOneBitSevenSummarisesTheCode128AndEan128BitsAndEan12
   auto block = t.engine.block();
   EXPECT_TRUE(bitOf(block, 22, 6) && bitOf(block, 1, 7));
   EXPECT_FALSE(bitOf(block, 22, 7) || bitOf(block, 22, 5));
+  // What the scan cycle's filter reads follows the block.
+  EXPECT_EQ(t.device.barcode.code128Accepted, 0);
+  EXPECT_EQ(t.device.barcode.ean128Accepted, 1);
   ASSERT_TRUE(configGroupOperation(t.device, ConfigGroup::Ean128, 'r', {nullptr, &read}));
   EXPECT_EQ(read, 1);
 
@@ -30,6 +33,8 @@ TEST(ConfigBlockGroups, ByteOneBitSevenSummarisesTheCode128AndEan128BitsAndEan12
   ASSERT_TRUE(configGroupOperation(t.device, ConfigGroup::Ean128, 'w', {&off, &off}));
   block = t.engine.block();
   EXPECT_TRUE(bitOf(block, 22, 7) && bitOf(block, 1, 7) && bitOf(block, 22, 5));
+  EXPECT_EQ(t.device.barcode.code128Accepted, 1);
+  EXPECT_EQ(t.device.barcode.ean128Accepted, 0);
   ASSERT_TRUE(configGroupOperation(t.device, ConfigGroup::Code128, 'w', {&off}));
   EXPECT_FALSE(bitOf(t.engine.block(), 1, 7));
 }
