@@ -355,6 +355,11 @@ typedef struct ReaderOutput {
 typedef void (*ReaderOutputListener)(const ReaderOutput *output, void *context);
 READER_API void READER_CALL
 ReaderHostSetOutputListener(ReaderOutputListener listener, void *context);
+
+/* The link speed of COM port 1 (the engine) or 2 (the RFID module) in bit/s
+ * while its device is present; 0 when it is not, or for another port. Does
+ * not block; any thread. */
+READER_API int READER_CALL ReaderHostGetLinkSpeed(int port);
 #endif /* !_WIN32 */
 
 #ifdef __cplusplus

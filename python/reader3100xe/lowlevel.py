@@ -123,6 +123,7 @@ PROTOTYPES = {
     "ReaderHostWaitEvent": (_int, [ctypes.c_char_p, _int]),
     "ReaderHostSetBroadcastListener": (None, [ReaderBroadcastListener, ctypes.c_void_p]),
     "ReaderHostSetOutputListener": (None, [ReaderOutputListener, ctypes.c_void_p]),
+    "ReaderHostGetLinkSpeed": (_int, [_int]),
 }
 
 _lock = threading.Lock()

@@ -152,6 +152,11 @@ class Reader:
         kind = self.reader_type
         return 5 if kind & 32 else 6 if kind & 16 else 0
 
+    def link_speed(self, port):
+        """The line speed of COM port 1 (engine) or 2 (module) in bit/s while
+        its device is present, else 0."""
+        return ll.load().ReaderHostGetLinkSpeed(port)
+
     @property
     def active_devices(self):
         """0, 7 (engine), 32 (module) or 255 (both): the devices scanning."""

@@ -25,6 +25,7 @@ class LifecycleTest(TerminalTestCase):
             self.assertEqual(reader.serial_number, "PY3100XE0042")
             self.assertEqual(reader.reader_type, lowlevel.READER_TYPE_TEXT_ENGINE | lowlevel.READER_TYPE_HEX_MODULE)
             self.assertEqual((reader.engine_kind, reader.module_kind), (2, 6))
+            self.assertEqual((reader.link_speed(1), reader.link_speed(2), reader.link_speed(3)), (115200, 115200, 0))
             reader.trigger_keys_enabled = True
             self.assertTrue(reader.trigger_keys_enabled)
             reader.trigger_keys_enabled = False
@@ -114,7 +115,7 @@ class LowLevelTest(unittest.TestCase):
         with open(HEADER) as header:
             text = header.read()
         declared = set(re.findall(r"READER_API\s[^;(]*?READER_CALL\s*(\w+)\s*\(", text))
-        self.assertEqual(len(declared), 29)
+        self.assertEqual(len(declared), 30)
         self.assertEqual(declared, set(lowlevel.PROTOTYPES))
         for name in declared:
             self.assertIsNotNone(getattr(lowlevel, name).restype or name.startswith("ReaderHostSet"))

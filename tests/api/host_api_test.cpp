@@ -70,3 +70,17 @@ TEST_F(HostApiTest, DecodeEventsExistFromTheStartUntilTheirDeviceIsHalted) {
   EXPECT_EQ(ReaderHostWaitEvent("DecodeEventRFID", 10), -1);
   EXPECT_EQ(ReaderHostWaitEvent("DecodeEventBC", 10), 0);
 }
+
+TEST_F(HostApiTest, TheLinkSpeedOfEachPortIsToldWhileItsDeviceIsPresent) {
+  readersim::TerminalConfig config = quickConfig(4, 5);
+  config.asciiModule.startSpeed = 9600;  // moved to 57600 by the start
+  auto terminal = startTerminal(config);
+  EXPECT_EQ(ReaderHostGetLinkSpeed(1), 0);
+  ASSERT_EQ(InitReader(), READER_OK);
+  EXPECT_EQ(ReaderHostGetLinkSpeed(1), 38400);
+  EXPECT_EQ(ReaderHostGetLinkSpeed(2), 57600);
+  for (int port : {0, 3, -1}) EXPECT_EQ(ReaderHostGetLinkSpeed(port), 0) << port;
+  ASSERT_EQ(HaltReader(READER_DEVICE_RFID), READER_OK);
+  EXPECT_EQ(ReaderHostGetLinkSpeed(2), 0);
+  EXPECT_EQ(ReaderHostGetLinkSpeed(1), 38400);
+}

@@ -41,6 +41,10 @@ void enableTrace();
 // library prints them to standard error itself.
 bool setTraceListener(TraceListener listener, void *context);
 
+// The link speed of COM port 1 or 2 in bit/s while its device is present, 0
+// when it is not; -1 where the library does not tell (Windows).
+int linkSpeed(int port);
+
 // Whether the process's standard error is a terminal (a person watches it).
 bool standardErrorIsTerminal();
 

@@ -47,6 +47,8 @@ bool setTraceListener(TraceListener listener, void *context) {
   return true;
 }
 
+int linkSpeed(int port) { return ReaderHostGetLinkSpeed(port); }
+
 bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 }  // namespace readerctl::host

@@ -102,6 +102,8 @@ void enableTrace() { _putenv_s("READER_TRACE", "1"); }
 
 bool setTraceListener(TraceListener, void *) { return false; }
 
+int linkSpeed(int) { return -1; }
+
 bool standardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 }  // namespace readerctl::host

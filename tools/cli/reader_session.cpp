@@ -2,6 +2,7 @@
 
 #include <3100XE_DLL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -47,11 +48,9 @@ int ReaderSession::start(bool showProgress) {
   return startResult_;
 }
 
-int ReaderSession::linkSpeed(int port) const {
-  std::lock_guard lock(mutex_);
-  const auto it = speeds_.find(port);
-  return it == speeds_.end() ? 0 : it->second;
-}
+bool ReaderSession::linkSpeedsKnown() const { return host::linkSpeed(1) >= 0; }
+
+int ReaderSession::linkSpeed(int port) const { return std::max(0, host::linkSpeed(port)); }
 
 void ReaderSession::printOpenFailures(int result, std::ostream &err) const {
   std::lock_guard lock(mutex_);
@@ -65,9 +64,8 @@ void ReaderSession::printOpenFailures(int result, std::ostream &err) const {
 
 void ReaderSession::onTrace(const char *line, void *context) {
   auto *self = static_cast<ReaderSession *>(context);
-  int port = 0, speed = 0, consumed = 0;
+  int port = 0, consumed = 0;
   std::lock_guard lock(self->mutex_);
-  if (std::sscanf(line, "COM%d speed %d", &port, &speed) == 2) self->speeds_[port] = speed;
   // "COM<n> open failed: <device>: <reason>"; a later open of the port that
   // succeeds ("COM<n> opened") makes it history.
   if (std::sscanf(line, "COM%d open failed: %n", &port, &consumed) == 1 && consumed > 0)

@@ -43,10 +43,11 @@ class ReaderSession {
   int startResult() const { return startResult_; }
   bool usedInitReaderEx() const { return options_.useInitReaderEx; }
 
-  // Whether the link speeds can be known: readerctl learns them from the
-  // library's trace, which does not reach it on Windows.
-  bool linkSpeedsKnown() const { return traceTaken_; }
-  // The last line speed the library set on COM port 1 or 2; 0 when unknown.
+  // Whether the link speeds can be known: the library tells them on POSIX
+  // hosts (ReaderHostGetLinkSpeed), not on Windows.
+  bool linkSpeedsKnown() const;
+  // The line speed of COM port 1 or 2 while its device is present; 0 when
+  // not present or unknown.
   int linkSpeed(int port) const;
 
   // After a start that failed with `result`: a line for each port behind the
@@ -69,7 +70,6 @@ class ReaderSession {
   bool started_ = false;
   bool traceTaken_ = false;
   mutable std::mutex mutex_;
-  std::map<int, int> speeds_;
   std::map<int, std::string> openFailures_;  // by port: device and reason
 };
 
