@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "core/decode_naming.h"
+#include "rfid/tag_naming.h"
 #include "core/device_kind.h"
 #include "support/input_fields.h"
 #include "support/invariant_check.h"
@@ -61,7 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   result.data = sent;
   result.code = 77;
   result.name.assign("stale");
-  reader::nameResult(channel, result);
+  if (kind >= DeviceKind::AsciiModule)
+    reader::nameTag(channel, result);
+  else
+    reader::nameResult(channel, result);
 
   READER_FUZZ_CHECK(!result.name.equals("stale"));
   // An ISO 15693 line too short for its manufacturer code stays unnamed and

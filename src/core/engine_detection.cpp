@@ -6,43 +6,17 @@
 #include "core/command_transport.h"
 #include "core/device_kind.h"
 #include "core/hex_text.h"
+#include "core/link_protocol.h"
 #include "core/reader_device.h"
 #include "core/serial_channel.h"
 #include "core/ssi_message.h"
 #include "platform/terminal_identity.h"
-#include "core/hex_module_frames.h"
 
 namespace reader {
 
 namespace {
 
 constexpr int kProbeTimeoutMs = 1000;
-
-// The variant from the byte just before the third space of the revision text.
-bool classifySsiRevision(DeviceChannel &channel, const ByteString &answer) {
-  std::uint32_t first = 0, second = 0, third = 0;
-  if (!answer.findChar(' ', first, 1, 0)) return false;
-  if (!answer.findChar(' ', second, first + 1, 0)) return false;
-  if (!answer.findChar(' ', third, second + 1, 0)) return false;
-  const std::uint8_t variant = answer.byteAt(third - 1);
-  if (variant == 0x00 || variant == 0x07 || variant == 'G') {
-    channel.kind = DeviceKind::SsiEngine4;
-    return true;
-  }
-  if (variant == 'P') {
-    channel.kind = DeviceKind::SsiEngine3;
-    return true;
-  }
-  return false;
-}
-
-int workingSpeed(int kind) {
-  switch (kind) {
-    case DeviceKind::SsiEngine4: return 38400;
-    case DeviceKind::AsciiModule: return 57600;
-    default: return 115200;
-  }
-}
 
 // The hex-frame module is tried after the ASCII one when the model does not
 // say which the terminal carries.
@@ -74,74 +48,13 @@ int readModel() {
 }
 
 bool probeDevice(DeviceChannel &channel, int bitsPerSecond) {
-  if (!setBaud(channel, bitsPerSecond)) return false;
-  ByteString answer;
-  switch (channel.kind) {
-    case DeviceKind::TextEngine: {
-      if (!sendCommand(channel, "VER", kProbeTimeoutMs, &answer, 1)) return false;
-      // The text engine's RTS line stays on from now on.
-      if (auto port = channel.port.get()) port->setRts(true);
-      return true;
-    }
-    case DeviceKind::SsiEngine3:
-    case DeviceKind::SsiEngine4: {
-      ByteString request = ssi::hostMessage(ssi::kRevisionRequest);
-      if (!sendCommand(channel, request, kProbeTimeoutMs, &answer, 5)) return false;
-      return classifySsiRevision(channel, answer);
-    }
-    case DeviceKind::AsciiModule: {
-      if (!sendCommand(channel, "v", kProbeTimeoutMs, &answer, 3)) return false;
-      std::uint32_t at = 0;
-      if (answer.find(0, "MultiISO 1.0", at)) {
-        channel.moduleVariant = 1;
-        return true;
-      }
-      if (answer.find(0, "ISO 0.9v", at)) {
-        channel.moduleVariant = 0;
-        return true;
-      }
-      return false;
-    }
-    case DeviceKind::HexModule: {
-      if (!sendCommand(channel, HexModuleFrame::Probe, kProbeTimeoutMs, &answer, 3)) return false;
-      channel.moduleVariant = 2;
-      return true;
-    }
-    default:
-      return false;
-  }
+  const LinkProtocol *link = linkProtocol(channel.kind);
+  return link != nullptr && setBaud(channel, bitsPerSecond) && link->probe(channel);
 }
 
 bool switchEngineBaud(DeviceChannel &channel, int bitsPerSecond) {
-  switch (channel.kind) {
-    case DeviceKind::TextEngine:
-    case DeviceKind::HexModule:
-      return true;
-    case DeviceKind::SsiEngine3:
-    case DeviceKind::SsiEngine4: {
-      const std::uint8_t code = bitsPerSecond == 38400 ? 8 : bitsPerSecond == 115200 ? 11 : 6;
-      ByteString packet = ssi::parameterSend({0x9C, code});
-      ByteString answer;
-      return sendCommand(channel, packet, kProbeTimeoutMs, &answer, 5);
-    }
-    case DeviceKind::AsciiModule: {
-      ByteString answer;
-      bool sent = false;
-      for (int i = 0; i < 2 && !sent; ++i) sent = sendCommand(channel, "wp0C03", kProbeTimeoutMs, &answer, 1);
-      if (!sent) return false;
-      if (answer.equals("F")) {
-        channel.lastError = ChannelError::ModuleF;
-        return false;
-      }
-      if (answer.equals("R")) {
-        channel.lastError = ChannelError::ModuleR;
-        return false;
-      }
-      return true;
-    }
-    default:
-      return false;
-  }
+  const LinkProtocol *link = linkProtocol(channel.kind);
+  return link != nullptr && link->switchSpeed(channel, bitsPerSecond);
 }
 
 namespace {
@@ -158,30 +71,20 @@ bool moveToSpeed(DeviceChannel &channel, int speed) {
 bool negotiateLink(DeviceChannel &channel) {
   // The revision answer may change the SSI kind during the probe; the speed
   // follows the kind the negotiation started with.
-  const int kind = channel.kind;
-  switch (kind) {
-    case DeviceKind::TextEngine:
-    case DeviceKind::HexModule:
-      return probeDevice(channel, 115200);
-    case DeviceKind::SsiEngine3:
-    case DeviceKind::SsiEngine4:
-    case DeviceKind::AsciiModule: {
-      const int speed = workingSpeed(kind);
-      if (probeDevice(channel, speed)) return true;
-      return probeDevice(channel, 9600) && moveToSpeed(channel, speed);
-    }
-    default:
-      return false;
-  }
+  const LinkProtocol *link = linkProtocol(channel.kind);
+  if (link == nullptr) return false;
+  const int speed = link->workingSpeed;
+  if (probeDevice(channel, speed)) return true;
+  return link->foundAt9600 && probeDevice(channel, 9600) && moveToSpeed(channel, speed);
 }
 
 bool renegotiateLinkAfterDefaults(DeviceChannel &channel) {
-  const int kind = channel.kind;
-  if (kind != DeviceKind::SsiEngine3 && kind != DeviceKind::SsiEngine4) return negotiateLink(channel);
+  const LinkProtocol *link = linkProtocol(channel.kind);
+  if (link == nullptr || !link->foundAt9600) return negotiateLink(channel);
   // The engine's own defaults put it at 9600: asked there first, so that the
   // working speed's probes, which would all go unanswered, are not waited
   // out. An engine that kept its speed is found there next.
-  const int speed = workingSpeed(kind);
+  const int speed = link->workingSpeed;
   if (probeDevice(channel, 9600)) return moveToSpeed(channel, speed);
   return probeDevice(channel, speed);
 }

@@ -2,82 +2,14 @@
 
 #include <exception>
 
-#include "core/command_transport.h"
 #include "core/decode_reading.h"
-#include "core/device_kind.h"
+#include "core/link_protocol.h"
 #include "core/port_lock_guard.h"
 #include "core/serial_channel.h"
-#include "core/ssi_message.h"
-#include "platform/clock.h"
 
 namespace reader {
 
 namespace {
-
-constexpr int kCommandTimeoutMs = 1000;
-constexpr int kStopDecodeTimeoutMs = 100;  // variant 3: the stop is acknowledged quickly
-constexpr int kAimOffTimeoutMs = 3000;
-constexpr int kSsiAttempts = 5;
-constexpr std::uint32_t kAimCancelTakeBackMs = 10;
-
-using ssi::kAimOff;
-using ssi::kAimOn;
-using ssi::kStartDecode;
-using ssi::kStopDecode;
-
-bool sendText(DeviceChannel &channel, const char *text) {
-  return sendCommand(channel, text, kCommandTimeoutMs, nullptr, 0);
-}
-
-bool sendSsi(DeviceChannel &channel, std::uint8_t opcode, int timeoutMs, const WaitCancel *cancel = nullptr) {
-  ByteString packet = ssi::hostMessage(opcode);
-  ByteString answer;
-  return sendCommand(channel, packet, timeoutMs, &answer, kSsiAttempts, cancel);
-}
-
-// A switch-on whose answer was no longer waited for (the trigger was
-// released meanwhile) may have reached the engine: it is taken as on, so
-// that the switch-off that follows is sent.
-bool switchedOn(DeviceChannel &channel, bool ok, const WaitCancel *cancel) {
-  if (ok || (cancel != nullptr && cancel->requested())) channel.scanOn = 1;
-  return ok;
-}
-
-bool switched(DeviceChannel &channel, bool ok, int value) {
-  if (ok) channel.scanOn = value;
-  return ok;
-}
-
-// Variant 4: every press aims first (aimTime x 100 ms) unless the press
-// before had its aiming cut short; aimToggle alternates to tell them apart.
-bool aimAndStart(DeviceChannel &channel, const WaitCancel *cancel) {
-  std::atomic<int> &toggle = channel.device.aimToggle;
-  toggle = (toggle + 1) % 2;
-  const int aimTime = channel.aimTime;
-  if (toggle == 1 || aimTime == 0)
-    return switchedOn(channel, sendSsi(channel, kStartDecode, kCommandTimeoutMs, cancel), cancel);
-  sendSsi(channel, kAimOn, kCommandTimeoutMs, cancel);
-  channel.scanOn = 1;
-  const auto waited = channel.aimCancel.wait(static_cast<std::uint32_t>(aimTime) * 100u);
-  if (waited != platform::WaitResult::TimedOut) return false;  // cut short by the release
-  sendSsi(channel, kAimOff, kCommandTimeoutMs, cancel);
-  const bool started = switchedOn(channel, sendSsi(channel, kStartDecode, kCommandTimeoutMs, cancel), cancel);
-  toggle = (toggle + 1) % 2;
-  return started;
-}
-
-bool stopAiming(DeviceChannel &channel) {
-  channel.aimCancel.release();
-  sendSsi(channel, kAimOff, kAimOffTimeoutMs);
-  const bool stopped = switched(channel, sendSsi(channel, kStopDecode, kCommandTimeoutMs), 0);
-  // Takes the release back when no aiming wait consumed it.
-  channel.aimCancel.wait(kAimCancelTakeBackMs);
-  return stopped;
-}
-
-bool selfTriggered(const ReaderDevice &device) {
-  return device.barcodeKind() == DeviceKind::TextEngine && isSelfTriggeredMode(device.barcode.triggerMode);
-}
 
 void copyOut(const ScanResult &result, int &code, ByteString &name, ByteString &data) {
   code = result.code;
@@ -87,7 +19,8 @@ void copyOut(const ScanResult &result, int &code, ByteString &name, ByteString &
 
 // Stores an accepted decode as the channel's ScanResult and hands it out.
 bool accept(DeviceChannel &channel, ScanResult &candidate, int &code, ByteString &name, ByteString &data) {
-  if (channel.kind == DeviceKind::TextEngine &&
+  const LinkProtocol *link = linkProtocol(channel.kind);
+  if (link != nullptr && link->filtersCode128 &&
       !filterCode128(channel.device, candidate.code, candidate.name, candidate.data))
     return false;
   copyOut(candidate, code, name, data);
@@ -166,19 +99,9 @@ bool triggeredScan(DeviceChannel &channel, int &code, ByteString &name, ByteStri
 }  // namespace
 
 bool setScan(DeviceChannel &channel, bool on, const WaitCancel *cancel) {
-  const int wanted = on ? 1 : 0;
-  if (channel.scanOn == wanted) return true;
-  switch (channel.kind) {
-    case DeviceKind::TextEngine:
-      return switched(channel, sendText(channel, on ? "ON" : "OFF"), wanted);
-    case DeviceKind::SsiEngine3:
-      return on ? switchedOn(channel, sendSsi(channel, kStartDecode, kCommandTimeoutMs, cancel), cancel)
-                : switched(channel, sendSsi(channel, kStopDecode, kStopDecodeTimeoutMs), 0);
-    case DeviceKind::SsiEngine4:
-      return on ? aimAndStart(channel, cancel) : stopAiming(channel);
-    default:
-      return false;
-  }
+  if (channel.scanOn == (on ? 1 : 0)) return true;
+  const LinkProtocol *link = linkProtocol(channel.kind);
+  return link != nullptr && link->scan != nullptr && link->scan(channel, on, cancel);
 }
 
 void armTriggerScan(ReaderDevice &device) {
@@ -195,8 +118,9 @@ bool stopBarcodeScan(ReaderDevice &device) {
   PortLockGuard lock(channel, PortLockGuard::Mode::TryOnly);
   if (lock.held()) return setScan(channel, false);
   // A cycle holds the port: it sees the request and switches off itself; an
-  // aiming wait is ended at once.
-  if (channel.kind == DeviceKind::SsiEngine4) channel.aimCancel.release();
+  // aiming wait (variant 4) is ended at once, and a release no aiming wait
+  // took is taken back by the next press.
+  channel.aimCancel.release();
   return true;
 }
 
@@ -204,16 +128,11 @@ bool scanBarcode(ReaderDevice &device, int &code, ByteString &name, ByteString &
                  const DecodeAnnouncer &announce) {
   if (device.barcodePresent == 0) return false;
   DeviceChannel &channel = device.barcode;
-  switch (channel.kind) {
-    case DeviceKind::TextEngine:
-      if (selfTriggered(device)) return awaitSelfTriggeredDecode(channel, code, name, data, timeoutMs, announce);
-      return triggeredScan(channel, code, name, data, timeoutMs, announce);
-    case DeviceKind::SsiEngine3:
-    case DeviceKind::SsiEngine4:
-      return triggeredScan(channel, code, name, data, timeoutMs, announce);
-    default:
-      return false;
-  }
+  const LinkProtocol *link = linkProtocol(channel.kind);
+  if (link == nullptr || link->readDecode == nullptr) return false;
+  if (link->triggersItself != nullptr && link->triggersItself(channel))
+    return awaitSelfTriggeredDecode(channel, code, name, data, timeoutMs, announce);
+  return triggeredScan(channel, code, name, data, timeoutMs, announce);
 }
 
 bool filterCode128(ReaderDevice &device, int code, ByteString &name, ByteString &data) {

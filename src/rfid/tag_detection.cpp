@@ -1,13 +1,13 @@
 #include "rfid/tag_detection.h"
 
 #include "core/channel_error.h"
-#include "core/decode_naming.h"
 #include "core/device_kind.h"
 #include "core/serial_channel.h"
 #include "rfid/hex_field.h"
 #include "rfid/module_answer.h"
 #include "rfid/module_status.h"
 #include "rfid/tag_data_read.h"
+#include "rfid/tag_naming.h"
 
 namespace reader {
 
@@ -37,7 +37,7 @@ bool readAsciiModuleTag(DeviceChannel &channel, ScanResult &out, const WaitCance
   ByteString uid;
   out.data.copyRange(1, out.data.length() - 1, uid);
   if (!isHexText(uid)) return noTag(channel, out);
-  nameResult(channel, out);
+  nameTag(channel, out);
   // An ISO 15693 line too short for its maker's code is named by no family
   // and keeps its letter: a garbled line, never a tag with that UID.
   if (!isHexText(out.data)) return noTag(channel, out);
@@ -57,7 +57,7 @@ bool readHexModuleTag(DeviceChannel &channel, ScanResult &out, const WaitCancel 
     return noTag(channel, out);
   channel.tagInfoByte = infoByte;
   channel.tagBlockCount = blockCount;
-  nameResult(channel, out);
+  nameTag(channel, out);
   readTagData(channel, out);
   return true;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/decode_naming.h"
+#include "rfid/tag_naming.h"
 #include "core/device_kind.h"
 #include "core/reader_device.h"
 
@@ -30,7 +31,10 @@ class DecodeNamingTest : public ::testing::Test {
     result.code = 999;
     result.name.assign("earlier");
     result.data = data;
-    reader::nameResult(device_.barcode, result);
+    if (kind == Kind::AsciiModule || kind == Kind::HexModule)
+      reader::nameTag(device_.barcode, result);
+    else
+      reader::nameResult(device_.barcode, result);
     return result;
   }
   ScanResult name(int kind, const std::string &data) { return name(kind, ByteString::fromText(data)); }

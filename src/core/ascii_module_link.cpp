@@ -1,0 +1,70 @@
+// The ASCII RFID module's link: text commands written as they stand, one
+// answer line each, "v" to find the module (its version tells the variant)
+// and "wp0C03" to move it to 57600 bit/s.
+#include "core/channel_error.h"
+#include "core/command_transport.h"
+#include "core/link_protocol.h"
+#include "core/serial_channel.h"
+
+namespace reader {
+
+namespace {
+
+constexpr int kProbeTimeoutMs = 1000;
+
+ByteString asWritten(ByteString &command) { return command; }
+
+bool neverRefused(const ByteString &) { return false; }
+
+bool probe(DeviceChannel &channel) {
+  ByteString answer;
+  if (!sendCommand(channel, "v", kProbeTimeoutMs, &answer, 3)) return false;
+  std::uint32_t at = 0;
+  if (answer.find(0, "MultiISO 1.0", at)) {
+    channel.moduleVariant = 1;
+    return true;
+  }
+  if (answer.find(0, "ISO 0.9v", at)) {
+    channel.moduleVariant = 0;
+    return true;
+  }
+  return false;
+}
+
+// The module knows one other speed; the command names none.
+bool switchSpeed(DeviceChannel &channel, int) {
+  ByteString answer;
+  bool sent = false;
+  for (int i = 0; i < 2 && !sent; ++i) sent = sendCommand(channel, "wp0C03", kProbeTimeoutMs, &answer, 1);
+  if (!sent) return false;
+  if (answer.equals("F")) {
+    channel.lastError = ChannelError::ModuleF;
+    return false;
+  }
+  if (answer.equals("R")) {
+    channel.lastError = ChannelError::ModuleR;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const LinkProtocol kAsciiModuleLink = {
+    .workingSpeed = 57600,
+    .foundAt9600 = true,
+    .probe = probe,
+    .switchSpeed = switchSpeed,
+    .wrap = asWritten,
+    .write = writeFrame,
+    .refused = neverRefused,
+    .answerTimeoutMs = 1000,
+    .scan = nullptr,
+    .readDecode = nullptr,
+    .acknowledgeDecode = nullptr,
+    .triggersItself = nullptr,
+    .filtersCode128 = false,
+    .name = nullptr,
+};
+
+}  // namespace reader

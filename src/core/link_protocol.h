@@ -1,0 +1,65 @@
+// The link protocol of each device kind, in one table entry per kind: how
+// the library finds the device and sets its speed, wraps, sends and retries
+// a command, switches an engine's scanning and reads and names its decodes.
+// The rest of the core works through these entries and never asks which kind
+// it talks to; adding a kind is one new file and one entry in
+// link_protocol.cpp.
+#pragma once
+
+#include "core/byte_string.h"
+#include "core/device_channel.h"
+#include "core/scan_result.h"
+
+namespace reader {
+
+struct WaitCancel;
+
+struct LinkProtocol {
+  // The speed the link is brought to.
+  int workingSpeed;
+  // Not found at the working speed, the device is looked for at 9600 and
+  // moved to the working speed (otherwise it runs at the working speed only).
+  bool foundAt9600;
+
+  // Asks the device, at the speed set, whether it is there; may learn its
+  // variant (moduleVariant; the SSI engines turn kind 3 into 4 or back).
+  bool (*probe)(DeviceChannel &channel);
+  // Asks the device to move its link to another speed; true when it accepted
+  // (or has no speed to switch).
+  bool (*switchSpeed)(DeviceChannel &channel, int bitsPerSecond);
+
+  // The command exchange. `wrap` makes the frame sent for a command (the
+  // SSI engines append the checksum to the command itself); `write` sends
+  // it; an answer that `refused` accepts uses up the attempt. The answer is
+  // waited for `answerTimeoutMs`, or the caller's time-out where that is 0.
+  ByteString (*wrap)(ByteString &command);
+  bool (*write)(DeviceChannel &channel, const ByteString &frame);
+  bool (*refused)(const ByteString &answer);
+  int answerTimeoutMs;
+
+  // Barcode engines only (nullptr for the modules). `scan` switches the
+  // engine's scanning; `readDecode` waits channel.timeoutMs for a decode and
+  // names it; `acknowledgeDecode` answers a decode the engine repeats until
+  // acknowledged (nullptr: none); `triggersItself` (nullptr: never) tells an
+  // engine whose configuration makes it scan by itself; `filtersCode128`
+  // says the engine's configuration may refuse Code 128 and EAN-128 decodes
+  // it sent; `name` names a decode's data.
+  bool (*scan)(DeviceChannel &channel, bool on, const WaitCancel *cancel);
+  bool (*readDecode)(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel);
+  void (*acknowledgeDecode)(DeviceChannel &channel);
+  bool (*triggersItself)(const DeviceChannel &channel);
+  bool filtersCode128;
+  void (*name)(const DeviceChannel &channel, ScanResult &result);
+};
+
+// The entry of a kind; nullptr for a kind the library does not know.
+const LinkProtocol *linkProtocol(int kind);
+
+// The entries, one file each.
+extern const LinkProtocol kTextEngineLink;
+extern const LinkProtocol kSsiEngine3Link;
+extern const LinkProtocol kSsiEngine4Link;
+extern const LinkProtocol kAsciiModuleLink;
+extern const LinkProtocol kHexModuleLink;
+
+}  // namespace reader

@@ -1,0 +1,163 @@
+// The SSI engines' link, both variants: checksummed packets written with the
+// wake line asserted, a NAK for a refusal, the revision request to find the
+// engine (its reply tells the variant), parameter 0x9C for the speed, start
+// and stop decode (variant 4 aims first), and decode packets that the host
+// acknowledges.
+#include <atomic>
+
+#include "core/command_transport.h"
+#include "core/decode_naming.h"
+#include "core/device_kind.h"
+#include "core/link_protocol.h"
+#include "core/reader_device.h"
+#include "core/scan_state.h"
+#include "core/serial_channel.h"
+#include "core/ssi_checksum.h"
+#include "core/ssi_message.h"
+#include "core/symbology_table.h"
+
+namespace reader {
+
+namespace {
+
+constexpr int kProbeTimeoutMs = 1000;
+constexpr int kCommandTimeoutMs = 1000;
+constexpr int kStopDecodeTimeoutMs = 100;  // variant 3: the stop is acknowledged quickly
+constexpr int kAimOffTimeoutMs = 3000;
+constexpr int kAckWriteTimeoutMs = 1000;
+constexpr int kAttempts = 5;
+constexpr std::uint32_t kAimCancelTakeBackMs = 10;
+
+ByteString wrap(ByteString &packet) {
+  appendSsiChecksum(packet);
+  return packet;
+}
+
+bool write(DeviceChannel &channel, const ByteString &packet) {
+  wakeLine(channel, 1);
+  const bool written = writeFrame(channel, packet);
+  wakeLine(channel, 0);
+  return written;
+}
+
+// The variant from the byte just before the third space of the revision text.
+bool classifyRevision(DeviceChannel &channel, const ByteString &answer) {
+  std::uint32_t first = 0, second = 0, third = 0;
+  if (!answer.findChar(' ', first, 1, 0)) return false;
+  if (!answer.findChar(' ', second, first + 1, 0)) return false;
+  if (!answer.findChar(' ', third, second + 1, 0)) return false;
+  const std::uint8_t variant = answer.byteAt(third - 1);
+  if (variant == 0x00 || variant == 0x07 || variant == 'G') {
+    channel.kind = DeviceKind::SsiEngine4;
+    return true;
+  }
+  if (variant == 'P') {
+    channel.kind = DeviceKind::SsiEngine3;
+    return true;
+  }
+  return false;
+}
+
+bool probe(DeviceChannel &channel) {
+  ByteString request = ssi::hostMessage(ssi::kRevisionRequest);
+  ByteString answer;
+  if (!sendCommand(channel, request, kProbeTimeoutMs, &answer, kAttempts)) return false;
+  return classifyRevision(channel, answer);
+}
+
+bool switchSpeed(DeviceChannel &channel, int bitsPerSecond) {
+  const std::uint8_t code = bitsPerSecond == 38400 ? 8 : bitsPerSecond == 115200 ? 11 : 6;
+  ByteString packet = ssi::parameterSend({0x9C, code});
+  ByteString answer;
+  return sendCommand(channel, packet, kProbeTimeoutMs, &answer, kAttempts);
+}
+
+bool send(DeviceChannel &channel, std::uint8_t opcode, int timeoutMs, const WaitCancel *cancel = nullptr) {
+  ByteString packet = ssi::hostMessage(opcode);
+  ByteString answer;
+  return sendCommand(channel, packet, timeoutMs, &answer, kAttempts, cancel);
+}
+
+bool scanVariant3(DeviceChannel &channel, bool on, const WaitCancel *cancel) {
+  if (on) return switchedOn(channel, send(channel, ssi::kStartDecode, kCommandTimeoutMs, cancel), cancel);
+  return switched(channel, send(channel, ssi::kStopDecode, kStopDecodeTimeoutMs), 0);
+}
+
+// Variant 4: every press aims first (aimTime x 100 ms) unless the press
+// before had its aiming cut short; aimToggle alternates to tell them apart.
+bool aimAndStart(DeviceChannel &channel, const WaitCancel *cancel) {
+  std::atomic<int> &toggle = channel.device.aimToggle;
+  toggle = (toggle + 1) % 2;
+  const int aimTime = channel.aimTime;
+  if (toggle == 1 || aimTime == 0)
+    return switchedOn(channel, send(channel, ssi::kStartDecode, kCommandTimeoutMs, cancel), cancel);
+  send(channel, ssi::kAimOn, kCommandTimeoutMs, cancel);
+  channel.scanOn = 1;
+  const auto waited = channel.aimCancel.wait(static_cast<std::uint32_t>(aimTime) * 100u);
+  if (waited != platform::WaitResult::TimedOut) return false;  // cut short by the release
+  send(channel, ssi::kAimOff, kCommandTimeoutMs, cancel);
+  const bool started = switchedOn(channel, send(channel, ssi::kStartDecode, kCommandTimeoutMs, cancel), cancel);
+  toggle = (toggle + 1) % 2;
+  return started;
+}
+
+bool stopAiming(DeviceChannel &channel) {
+  channel.aimCancel.release();
+  send(channel, ssi::kAimOff, kAimOffTimeoutMs);
+  const bool stopped = switched(channel, send(channel, ssi::kStopDecode, kCommandTimeoutMs), 0);
+  // Takes the release back when no aiming wait consumed it.
+  channel.aimCancel.wait(kAimCancelTakeBackMs);
+  return stopped;
+}
+
+bool scanVariant4(DeviceChannel &channel, bool on, const WaitCancel *cancel) {
+  return on ? aimAndStart(channel, cancel) : stopAiming(channel);
+}
+
+void name(const DeviceChannel &, ScanResult &result) {
+  const int number = result.data.byteAt(0);
+  if (const symbology::SsiType *type = symbology::ssiType(number)) {
+    result.code = number;
+    result.name.assign(type->name);
+  } else {
+    result.name.assign(kUnknownTypeName);
+  }
+  result.data.eraseRange(0, 1);
+}
+
+bool readDecode(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel) {
+  if (!readFrame(channel, out.data, channel.timeoutMs, true, cancel)) return false;
+  name(channel, out);
+  return true;
+}
+
+void acknowledge(DeviceChannel &channel) {
+  ByteString ack = ssi::hostMessage(ssi::kAck);
+  sendCommand(channel, ack, kAckWriteTimeoutMs, nullptr, 0);
+}
+
+constexpr LinkProtocol ssiLink(int workingSpeed, bool (*scan)(DeviceChannel &, bool, const WaitCancel *)) {
+  return {
+      .workingSpeed = workingSpeed,
+      .foundAt9600 = true,
+      .probe = probe,
+      .switchSpeed = switchSpeed,
+      .wrap = wrap,
+      .write = write,
+      .refused = isSsiNak,
+      .answerTimeoutMs = 0,  // the caller's
+      .scan = scan,
+      .readDecode = readDecode,
+      .acknowledgeDecode = acknowledge,
+      .triggersItself = nullptr,
+      .filtersCode128 = false,
+      .name = name,
+  };
+}
+
+}  // namespace
+
+const LinkProtocol kSsiEngine3Link = ssiLink(115200, scanVariant3);
+const LinkProtocol kSsiEngine4Link = ssiLink(38400, scanVariant4);
+
+}  // namespace reader
