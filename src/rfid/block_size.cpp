@@ -1,31 +1,12 @@
 #include "rfid/block_size.h"
 
-#include "core/device_kind.h"
 #include "core/tag_type.h"
 #include "rfid/tag_block.h"
+#include "rfid/tag_protocol.h"
 
 namespace reader {
 
 namespace {
-
-struct FixedSize {
-  int tagType;
-  int size;
-};
-
-constexpr FixedSize kAsciiModuleSizes[] = {
-    {TagType::MifareUltralight, 4},
-    {TagType::MifareFamily, 16},
-    {TagType::MyDIso14443, 8},
-};
-
-// The hex-frame module names a tag by its air protocol only, and ISO 15693
-// tags come with 4- and 8-byte blocks: theirs is read from block 0.
-constexpr FixedSize kHexModuleSizes[] = {
-    {TagType::MifareFamily, 16},
-    {TagType::Tagit, 4},
-    {TagType::Iso14443B, 4},
-};
 
 // A family whose block 0 has `size` bytes is in fact the refined family.
 struct Refinement {
@@ -40,9 +21,8 @@ constexpr Refinement kRefinements[] = {
     {TagType::Iso15693Em, 8, TagType::Iso15693Em4135},
 };
 
-template <std::size_t N>
-bool fixedSize(const FixedSize (&table)[N], int tagType, int &size) {
-  for (const FixedSize &entry : table) {
+bool fixedSize(std::span<const FixedBlockSize> table, int tagType, int &size) {
+  for (const FixedBlockSize &entry : table) {
     if (entry.tagType == tagType) {
       size = entry.size;
       return true;
@@ -74,14 +54,8 @@ bool sizeOfBlock0(DeviceChannel &channel, ScanResult &tag, int &size) {
 
 bool determineBlockSize(DeviceChannel &channel, ScanResult &tag, int &size) {
   size = 0;
-  switch (channel.kind) {
-    case DeviceKind::HexModule:
-      return fixedSize(kHexModuleSizes, tag.code, size) || sizeOfBlock0(channel, tag, size);
-    case DeviceKind::AsciiModule:
-      return fixedSize(kAsciiModuleSizes, tag.code, size) || sizeOfBlock0(channel, tag, size);
-    default:
-      return false;
-  }
+  const TagProtocol *tags = tagProtocol(channel.kind);
+  return tags != nullptr && (fixedSize(tags->fixedBlockSizes, tag.code, size) || sizeOfBlock0(channel, tag, size));
 }
 
 }  // namespace reader

@@ -1,4 +1,5 @@
-// Waiting for one tag from an RFID module that reads.
+// Waiting for one tag from an RFID module that reads, and the steps of a read
+// cycle that both module kinds share.
 #pragma once
 
 #include "core/device_channel.h"
@@ -18,5 +19,18 @@ namespace reader {
 // portLock held. With `cancel`, the wait for the answer to begin ends early
 // once it is requested (see readFrame).
 bool readTag(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel = nullptr);
+
+// One detection: the module's reading switched on for it and off again, and
+// the tag read. `wrongBlockLength` tells that its data read gave up on block
+// answers of the wrong length (the tag then has no data).
+bool detectTag(DeviceChannel &channel, ScanResult &candidate, bool &wrongBlockLength);
+
+// Stores a detected tag as the channel's result and hands it out.
+void acceptTag(DeviceChannel &channel, ScanResult &candidate, ScanResult &out);
+
+// No tag answered: lastError says so; false. The first also empties what
+// arrived.
+bool noTag(DeviceChannel &channel, ScanResult &out);
+bool noTagFound(DeviceChannel &channel);
 
 }  // namespace reader

@@ -3,14 +3,13 @@
 #include <algorithm>
 
 #include "core/channel_error.h"
-#include "core/device_kind.h"
 #include "core/port_lock_guard.h"
 #include "core/tag_type.h"
-#include "rfid/module_port_reopen.h"
 #include "rfid/sector_login.h"
 #include "rfid/tag_block.h"
 #include "rfid/tag_detection.h"
 #include "rfid/tag_geometry.h"
+#include "rfid/tag_protocol.h"
 #include "rfid/tag_reading.h"
 
 namespace reader {
@@ -51,11 +50,6 @@ std::uint32_t writeBlocks(DeviceChannel &channel, const ScanResult &tag, const B
   return written;
 }
 
-// The hex-frame module has block commands for these families only.
-bool writable(int kind, int tagType) {
-  return kind == DeviceKind::AsciiModule || tagType == TagType::Tagit || tagType == TagType::Iso15693;
-}
-
 }  // namespace
 
 std::uint32_t writeTagData(ReaderDevice &device, int start, const ByteString &data, const ByteString &key) {
@@ -64,10 +58,9 @@ std::uint32_t writeTagData(ReaderDevice &device, int start, const ByteString &da
   PortLockGuard lock(channel);
   if (!lock.held() || device.rfidPresent == 0) return 0;
   channel.lastError = 0;
-  const int kind = channel.kind;
-  if (kind != DeviceKind::AsciiModule && kind != DeviceKind::HexModule) return 0;
+  const TagProtocol *tags = tagProtocol(channel.kind);
   // As a read cycle does: a port the idle close shut is opened and set up.
-  if (kind == DeviceKind::HexModule && !reopenRfidPort(channel)) return 0;
+  if (tags == nullptr || !tags->prepare(channel)) return 0;
   channel.readStart = -1;
   channel.readLength = kDetectionReadLength;
   channel.tagKey = key;
@@ -76,13 +69,15 @@ std::uint32_t writeTagData(ReaderDevice &device, int start, const ByteString &da
   ScanResult tag;
   if (!readTag(channel, tag)) return 0;
   channel.result.set(tag);
-  if (kind == DeviceKind::HexModule) channel.idleWake.release();
+  // A use of the port: the idle close (of the hex-frame module's port) waits
+  // its whole time again.
+  channel.idleWake.release();
   // Blocks answering with another length than the block size: no chunk can
   // be placed at its address.
   if (channel.lastError == ChannelError::WrongBlockLength) return 0;
   const int length = static_cast<int>(std::min<std::uint32_t>(data.length(), kMaxTagDataBytes));
   BlockRange range;
-  if (!writable(kind, tag.code) || !computeBlockRange(tag.code, tag.blockSize, start, length, range)) return 0;
+  if (!tags->writable(tag.code) || !computeBlockRange(tag.code, tag.blockSize, start, length, range)) return 0;
   return writeBlocks(channel, tag, range, start < 0, data);
 }
 
