@@ -16,21 +16,26 @@ namespace {
 
 constexpr const char *kVersionText = "2.00.0027";
 
+// The reader type bit of each device kind.
+struct KindBit {
+  int kind;
+  int bit;
+};
+constexpr KindBit kReaderTypeBits[] = {
+    {DeviceKind::TextEngine, READER_TYPE_TEXT_ENGINE},   {DeviceKind::SsiEngine3, READER_TYPE_SSI_ENGINE_3},
+    {DeviceKind::SsiEngine4, READER_TYPE_SSI_ENGINE_4},  {DeviceKind::AsciiModule, READER_TYPE_ASCII_MODULE},
+    {DeviceKind::HexModule, READER_TYPE_HEX_MODULE},
+};
+
+int readerTypeBit(int kind) {
+  for (const KindBit &entry : kReaderTypeBits)
+    if (entry.kind == kind) return entry.bit;
+  return 0;
+}
+
 int readerType() {
   const ReaderDevice &device = library().device;
-  int mask = 0;
-  switch (device.barcodeKind()) {
-    case DeviceKind::TextEngine: mask |= READER_TYPE_TEXT_ENGINE; break;
-    case DeviceKind::SsiEngine3: mask |= READER_TYPE_SSI_ENGINE_3; break;
-    case DeviceKind::SsiEngine4: mask |= READER_TYPE_SSI_ENGINE_4; break;
-    default: break;
-  }
-  switch (device.rfidKind()) {
-    case DeviceKind::AsciiModule: mask |= READER_TYPE_ASCII_MODULE; break;
-    case DeviceKind::HexModule: mask |= READER_TYPE_HEX_MODULE; break;
-    default: break;
-  }
-  return mask;
+  return readerTypeBit(device.barcodeKind()) | readerTypeBit(device.rfidKind());
 }
 
 int activeDevice() {

@@ -11,7 +11,12 @@ namespace reader {
 // device that could not be set up.
 bool applyDefaultSetup(ReaderDevice &device, int which);
 
-// The engine's set-up behind it (the modules' are in rfid/module_setup.h).
+// The engine's set-up under the barcode channel's portLock (taken here).
 bool applyEngineDefaultSetup(ReaderDevice &device);
+
+// The engines' own set-ups (engine_default_setup.cpp; the modules' are in
+// rfid/module_setup.h). The caller holds the barcode channel's portLock.
+bool applyTextEngineSetup(ReaderDevice &device);
+bool applySsiEngineSetup(ReaderDevice &device);
 
 }  // namespace reader

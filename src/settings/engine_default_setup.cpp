@@ -180,17 +180,8 @@ bool setUpSsiEngine(ReaderDevice &device) {
 
 }  // namespace
 
-bool applyEngineDefaultSetup(ReaderDevice &device) {
-  // The whole set-up, the SSI engine's close and reopen included, is one use
-  // of the port.
-  PortLockGuard lock(device.barcode);
-  if (!lock.held()) return false;
-  switch (device.barcodeKind()) {
-    case DeviceKind::TextEngine: return setUpTextEngine(device);
-    case DeviceKind::SsiEngine3:
-    case DeviceKind::SsiEngine4: return setUpSsiEngine(device);
-    default: return false;
-  }
-}
+bool applyTextEngineSetup(ReaderDevice &device) { return setUpTextEngine(device); }
+
+bool applySsiEngineSetup(ReaderDevice &device) { return setUpSsiEngine(device); }
 
 }  // namespace reader
