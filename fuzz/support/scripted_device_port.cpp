@@ -60,15 +60,16 @@ reader::platform::ErrorCode ScriptedDevicePort::drain() {
   return open_ ? 0 : reader::platform::invalidPortError();
 }
 
-reader::platform::ReadStatus ScriptedDevicePort::readByte(std::uint8_t &out, reader::platform::ErrorCode &error) {
+reader::platform::ReadStatus ScriptedDevicePort::readByte(std::uint8_t &out, std::uint32_t timeoutMs,
+                                                          reader::platform::ErrorCode &error) {
   std::lock_guard lock(mutex_);
   error = 0;
   if (!open_) {
     error = reader::platform::invalidPortError();
     return reader::platform::ReadStatus::Failed;
   }
-  const auto silence = [this] {
-    advanceManualClock(timeouts_.readTotalMs);
+  const auto silence = [timeoutMs] {
+    advanceManualClock(timeoutMs);
     return reader::platform::ReadStatus::TimedOut;
   };
   while (next_ + 1 < script_.size() && script_[next_] == kScriptEscape && script_[next_ + 1] == kScriptPurgeMark)

@@ -79,7 +79,7 @@ rp::ErrorCode ScriptedSerialPort::purge(rp::PurgeScope) {
   return 0;
 }
 
-rp::ReadStatus ScriptedSerialPort::readByte(std::uint8_t &out, rp::ErrorCode &error) {
+rp::ReadStatus ScriptedSerialPort::readByte(std::uint8_t &out, std::uint32_t timeoutMs, rp::ErrorCode &error) {
   out = 0;
   error = 0;
   if (!open_ || failed_) {
@@ -88,7 +88,7 @@ rp::ReadStatus ScriptedSerialPort::readByte(std::uint8_t &out, rp::ErrorCode &er
   }
   settle();
   const std::uint64_t now = manualClockMs();
-  const std::uint64_t limit = now + timeouts_.readTotalMs;
+  const std::uint64_t limit = now + timeoutMs;
   if (cursor_ < events_.size()) {
     const Event &event = events_[cursor_];
     if (event.type == EventType::Failure) {

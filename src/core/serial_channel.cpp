@@ -47,6 +47,21 @@ std::uint64_t lineTimeMs(std::uint64_t bytes, int bitsPerSecond) {
   return (bytes * kBitsPerByte * 1000 + speed - 1) / speed;
 }
 
+// Reads one byte from the channel's port, waiting up to `timeoutMs`. The
+// wait goes with the read: nothing is stored in the port for it.
+bool readPortByte(DeviceChannel &channel, std::uint8_t &out, std::uint32_t timeoutMs) {
+  out = 0;
+  auto port = channel.port.get();
+  if (!port) {
+    failWith(channel, platform::invalidPortError());
+    return false;
+  }
+  platform::ErrorCode error = 0;
+  if (port->readByte(out, timeoutMs, error) == platform::ReadStatus::Byte) return true;
+  failWith(channel, error);
+  return false;
+}
+
 // Reads the bytes of one frame. The first `waitingReads` bytes wait for the
 // caller's time-out, the rest for the inter-byte gap; and the whole frame
 // must be in before a deadline: the caller's time-out plus the time the
@@ -138,8 +153,7 @@ class FrameReader {
   }
 
   bool readWithin(int timeoutMs, std::uint8_t &byte) {
-    setTimeout(channel_, timeoutMs, 'r');
-    return readByte(channel_, byte);
+    return readPortByte(channel_, byte, static_cast<std::uint32_t>(std::max(timeoutMs, 0)));
   }
 
   bool readCancellable(int timeoutMs, std::uint8_t &byte) {
@@ -427,11 +441,12 @@ bool readByte(DeviceChannel &channel, std::uint8_t &out) {
     failWith(channel, platform::invalidPortError());
     return false;
   }
-  platform::ErrorCode error = 0;
-  const platform::ReadStatus status = port->readByte(out, error);
-  if (status == platform::ReadStatus::Byte) return true;
-  failWith(channel, error);
-  return false;
+  platform::SerialTimeouts timeouts;
+  if (const platform::ErrorCode error = port->getTimeouts(timeouts); error != 0) {
+    failWith(channel, error);
+    return false;
+  }
+  return readPortByte(channel, out, timeouts.readTotalMs);
 }
 
 bool readFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode,

@@ -18,8 +18,8 @@ namespace reader::platform {
 
 // The time-outs the core sets on a port (milliseconds).
 struct SerialTimeouts {
-  // How long one readByte() waits for its byte. 0: take a byte that has
-  // already arrived, never wait.
+  // The read time-out the core last set, kept for it: the port itself never
+  // reads it, since every readByte() is given its own wait.
   std::uint32_t readTotalMs = 0;
   // How long one write() may take in all. 0: write what the port takes at
   // once, never wait.
@@ -30,7 +30,7 @@ struct SerialTimeouts {
 
 enum class ReadStatus {
   Byte,      // one byte was read
-  TimedOut,  // no byte within readTotalMs (error code 0)
+  TimedOut,  // no byte within the read's time-out (error code 0)
   Failed     // the port failed (closed, hung up, ...); error code set
 };
 
@@ -84,8 +84,9 @@ class SerialPort {
   // the driver has the bytes, not once they are on the line.
   virtual ErrorCode drain() = 0;
 
-  // Reads one byte, waiting up to the read time-out.
-  virtual ReadStatus readByte(std::uint8_t &out, ErrorCode &error) = 0;
+  // Reads one byte, waiting up to `timeoutMs` for it. 0: take a byte that
+  // has already arrived, never wait.
+  virtual ReadStatus readByte(std::uint8_t &out, std::uint32_t timeoutMs, ErrorCode &error) = 0;
 
   // Writes `size` bytes within the write time-out. `written` receives how
   // many were taken by the port; a time-out that wrote only part of the

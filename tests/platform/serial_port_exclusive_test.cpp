@@ -34,7 +34,6 @@ class SerialPortExclusiveTest : public ::testing::Test {
     holder_ = SerialPort::open(1, error);
     ASSERT_NE(holder_, nullptr) << "error " << error;
     SerialTimeouts timeouts;
-    timeouts.readTotalMs = static_cast<std::uint32_t>(kPromptMs);
     timeouts.writeTotalMs = static_cast<std::uint32_t>(kPromptMs);
     ASSERT_EQ(holder_->setTimeouts(timeouts), 0u);
     ASSERT_EQ(holder_->setSpeed(115200), 0u);
@@ -49,7 +48,8 @@ class SerialPortExclusiveTest : public ::testing::Test {
     std::string text;
     std::uint8_t byte = 0;
     ErrorCode error = 0;
-    while (text.size() < count && holder_->readByte(byte, error) == ReadStatus::Byte)
+    const auto waitMs = static_cast<std::uint32_t>(kPromptMs);
+    while (text.size() < count && holder_->readByte(byte, waitMs, error) == ReadStatus::Byte)
       text += static_cast<char>(byte);
     return text;
   }

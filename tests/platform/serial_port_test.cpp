@@ -43,18 +43,13 @@ class SerialPortTest : public ::testing::Test {
     setReadTimeout(2000);
   }
 
-  void setReadTimeout(std::uint32_t ms) {
-    SerialTimeouts timeouts;
-    ASSERT_EQ(port_->getTimeouts(timeouts), 0u);
-    timeouts.readTotalMs = ms;
-    ASSERT_EQ(port_->setTimeouts(timeouts), 0u);
-  }
+  void setReadTimeout(std::uint32_t ms) { readTimeoutMs_ = ms; }
   // The byte read, or kTimedOut, or kFailed with the error code in error_.
   static constexpr int kTimedOut = -1, kFailed = -2;
   int readOne() {
     std::uint8_t byte = 0;
     error_ = 99;
-    ReadStatus status = port_->readByte(byte, error_);
+    ReadStatus status = port_->readByte(byte, readTimeoutMs_, error_);
     EXPECT_TRUE(status == ReadStatus::Failed || error_ == 0u) << error_;
     return status == ReadStatus::Byte ? byte : status == ReadStatus::TimedOut ? kTimedOut : kFailed;
   }
@@ -80,6 +75,7 @@ class SerialPortTest : public ::testing::Test {
   Pty pty_;
   ScopedEnv env_{"READER_COM1", pty_.slavePath().c_str()};
   std::shared_ptr<SerialPort> port_;
+  std::uint32_t readTimeoutMs_ = 0;
   ErrorCode error_ = 0;
 };
 

@@ -20,12 +20,12 @@
 // Reads take what has arrived in one read() into a small buffer and serve
 // single bytes from it; purge() empties that buffer with the kernel's.
 //
-// Closing while other threads are inside a call: close() marks the port
-// closing (new calls fail at once with EBADF), writes to a self-pipe that
-// every wait polls beside the device (so a blocked readByte or write returns
-// Failed / EBADF within a poll wake-up), waits until no call is inside the
-// descriptor, and only then closes it, so a descriptor number is never used
-// after it was closed (and possibly reused by the process).
+// Closing while other threads are inside a call (the call gate): close()
+// marks the port closing (new calls fail at once with EBADF), writes to a
+// self-pipe that every wait polls beside the device (so a blocked readByte or
+// write returns Failed / EBADF within a poll wake-up), waits until no call is
+// inside the descriptor, and only then closes it, so a descriptor number is
+// never used after it was closed (and possibly reused by the process).
 #include "platform/serial_port.h"
 
 #include <fcntl.h>
@@ -36,11 +36,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -48,7 +46,7 @@
 
 #include "platform/clock.h"
 #include "platform/common/open_failure_record.h"
-#include "platform/process.h"
+#include "platform/common/port_call_gate.h"
 #include "platform/posix/device_calls.h"
 #include "platform/posix/serial_error_text.h"
 
@@ -102,8 +100,7 @@ bool noModemLines(int error) {
 
 class PosixSerialPort final : public SerialPort {
  public:
-  PosixSerialPort(int fd, int wakeRead, int wakeWrite)
-      : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite), openerPid_(currentProcessId()) {}
+  PosixSerialPort(int fd, int wakeRead, int wakeWrite) : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite) {}
   ~PosixSerialPort() override { close(); }
 
   ErrorCode setSpeed(int bitsPerSecond) override;
@@ -111,39 +108,17 @@ class PosixSerialPort final : public SerialPort {
   ErrorCode setTimeouts(const SerialTimeouts &timeouts) override;
   ErrorCode purge(PurgeScope scope) override;
   ErrorCode drain() override;
-  ReadStatus readByte(std::uint8_t &out, ErrorCode &error) override;
+  ReadStatus readByte(std::uint8_t &out, std::uint32_t timeoutMs, ErrorCode &error) override;
   ErrorCode write(const std::uint8_t *data, std::size_t size, std::size_t &written) override;
   ErrorCode setRts(bool on) override { return setModemLine(TIOCM_RTS, on); }
   ErrorCode setDtr(bool on) override { return setModemLine(TIOCM_DTR, on); }
   bool readModemLines(unsigned &lines) const override;
   void close() override;
-  bool isOpen() const override;
+  bool isOpen() const override { return gate_.isOpen(); }
 
  private:
-  enum class State { Open, Closing, Closed };
-
-  // Counts a call inside the descriptor; refused (EBADF) unless open.
-  class Use {
-   public:
-    explicit Use(const PosixSerialPort &port) : port_(port) {
-      if (port_.inheritedCopyClosed_) return;
-      std::lock_guard lock(port_.stateMutex_);
-      admitted_ = port_.state_ == State::Open;
-      if (admitted_) ++port_.callsInside_;
-    }
-    ~Use() {
-      if (!admitted_) return;
-      std::lock_guard lock(port_.stateMutex_);
-      if (--port_.callsInside_ == 0) port_.allCallsOut_.notify_all();
-    }
-    Use(const Use &) = delete;
-    Use &operator=(const Use &) = delete;
-    bool admitted() const { return admitted_; }
-
-   private:
-    const PosixSerialPort &port_;
-    bool admitted_ = false;
-  };
+  // A call inside the descriptor; refused (EBADF) unless open.
+  using Use = common::PortCallGate::Call;
 
   enum class Wait { Ready, TimedOut, Closed, Error };
 
@@ -151,8 +126,7 @@ class PosixSerialPort final : public SerialPort {
   // Ready also covers POLLHUP/POLLERR (in `revents`).
   Wait waitFor(short events, Clock::time_point deadline, short &revents, ErrorCode &error);
   ErrorCode setModemLine(int line, bool on);
-  // close() in a process that did not open the port.
-  void closeInheritedCopy();
+  void closeDescriptors();
   // Descriptor in use. True when the output queue emptied within its byte
   // time at the current speed.
   bool drainQueuedOutput();
@@ -160,13 +134,11 @@ class PosixSerialPort final : public SerialPort {
   const int fd_;
   const int wakeRead_;
   const int wakeWrite_;
-  const std::uint64_t openerPid_;  // the process that holds the lock and the exclusive flag
-  std::atomic<bool> inheritedCopyClosed_{false};
+  // Knows the opening process: the one that holds the lock and the
+  // exclusive flag.
+  common::PortCallGate gate_;
 
-  mutable std::mutex stateMutex_;  // state_, callsInside_, timeouts_
-  mutable std::condition_variable allCallsOut_;
-  State state_ = State::Open;
-  mutable int callsInside_ = 0;  // counted by const calls too
+  std::mutex timeoutsMutex_;  // timeouts_
   SerialTimeouts timeouts_;
 
   std::mutex writeMutex_;  // one write() at a time: writes never interleave
@@ -205,7 +177,7 @@ PosixSerialPort::Wait PosixSerialPort::waitFor(short events, Clock::time_point d
 ErrorCode PosixSerialPort::setSpeed(int bitsPerSecond) {
   speed_t speed;
   if (!speedConstant(bitsPerSecond, speed)) return EINVAL;
-  Use use(*this);
+  Use use(gate_);
   if (!use.admitted()) return EBADF;
   termios settings{};
   if (tcgetattr(fd_, &settings) != 0) return lastErrno();
@@ -225,21 +197,21 @@ ErrorCode PosixSerialPort::setSpeed(int bitsPerSecond) {
 }
 
 ErrorCode PosixSerialPort::getTimeouts(SerialTimeouts &out) {
-  std::lock_guard lock(stateMutex_);
-  if (state_ != State::Open) return EBADF;
+  if (!gate_.isOpen()) return EBADF;
+  std::lock_guard lock(timeoutsMutex_);
   out = timeouts_;
   return 0;
 }
 
 ErrorCode PosixSerialPort::setTimeouts(const SerialTimeouts &timeouts) {
-  std::lock_guard lock(stateMutex_);
-  if (state_ != State::Open) return EBADF;
+  if (!gate_.isOpen()) return EBADF;
+  std::lock_guard lock(timeoutsMutex_);
   timeouts_ = timeouts;
   return 0;
 }
 
 ErrorCode PosixSerialPort::purge(PurgeScope scope) {
-  Use use(*this);
+  Use use(gate_);
   if (!use.admitted()) return EBADF;
   std::lock_guard lock(inputMutex_);
   inputPos_ = inputEnd_ = 0;
@@ -248,7 +220,7 @@ ErrorCode PosixSerialPort::purge(PurgeScope scope) {
 }
 
 ErrorCode PosixSerialPort::drain() {
-  Use use(*this);
+  Use use(gate_);
   if (!use.admitted()) return EBADF;
   std::lock_guard writeLock(writeMutex_);
   return drainQueuedOutput() ? 0 : ETIMEDOUT;
@@ -277,17 +249,12 @@ bool PosixSerialPort::drainQueuedOutput() {
   return true;
 }
 
-ReadStatus PosixSerialPort::readByte(std::uint8_t &out, ErrorCode &error) {
+ReadStatus PosixSerialPort::readByte(std::uint8_t &out, std::uint32_t timeoutMs, ErrorCode &error) {
   error = 0;
-  Use use(*this);
+  Use use(gate_);
   if (!use.admitted()) {
     error = EBADF;
     return ReadStatus::Failed;
-  }
-  std::uint32_t timeoutMs;
-  {
-    std::lock_guard lock(stateMutex_);
-    timeoutMs = timeouts_.readTotalMs;
   }
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(realDeviceWaitMs(timeoutMs));
   bool hungUp = false;
@@ -334,13 +301,13 @@ ReadStatus PosixSerialPort::readByte(std::uint8_t &out, ErrorCode &error) {
 ErrorCode PosixSerialPort::write(const std::uint8_t *data, std::size_t size,
                                  std::size_t &written) {
   written = 0;
-  Use use(*this);
+  Use use(gate_);
   if (!use.admitted()) return EBADF;
   std::lock_guard writeLock(writeMutex_);
+  if (!gate_.isOpen()) return EBADF;  // closed while this call queued
   std::uint32_t timeoutMs;
   {
-    std::lock_guard lock(stateMutex_);
-    if (state_ != State::Open) return EBADF;  // closed while this call queued
+    std::lock_guard lock(timeoutsMutex_);
     timeoutMs = timeouts_.writeTotalMs;
   }
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(realDeviceWaitMs(timeoutMs));
@@ -371,7 +338,7 @@ ErrorCode PosixSerialPort::write(const std::uint8_t *data, std::size_t size,
 }
 
 ErrorCode PosixSerialPort::setModemLine(int line, bool on) {
-  Use use(*this);
+  Use use(gate_);
   if (!use.admitted()) return EBADF;
   int bits = line;
   if (posix::deviceCalls().modemLines(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) != 0) {
@@ -382,7 +349,7 @@ ErrorCode PosixSerialPort::setModemLine(int line, bool on) {
 }
 
 bool PosixSerialPort::readModemLines(unsigned &lines) const {
-  Use use(*this);
+  Use use(gate_);
   if (!use.admitted()) return false;
   int bits = 0;
   if (posix::deviceCalls().modemLines(fd_, TIOCMGET, &bits) != 0) return false;
@@ -396,54 +363,38 @@ bool PosixSerialPort::readModemLines(unsigned &lines) const {
 }
 
 void PosixSerialPort::close() {
-  if (currentProcessId() != openerPid_) {
-    closeInheritedCopy();
-    return;
-  }
-  std::unique_lock lock(stateMutex_);
-  if (state_ == State::Closing) {  // another thread is closing: wait for it
-    allCallsOut_.wait(lock, [this] { return state_ == State::Closed; });
-    return;
-  }
-  if (state_ == State::Closed) return;
-  state_ = State::Closing;
-  const char wake = 1;
-  while (::write(wakeWrite_, &wake, 1) < 0 && errno == EINTR) {
-  }
-  allCallsOut_.wait(lock, [this] { return callsInside_ == 0; });
-  // A command written just before the close must reach the device whole.
-  // Output that did not leave within its byte time is discarded, so that
-  // close(2) does not wait for the driver's own (much longer) closing drain.
-  const bool drained = drainQueuedOutput();
-  tcflush(fd_, drained ? TCIFLUSH : TCIOFLUSH);
-  // The exclusive flag belongs to the terminal, not to this descriptor: on a
-  // device that outlives the close (a pseudo-terminal whose other end stays
-  // open) it would keep every later open out, ours included. The lock goes
-  // with the descriptor.
-  ::ioctl(fd_, TIOCNXCL);
+  // In a forked child the device, its lock, its exclusive flag and the
+  // wake-up pipe are shared with the opener: nothing is flushed, drained or
+  // given up, and nothing is written to the pipe, whose other end wakes the
+  // opener's readers.
+  if (gate_.closeCopyInChild([this] { closeDescriptors(); })) return;
+  gate_.close(
+      [this] {
+        const char wake = 1;
+        while (::write(wakeWrite_, &wake, 1) < 0 && errno == EINTR) {
+        }
+        return common::CallsInside::WillLeave;
+      },
+      [this](common::CallsInside) {
+        // A command written just before the close must reach the device
+        // whole. Output that did not leave within its byte time is
+        // discarded, so that close(2) does not wait for the driver's own
+        // (much longer) closing drain.
+        const bool drained = drainQueuedOutput();
+        tcflush(fd_, drained ? TCIFLUSH : TCIOFLUSH);
+        // The exclusive flag belongs to the terminal, not to this
+        // descriptor: on a device that outlives the close (a pseudo-terminal
+        // whose other end stays open) it would keep every later open out,
+        // ours included. The lock goes with the descriptor.
+        ::ioctl(fd_, TIOCNXCL);
+        closeDescriptors();
+      });
+}
+
+void PosixSerialPort::closeDescriptors() {
   ::close(fd_);
   ::close(wakeRead_);
   ::close(wakeWrite_);
-  state_ = State::Closed;
-  allCallsOut_.notify_all();
-}
-
-// The device, its lock, its exclusive flag and the wake-up pipe are shared
-// with the opener: nothing is flushed, drained or given up, and nothing is
-// written to the pipe, whose other end wakes the opener's readers. No mutex
-// is taken either: a thread of the opener may have held one at the fork, and
-// none of the opener's threads exists here to be waited for.
-void PosixSerialPort::closeInheritedCopy() {
-  if (inheritedCopyClosed_.exchange(true)) return;
-  ::close(fd_);
-  ::close(wakeRead_);
-  ::close(wakeWrite_);
-}
-
-bool PosixSerialPort::isOpen() const {
-  if (inheritedCopyClosed_) return false;
-  std::lock_guard lock(stateMutex_);
-  return state_ == State::Open;
 }
 
 // Claims the terminal for this process before anything about it changes:

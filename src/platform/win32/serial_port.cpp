@@ -9,21 +9,21 @@
 // timed here, not by the driver: a write still pending at its time-out is
 // cancelled, and what the port took counts.
 //
-// Closing while other threads are inside a call: close() marks the port
-// closing (new calls fail at once), signals an event every wait watches and
-// cancels the pending I/O, waits until no call is inside the handle, and only
-// then closes it.
+// Closing while other threads are inside a call (the call gate): close()
+// marks the port closing (new calls fail at once), signals an event every
+// wait watches and cancels the pending I/O, waits until no call is inside the
+// handle, and only then closes it.
 #include "platform/serial_port.h"
 
 #include <windows.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdio>
 #include <mutex>
 #include <string>
 
 #include "platform/common/open_failure_record.h"
+#include "platform/common/port_call_gate.h"
 #include "platform/win32/this_module.h"
 
 namespace reader::platform {
@@ -83,37 +83,16 @@ class Win32SerialPort final : public SerialPort {
   ErrorCode setTimeouts(const SerialTimeouts &timeouts) override;
   ErrorCode purge(PurgeScope scope) override;
   ErrorCode drain() override;
-  ReadStatus readByte(std::uint8_t &out, ErrorCode &error) override;
+  ReadStatus readByte(std::uint8_t &out, std::uint32_t timeoutMs, ErrorCode &error) override;
   ErrorCode write(const std::uint8_t *data, std::size_t size, std::size_t &written) override;
   ErrorCode setRts(bool on) override { return escape(on ? SETRTS : CLRRTS); }
   ErrorCode setDtr(bool on) override { return escape(on ? SETDTR : CLRDTR); }
   void close() override;
-  bool isOpen() const override;
+  bool isOpen() const override { return gate_.isOpen(); }
 
  private:
-  enum class State { Open, Closing, Closed };
-
-  // Counts a call inside the handle; refused unless open.
-  class Use {
-   public:
-    explicit Use(Win32SerialPort &port) : port_(port) {
-      std::lock_guard lock(port_.stateMutex_);
-      admitted_ = port_.state_ == State::Open;
-      if (admitted_) ++port_.callsInside_;
-    }
-    ~Use() {
-      if (!admitted_) return;
-      std::lock_guard lock(port_.stateMutex_);
-      if (--port_.callsInside_ == 0) port_.allCallsOut_.notify_all();
-    }
-    Use(const Use &) = delete;
-    Use &operator=(const Use &) = delete;
-    bool admitted() const { return admitted_; }
-
-   private:
-    Win32SerialPort &port_;
-    bool admitted_ = false;
-  };
+  // A call inside the handle; refused unless open.
+  using Use = common::PortCallGate::Call;
 
   // Waits for an overlapped call until it completes, `timeoutMs` passes
   // (then it is cancelled) or the port closes (cancelled too). Returns the
@@ -126,11 +105,9 @@ class Win32SerialPort final : public SerialPort {
 
   const HANDLE handle_;
   const HANDLE closing_;  // manual-reset: set once by close()
+  common::PortCallGate gate_;
 
-  mutable std::mutex stateMutex_;  // state_, callsInside_, timeouts_
-  std::condition_variable allCallsOut_;
-  State state_ = State::Open;
-  int callsInside_ = 0;
+  std::mutex timeoutsMutex_;  // timeouts_
   SerialTimeouts timeouts_;
 
   std::mutex writeMutex_;  // one write() at a time: writes never interleave
@@ -169,7 +146,7 @@ bool Win32SerialPort::applyReadTimeout(std::uint32_t timeoutMs) {
 
 ErrorCode Win32SerialPort::setSpeed(int bitsPerSecond) {
   if (!supportedSpeed(bitsPerSecond)) return ERROR_INVALID_PARAMETER;
-  Use use(*this);
+  Use use(gate_);
   if (!use.admitted()) return ERROR_INVALID_HANDLE;
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
@@ -185,21 +162,21 @@ ErrorCode Win32SerialPort::setSpeed(int bitsPerSecond) {
 }
 
 ErrorCode Win32SerialPort::getTimeouts(SerialTimeouts &out) {
-  std::lock_guard lock(stateMutex_);
-  if (state_ != State::Open) return ERROR_INVALID_HANDLE;
+  if (!gate_.isOpen()) return ERROR_INVALID_HANDLE;
+  std::lock_guard lock(timeoutsMutex_);
   out = timeouts_;
   return 0;
 }
 
 ErrorCode Win32SerialPort::setTimeouts(const SerialTimeouts &timeouts) {
-  std::lock_guard lock(stateMutex_);
-  if (state_ != State::Open) return ERROR_INVALID_HANDLE;
+  if (!gate_.isOpen()) return ERROR_INVALID_HANDLE;
+  std::lock_guard lock(timeoutsMutex_);
   timeouts_ = timeouts;
   return 0;
 }
 
 ErrorCode Win32SerialPort::purge(PurgeScope scope) {
-  Use use(*this);
+  Use use(gate_);
   if (!use.admitted()) return ERROR_INVALID_HANDLE;
   std::lock_guard lock(inputMutex_);
   inputPos_ = inputEnd_ = 0;
@@ -209,7 +186,7 @@ ErrorCode Win32SerialPort::purge(PurgeScope scope) {
 }
 
 ErrorCode Win32SerialPort::drain() {
-  Use use(*this);
+  Use use(gate_);
   if (!use.admitted()) return ERROR_INVALID_HANDLE;
   std::lock_guard writeLock(writeMutex_);
   return drainQueuedOutput() ? 0 : WAIT_TIMEOUT;
@@ -233,17 +210,12 @@ bool Win32SerialPort::drainQueuedOutput() {
   return true;
 }
 
-ReadStatus Win32SerialPort::readByte(std::uint8_t &out, ErrorCode &error) {
+ReadStatus Win32SerialPort::readByte(std::uint8_t &out, std::uint32_t timeoutMs, ErrorCode &error) {
   error = 0;
-  Use use(*this);
+  Use use(gate_);
   if (!use.admitted()) {
     error = ERROR_INVALID_HANDLE;
     return ReadStatus::Failed;
-  }
-  std::uint32_t timeoutMs;
-  {
-    std::lock_guard lock(stateMutex_);
-    timeoutMs = timeouts_.readTotalMs;
   }
   std::lock_guard lock(inputMutex_);
   if (inputPos_ == inputEnd_) {
@@ -292,13 +264,13 @@ ReadStatus Win32SerialPort::readByte(std::uint8_t &out, ErrorCode &error) {
 
 ErrorCode Win32SerialPort::write(const std::uint8_t *data, std::size_t size, std::size_t &written) {
   written = 0;
-  Use use(*this);
+  Use use(gate_);
   if (!use.admitted()) return ERROR_INVALID_HANDLE;
   std::lock_guard writeLock(writeMutex_);
+  if (!gate_.isOpen()) return ERROR_INVALID_HANDLE;  // closed while this call queued
   std::uint32_t timeoutMs;
   {
-    std::lock_guard lock(stateMutex_);
-    if (state_ != State::Open) return ERROR_INVALID_HANDLE;
+    std::lock_guard lock(timeoutsMutex_);
     timeoutMs = timeouts_.writeTotalMs;
   }
   if (size == 0) return 0;
@@ -317,7 +289,7 @@ ErrorCode Win32SerialPort::write(const std::uint8_t *data, std::size_t size, std
 }
 
 ErrorCode Win32SerialPort::escape(DWORD function) {
-  Use use(*this);
+  Use use(gate_);
   if (!use.admitted()) return ERROR_INVALID_HANDLE;
   if (!EscapeCommFunction(handle_, function)) {
     const DWORD error = GetLastError();
@@ -327,37 +299,25 @@ ErrorCode Win32SerialPort::escape(DWORD function) {
 }
 
 void Win32SerialPort::close() {
-  std::unique_lock lock(stateMutex_);
-  if (state_ == State::Closing) {  // another thread is closing: wait for it
-    allCallsOut_.wait(lock, [this] { return state_ == State::Closed; });
-    return;
-  }
-  if (state_ == State::Closed) return;
-  state_ = State::Closing;
-  SetEvent(closing_);
-  CancelIoEx(handle_, nullptr);
-  // When the process ends, the system has ended every other thread, some
-  // perhaps inside a call here: none of them will come out.
-  if (win32::processEnding()) {
-    CloseHandle(handle_);
-    CloseHandle(closing_);
-    state_ = State::Closed;
-    return;
-  }
-  allCallsOut_.wait(lock, [this] { return callsInside_ == 0; });
-  // A command written just before the close must reach the device whole;
-  // output that did not leave within its byte time is discarded.
-  const bool drained = drainQueuedOutput();
-  PurgeComm(handle_, drained ? PURGE_RXCLEAR : PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_TXABORT);
-  CloseHandle(handle_);
-  CloseHandle(closing_);
-  state_ = State::Closed;
-  allCallsOut_.notify_all();
-}
-
-bool Win32SerialPort::isOpen() const {
-  std::lock_guard lock(stateMutex_);
-  return state_ == State::Open;
+  gate_.close(
+      [this] {
+        SetEvent(closing_);
+        CancelIoEx(handle_, nullptr);
+        // When the process ends, the system has ended every other thread,
+        // some perhaps inside a call here: none of them will come out.
+        return win32::processEnding() ? common::CallsInside::Abandoned : common::CallsInside::WillLeave;
+      },
+      [this](common::CallsInside calls) {
+        if (calls == common::CallsInside::WillLeave) {
+          // A command written just before the close must reach the device
+          // whole; output that did not leave within its byte time is
+          // discarded.
+          const bool drained = drainQueuedOutput();
+          PurgeComm(handle_, drained ? PURGE_RXCLEAR : PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_TXABORT);
+        }
+        CloseHandle(handle_);
+        CloseHandle(closing_);
+      });
 }
 
 // "COM1: Access is denied. (error 5 ...)": the port's name and the
