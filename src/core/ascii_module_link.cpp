@@ -3,6 +3,7 @@
 // and "wp0C03" to move it to 57600 bit/s.
 #include "core/channel_error.h"
 #include "core/command_transport.h"
+#include "core/frame_reader.h"
 #include "core/link_protocol.h"
 #include "core/serial_channel.h"
 
@@ -11,6 +12,23 @@ namespace reader {
 namespace {
 
 constexpr int kProbeTimeoutMs = 1000;
+
+constexpr std::uint8_t kCr = 0x0D;
+constexpr std::uint8_t kLf = 0x0A;
+// A line of the module.
+constexpr std::uint32_t kLongestAnswer = 256;
+
+bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool,
+               const WaitCancel *cancel) {
+  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, kLongestAnswer, 1,
+                     cancel);
+  // Zero bytes are no part of a line.
+  if (!readTerminatedFrame(channel, reader, out, kLf, [](std::uint8_t b, bool) { return b != 0; }))
+    return false;
+  if (!out.empty() && out.at(out.length() - 1) == kCr) out.popBack();
+  return true;
+}
+
 
 ByteString asWritten(ByteString &command) { return command; }
 
@@ -53,6 +71,8 @@ bool switchSpeed(DeviceChannel &channel, int) {
 const LinkProtocol kAsciiModuleLink = {
     .workingSpeed = 57600,
     .foundAt9600 = true,
+    .readFrame = readLinkFrame,
+    .longestAnswer = kLongestAnswer,
     .probe = probe,
     .switchSpeed = switchSpeed,
     .wrap = asWritten,

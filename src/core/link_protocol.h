@@ -6,6 +6,8 @@
 // link_protocol.cpp.
 #pragma once
 
+#include <cstdint>
+
 #include "core/byte_string.h"
 #include "core/device_channel.h"
 #include "core/scan_result.h"
@@ -20,6 +22,13 @@ struct LinkProtocol {
   // Not found at the working speed, the device is looked for at 9600 and
   // moved to the working speed (otherwise it runs at the working speed only).
   bool foundAt9600;
+
+  // Reads one frame in the kind's framing (see readFrame); `decode` tells a
+  // decode from a command's answer. An answer is never longer than
+  // `longestAnswer` bytes, which bounds how long its reading may take.
+  bool (*readFrame)(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode,
+                    const WaitCancel *cancel);
+  std::uint32_t longestAnswer;
 
   // Asks the device, at the speed set, whether it is there; may learn its
   // variant (moduleVariant; the SSI engines turn kind 3 into 4 or back).

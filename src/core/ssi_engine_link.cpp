@@ -8,6 +8,7 @@
 #include "core/command_transport.h"
 #include "core/decode_naming.h"
 #include "core/device_kind.h"
+#include "core/frame_reader.h"
 #include "core/link_protocol.h"
 #include "core/reader_device.h"
 #include "core/scan_state.h"
@@ -27,6 +28,91 @@ constexpr int kAimOffTimeoutMs = 3000;
 constexpr int kAckWriteTimeoutMs = 1000;
 constexpr int kAttempts = 5;
 constexpr std::uint32_t kAimCancelTakeBackMs = 10;
+
+// A packet's length byte says at most 255; a decode brings the start
+// acknowledgement's leftover checksum before it.
+constexpr std::uint32_t kLongestAnswer = 2 + 255;
+
+bool readAnswerFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, const WaitCancel *cancel) {
+  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, kLongestAnswer, 1, cancel);
+  std::uint8_t length = 0;
+  if (!reader.next(length)) return false;
+  out.append(length);
+  // The two checksum bytes that follow stay in the port; the next write
+  // purges them.
+  for (int i = 1; i < length; ++i) {
+    std::uint8_t b = 0;
+    if (!reader.next(b)) {
+      reader.discardInputIfStillTalking();
+      return false;
+    }
+    out.append(b);
+  }
+  return true;
+}
+
+bool readDecodePacket(FrameReader &reader, ByteString &out) {
+  std::uint8_t b = 0;
+  // The checksum of the start-decode acknowledgement, left by its answer read.
+  if (!reader.next(b) || !reader.next(b)) return false;
+  std::uint8_t lengthByte = 0;
+  if (!reader.next(lengthByte)) return false;
+  int remaining = lengthByte;
+  std::uint8_t opcode = 0;
+  if (!reader.next(opcode) || opcode != 0xF3) return false;
+  if (!reader.next(b) || !reader.next(b)) return false;  // source and status
+  remaining -= 4;
+  std::uint8_t type = 0;
+  if (!reader.next(type)) return false;
+  remaining -= 1;
+  if (type != 0x99) {
+    out.append(type);
+    for (int i = 0; i < remaining; ++i) {
+      if (!reader.next(b)) return false;
+      out.append(b);
+    }
+    return true;
+  }
+  // Multipacket form: the real type, one byte to skip, then the data in which
+  // a zero byte is followed by two bytes that are not data.
+  std::uint8_t realType = 0;
+  if (!reader.next(realType)) return false;
+  out.append(realType);
+  remaining -= 1;
+  if (!reader.next(b)) return false;
+  remaining -= 1;
+  int count = 0;
+  while (count < remaining) {
+    // Every read is checked: a time-out fails the frame instead of storing
+    // bytes that never came.
+    if (!reader.next(b)) return false;
+    ++count;
+    if (b != 0) {
+      out.append(b);
+      continue;
+    }
+    std::uint8_t skipped = 0;
+    if (!reader.next(skipped) || !reader.next(skipped)) return false;
+    count += 2;
+  }
+  return true;
+}
+
+bool readDecodeFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, const WaitCancel *cancel) {
+  // The acknowledgement's checksum is already waiting; the decode's length
+  // byte comes whenever the engine decodes, so it too gets the caller's wait.
+  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, kLongestAnswer, 3, cancel);
+  if (readDecodePacket(reader, out)) return true;
+  reader.discardInputIfStillTalking();
+  return false;
+}
+
+
+bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode,
+               const WaitCancel *cancel) {
+  return decode ? readDecodeFrame(channel, out, firstByteTimeoutMs, cancel)
+                : readAnswerFrame(channel, out, firstByteTimeoutMs, cancel);
+}
 
 ByteString wrap(ByteString &packet) {
   appendSsiChecksum(packet);
@@ -140,6 +226,8 @@ constexpr LinkProtocol ssiLink(int workingSpeed, bool (*scan)(DeviceChannel &, b
   return {
       .workingSpeed = workingSpeed,
       .foundAt9600 = true,
+      .readFrame = readLinkFrame,
+      .longestAnswer = kLongestAnswer,
       .probe = probe,
       .switchSpeed = switchSpeed,
       .wrap = wrap,

@@ -7,6 +7,7 @@
 #include "core/channel_error.h"
 #include "core/command_transport.h"
 #include "core/decode_naming.h"
+#include "core/frame_reader.h"
 #include "core/link_protocol.h"
 #include "core/reader_device.h"
 #include "core/scan_state.h"
@@ -46,6 +47,22 @@ constexpr const char *kEan128Identifier = "]C1";
 constexpr int kEan128Letter = 'U';
 
 using symbology::TextEngineType;
+
+constexpr std::uint8_t kEsc = 0x1B;
+constexpr std::uint8_t kCr = 0x0D;
+// The configuration block as hexadecimal text.
+constexpr std::uint32_t kLongestAnswer = 1024;
+
+bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode,
+                         const WaitCancel *cancel) {
+  // Only a decode may be long: a barcode can hold any amount of data.
+  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs,
+                     decode ? kLongestDecode : kLongestAnswer, 1, cancel);
+  // A first byte ESC is not part of the text.
+  return readTerminatedFrame(channel, reader, out, kCr,
+                             [](std::uint8_t b, bool first) { return !(first && b == kEsc); });
+}
+
 
 ByteString wrap(ByteString &command) {
   ByteString frame;
@@ -138,6 +155,8 @@ bool triggersItself(const DeviceChannel &channel) { return isSelfTriggeredMode(c
 const LinkProtocol kTextEngineLink = {
     .workingSpeed = 115200,
     .foundAt9600 = false,
+    .readFrame = readLinkFrame,
+    .longestAnswer = kLongestAnswer,
     .probe = probe,
     .switchSpeed = noSpeedToSwitch,
     .wrap = wrap,
