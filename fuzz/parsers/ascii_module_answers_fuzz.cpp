@@ -37,9 +37,10 @@ void startModule(reader::DeviceChannel &channel) {
 }
 
 void readAndWriteTag(reader::DeviceChannel &channel, const readerfuzz::ScriptedSerialPort &port,
-                     const ByteString &writeData, int writeBlock, int writeOffset) {
+                     const reader::TagRequest &request, const ByteString &writeData, int writeBlock,
+                     int writeOffset) {
   reader::ScanResult tag;
-  if (!reader::readTag(channel, tag)) {
+  if (!reader::readTag(channel, tag, request)) {
     // A status line is reported as its error (a line cut by silence or a
     // failed port leaves the port's code instead).
     if (tag.data.length() == 1 && channel.lastError >= reader::ChannelError::NoDecode) {
@@ -48,7 +49,7 @@ void readAndWriteTag(reader::DeviceChannel &channel, const readerfuzz::ScriptedS
     }
     return;
   }
-  readerfuzz::checkTag(tag, channel.readLength);
+  readerfuzz::checkTag(tag, request.length);
 
   const std::size_t writesBefore = port.writes().size();
   std::uint32_t placed = 0;
@@ -79,13 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   reader::DeviceChannel &channel = readerfuzz::fuzzDevice().rfid;
   auto port = readerfuzz::attachScript(channel, reader::DeviceKind::AsciiModule, input.rest(), input.remaining());
   channel.moduleVariant = options & 1;
-  channel.readStart = readStart;
-  channel.readLength = readLength;
-  channel.tagKey = key;
   if ((options & 2) != 0)
     startModule(channel);
   else
-    readAndWriteTag(channel, *port, writeData, writeBlock, writeOffset);
+    readAndWriteTag(channel, *port, reader::TagRequest{readStart, readLength, key}, writeData, writeBlock, writeOffset);
   readerfuzz::detachScript(channel);
   return 0;
 }

@@ -90,17 +90,17 @@ void parseAnswer(int selector, reader::AnswerMode mode, const ByteString &answer
     READER_FUZZ_CHECK(block.empty());
 }
 
-void detectTag(reader::DeviceChannel &channel, bool probe) {
+void detectTag(reader::DeviceChannel &channel, const reader::TagRequest &request, bool probe) {
   if (probe) {
     if (reader::negotiateLink(channel)) READER_FUZZ_CHECK(channel.kind == reader::DeviceKind::HexModule && channel.moduleVariant == 2);
     return;
   }
   reader::ScanResult tag;
-  if (!reader::readTag(channel, tag)) {
+  if (!reader::readTag(channel, tag, request)) {
     READER_FUZZ_CHECK(tag.data.empty() || channel.lastError != 0);
     return;
   }
-  readerfuzz::checkTag(tag, channel.readLength);
+  readerfuzz::checkTag(tag, request.length);
   READER_FUZZ_CHECK(tag.code == channel.protocolSelector);
 }
 
@@ -122,9 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   readerfuzz::attachScript(channel, reader::DeviceKind::HexModule, input.rest(), input.remaining());
   channel.moduleVariant = 2;
   channel.protocolSelector = selector;
-  channel.readStart = readStart;
-  channel.readLength = readLength;
-  detectTag(channel, (options & 0x40) != 0);
+  detectTag(channel, reader::TagRequest{readStart, readLength, {}}, (options & 0x40) != 0);
   readerfuzz::detachScript(channel);
   return 0;
 }

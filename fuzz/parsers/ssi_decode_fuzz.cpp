@@ -51,12 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
   reader::DeviceChannel &channel = readerfuzz::fuzzDevice().barcode;
   auto port = readerfuzz::attachScript(channel, kind, input.rest(), input.remaining());
-  channel.timeoutMs = (options & 2) != 0 ? 3000 : 100;
+  const int waitMs = (options & 2) != 0 ? 3000 : 100;
   std::atomic<int> never{0};
   const reader::WaitCancel cancel{&never, nullptr};
 
   reader::ScanResult result;
-  const bool ok = reader::readDecode(channel, result, (options & 4) != 0 ? &cancel : nullptr);
+  const bool ok = reader::readDecode(channel, result, waitMs, (options & 4) != 0 ? &cancel : nullptr);
   const std::size_t arrived = port->bytesDelivered();
   if (ok) {
     // The read sends nothing; the acknowledgement that follows is one

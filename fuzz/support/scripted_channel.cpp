@@ -15,7 +15,6 @@ std::shared_ptr<ScriptedSerialPort> attachScript(reader::DeviceChannel &channel,
   device.sendUpcACheckDigit = 0;
   reader::resetChannel(channel);
   channel.configBlock.reset();
-  channel.tagKey.reset();
   channel.framesRead = 0;
   channel.unansweredExchanges = 0;
   channel.portNumber = &channel == &device.barcode ? 1 : 2;
@@ -28,7 +27,6 @@ std::shared_ptr<ScriptedSerialPort> attachScript(reader::DeviceChannel &channel,
 void detachScript(reader::DeviceChannel &channel) {
   channel.port.take();
   channel.configBlock.reset();
-  channel.tagKey.reset();
   reader::resetChannel(channel);
 }
 

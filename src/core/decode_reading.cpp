@@ -4,10 +4,10 @@
 
 namespace reader {
 
-bool readDecode(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel) {
+bool readDecode(DeviceChannel &channel, ScanResult &out, int timeoutMs, const WaitCancel *cancel) {
   out = ScanResult();
   const LinkProtocol *link = linkProtocol(channel.kind);
-  return link != nullptr && link->readDecode != nullptr && link->readDecode(channel, out, cancel);
+  return link != nullptr && link->readDecode != nullptr && link->readDecode(channel, out, timeoutMs, cancel);
 }
 
 void acknowledgeDecode(DeviceChannel &channel) {

@@ -7,8 +7,8 @@
 
 namespace reader {
 
-// Reads one decode frame from the channel's device (waiting channel.timeoutMs
-// for it to begin) and names it into `out`. True when a decode was received;
+// Reads one decode frame from the channel's device (waiting `timeoutMs` for
+// it to begin) and names it into `out`. True when a decode was received;
 // an SSI engine then waits for acknowledgeDecode.
 //
 // The channel's stored result is not touched: the caller decides whether the
@@ -19,7 +19,7 @@ namespace reader {
 // Called with the channel's portLock held, or from the one thread that scans.
 // With `cancel`, the wait for the decode to begin ends early once it is
 // requested (see readFrame).
-bool readDecode(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel = nullptr);
+bool readDecode(DeviceChannel &channel, ScanResult &out, int timeoutMs, const WaitCancel *cancel = nullptr);
 
 // Acknowledges a decode that readDecode received, where the engine expects
 // that (the SSI engines, which repeat a decode until it is acknowledged).

@@ -10,18 +10,13 @@ DeviceChannel::~DeviceChannel() { releaseChannel(*this); }
 
 void resetChannel(DeviceChannel &channel) {
   channel.portNumber = 0;
-  channel.timeoutMs = 3000;
   channel.baudRate = 9600;
   channel.kind = 0;
   channel.lastError = 0;
   channel.result.clearCode();
-  channel.readStart = 0;
-  channel.readLength = 0;
   channel.blockSize = 0;
   channel.moduleVariant = 0;
   channel.protocolSelector = 0;
-  channel.tagBlockCount = 0;
-  channel.tagInfoByte = 0;
   channel.scanOn = 0;
   channel.stopRequested = 0;
   channel.closing = 0;

@@ -30,22 +30,17 @@ struct DeviceChannel {
   ReaderDevice &device;                  // device-wide options (model, held UPC/EAN options, ...)
   std::atomic<int> portNumber{0};        // 1 barcode, 2 RFID once an open routine set it
   PortSlot port;                         // the open port, or none
-  std::atomic<int> timeoutMs{3000};      // first-byte time-out of a barcode decode wait
   std::atomic<int> baudRate{9600};       // current link speed
   std::atomic<int> kind{0};              // DeviceKind; 0 = no device
   std::atomic<std::uint32_t> lastError{0};  // ChannelError or system error code
 
   ScanResultSlot result;                 // the last accepted decode
 
-  // RFID request and tag state.
-  std::atomic<int> readStart{0};
-  std::atomic<int> readLength{0};
+  // RFID module state (a read's request and what its detection told travel
+  // as values: rfid/tag_request.h).
   std::atomic<int> blockSize{0};
   std::atomic<int> moduleVariant{0};     // 0 "ISO 0.9v", 1 "MultiISO 1.0", 2 hex-frame module
-  ByteString tagKey;
   std::atomic<int> protocolSelector{0};  // hex-frame module: tag family selected, 0 none
-  std::atomic<int> tagBlockCount{0};
-  std::atomic<int> tagInfoByte{0};
 
   // Text engine: the configuration block read from the engine. ASCII module:
   // the module parameter bytes read at start. Guarded by portLock; call

@@ -47,14 +47,14 @@ struct LinkProtocol {
   int answerTimeoutMs;
 
   // Barcode engines only (nullptr for the modules). `scan` switches the
-  // engine's scanning; `readDecode` waits channel.timeoutMs for a decode and
-  // names it; `acknowledgeDecode` answers a decode the engine repeats until
+  // engine's scanning; `readDecode` waits `timeoutMs` for a decode to begin
+  // and names it; `acknowledgeDecode` answers a decode the engine repeats until
   // acknowledged (nullptr: none); `triggersItself` (nullptr: never) tells an
   // engine whose configuration makes it scan by itself; `filtersCode128`
   // says the engine's configuration may refuse Code 128 and EAN-128 decodes
   // it sent; `name` names a decode's data.
   bool (*scan)(DeviceChannel &channel, bool on, const WaitCancel *cancel);
-  bool (*readDecode)(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel);
+  bool (*readDecode)(DeviceChannel &channel, ScanResult &out, int timeoutMs, const WaitCancel *cancel);
   void (*acknowledgeDecode)(DeviceChannel &channel);
   bool (*triggersItself)(const DeviceChannel &channel);
   bool filtersCode128;

@@ -34,12 +34,11 @@ bool awaitSelfTriggeredDecode(DeviceChannel &channel, int &code, ByteString &nam
                               int timeoutMs, const DecodeAnnouncer &announce) {
   PortLockGuard lock(channel);
   if (!lock.held() || channel.device.barcodePresent == 0) return false;
-  channel.timeoutMs = timeoutMs;
   ScanResult candidate;
   // Decodes that arrived meanwhile stay in the port, each a whole frame: the
   // next cycles take them in order. Only a frame cut short is lost.
   const WaitCancel cancel{&channel.closing, nullptr};
-  if (!readDecode(channel, candidate, &cancel) || !accept(channel, candidate, code, name, data)) return false;
+  if (!readDecode(channel, candidate, timeoutMs, &cancel) || !accept(channel, candidate, code, name, data)) return false;
   if (announce) announce();
   return true;
 }
@@ -83,9 +82,8 @@ bool triggeredScan(DeviceChannel &channel, int &code, ByteString &name, ByteStri
     if (channel.scanOn != 0) setScan(channel, false);
     return false;
   }
-  channel.timeoutMs = timeoutMs;
   ScanResult candidate;
-  const bool received = readDecode(channel, candidate, &released);
+  const bool received = readDecode(channel, candidate, timeoutMs, &released);
   // The decode is stored and announced as soon as it is in; the engine's
   // acknowledgement and switch-off follow, in the same order on the wire,
   // with their wake-line waits.

@@ -211,8 +211,8 @@ void name(const DeviceChannel &, ScanResult &result) {
   result.data.eraseRange(0, 1);
 }
 
-bool readDecode(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel) {
-  if (!readFrame(channel, out.data, channel.timeoutMs, true, cancel)) return false;
+bool readDecode(DeviceChannel &channel, ScanResult &out, int timeoutMs, const WaitCancel *cancel) {
+  if (!readFrame(channel, out.data, timeoutMs, true, cancel)) return false;
   name(channel, out);
   return true;
 }

@@ -136,9 +136,9 @@ void name(const DeviceChannel &channel, ScanResult &result) {
     data.eraseRange(0, static_cast<std::uint32_t>(std::strlen(kEan128Identifier)));
 }
 
-bool readDecode(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel) {
+bool readDecode(DeviceChannel &channel, ScanResult &out, int timeoutMs, const WaitCancel *cancel) {
   // A decode, not a command's answer: it may be long.
-  if (!readFrame(channel, out.data, channel.timeoutMs, true, cancel)) return false;
+  if (!readFrame(channel, out.data, timeoutMs, true, cancel)) return false;
   if (out.data.equals(kNoDecode)) {
     out.data.reset();
     channel.lastError = ChannelError::NoDecode;

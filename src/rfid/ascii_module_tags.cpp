@@ -127,7 +127,7 @@ void nameAsciiModule(ScanResult &result) {
 
 void name(const DeviceChannel &, ScanResult &result) { nameAsciiModule(result); }
 
-bool readModuleTag(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel) {
+bool readModuleTag(DeviceChannel &channel, ScanResult &out, const TagRequest &request, const WaitCancel *cancel) {
   if (!readFrame(channel, out.data, kTagWaitMs, false, cancel)) return false;
   if (out.data.empty()) return noTag(channel, out);
   if (out.data.length() == 1) {
@@ -143,13 +143,13 @@ bool readModuleTag(DeviceChannel &channel, ScanResult &out, const WaitCancel *ca
   // An ISO 15693 line too short for its maker's code is named by no family
   // and keeps its letter: a garbled line, never a tag with that UID.
   if (!isHexText(out.data)) return noTag(channel, out);
-  readTagData(channel, out);
+  readTagData(channel, out, request);
   return true;
 }
 
-bool cycle(DeviceChannel &channel, ScanResult &out, bool &wrongBlockLength) {
+bool cycle(DeviceChannel &channel, ScanResult &out, const TagRequest &request, bool &wrongBlockLength) {
   ScanResult candidate;
-  if (!detectTag(channel, candidate, wrongBlockLength)) return false;
+  if (!detectTag(channel, candidate, request, wrongBlockLength)) return false;
   acceptTag(channel, candidate, out);
   return true;
 }

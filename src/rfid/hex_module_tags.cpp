@@ -62,7 +62,7 @@ void nameHexModule(const DeviceChannel &channel, ScanResult &result) {
     if (family == selector) result.name.assign(tagTypeName(family));
 }
 
-bool readModuleTag(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel) {
+bool readModuleTag(DeviceChannel &channel, ScanResult &out, const TagRequest &request, const WaitCancel *cancel) {
   ByteString answer, payload;
   if (!readFrame(channel, answer, kTagWaitMs, false, cancel)) return false;
   const int selector = channel.protocolSelector;
@@ -72,10 +72,8 @@ bool readModuleTag(DeviceChannel &channel, ScanResult &out, const WaitCancel *ca
   // An answer without a UID is no tag.
   if (!extractTagUid(selector, payload, out.data, infoByte, blockCount) || !isHexText(out.data))
     return noTag(channel, out);
-  channel.tagInfoByte = infoByte;
-  channel.tagBlockCount = blockCount;
   nameHexModule(channel, out);
-  readTagData(channel, out);
+  readTagData(channel, out, request, TagDetection{infoByte, blockCount});
   return true;
 }
 
@@ -87,7 +85,7 @@ int rotationStart(int selector) {
   return 0;
 }
 
-bool cycle(DeviceChannel &channel, ScanResult &out, bool &wrongBlockLength) {
+bool cycle(DeviceChannel &channel, ScanResult &out, const TagRequest &request, bool &wrongBlockLength) {
   const int first = rotationStart(channel.protocolSelector);
   for (int i = 0; i < kProtocolCount; ++i) {
     const int protocol = kProtocolRotation[(first + i) % kProtocolCount];
@@ -100,7 +98,7 @@ bool cycle(DeviceChannel &channel, ScanResult &out, bool &wrongBlockLength) {
       // every remaining detection.
       if (channel.closing != 0) return false;
       ScanResult candidate;
-      if (detectTag(channel, candidate, wrongBlockLength)) {
+      if (detectTag(channel, candidate, request, wrongBlockLength)) {
         acceptTag(channel, candidate, out);
         channel.idleWake.release();
         return true;

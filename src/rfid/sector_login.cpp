@@ -26,9 +26,9 @@ bool endsACommand(const ByteString &key) {
 
 }  // namespace
 
-bool loginSector(DeviceChannel &channel, int sector) {
-  if (sector < 0 || endsACommand(channel.tagKey)) return false;
-  ByteString command = sectorLoginCommand(sector, channel.tagKey);
+bool loginSector(DeviceChannel &channel, int sector, const ByteString &key) {
+  if (sector < 0 || endsACommand(key)) return false;
+  ByteString command = sectorLoginCommand(sector, key);
   ByteString answer;
   if (!sendCommand(channel, command, kLoginTimeoutMs, &answer, kLoginAttempts)) return false;
   if (answer.equals(kLoginAccepted)) return true;
@@ -39,7 +39,7 @@ bool loginSector(DeviceChannel &channel, int sector) {
 bool SectorLogins::enter(int block) {
   const int sector = block / kMifareSectorBlocks;
   if (sector == sector_) return true;
-  if (!loginSector(channel_, sector)) return false;
+  if (!loginSector(channel_, sector, key_)) return false;
   sector_ = sector;
   return true;
 }

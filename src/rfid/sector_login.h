@@ -1,5 +1,5 @@
 // Logging in to the sectors of a Mifare tag on the ASCII module, with the
-// key in the channel's tagKey.
+// key the read or write was given.
 #pragma once
 
 #include "core/device_channel.h"
@@ -11,23 +11,25 @@ inline constexpr int kMifareSectorBlocks = 4;
 
 inline bool isSectorTrailer(int block) { return block % kMifareSectorBlocks == kMifareSectorBlocks - 1; }
 
-// Sends the login for `sector` (0 or more) with tagKey. True only when the
+// Sends the login for `sector` (0 or more) with `key`. True only when the
 // module answers exactly "L"; a status letter sets lastError. A key holding
 // a carriage return or line feed is refused without sending anything. The
 // caller holds portLock.
-bool loginSector(DeviceChannel &channel, int sector);
+bool loginSector(DeviceChannel &channel, int sector, const ByteString &key);
 
 // A walk over a Mifare tag's blocks in rising order logs in once to each
 // sector it enters.
 class SectorLogins {
  public:
-  explicit SectorLogins(DeviceChannel &channel) : channel_(channel) {}
+  // `key` must outlive the walk.
+  SectorLogins(DeviceChannel &channel, const ByteString &key) : channel_(channel), key_(key) {}
   // Logs in to the block's sector unless this walk is in it already; false
   // when the login was refused.
   bool enter(int block);
 
  private:
   DeviceChannel &channel_;
+  const ByteString &key_;
   int sector_ = -1;
 };
 

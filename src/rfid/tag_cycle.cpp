@@ -5,16 +5,6 @@
 
 namespace reader {
 
-namespace {
-
-void storeRequest(DeviceChannel &channel, int start, int length, const ByteString &key) {
-  channel.readStart = start;
-  channel.readLength = length;
-  channel.tagKey = key;
-}
-
-}  // namespace
-
 bool rfidReadCycle(ReaderDevice &device, int start, int length, const ByteString &key, ScanResult &out) {
   bool wrongBlockLength = false;
   return rfidReadCycle(device, start, length, key, out, wrongBlockLength);
@@ -31,8 +21,7 @@ bool rfidReadCycle(ReaderDevice &device, int start, int length, const ByteString
   channel.lastError = 0;
   const TagProtocol *tags = tagProtocol(channel.kind);
   if (tags == nullptr || !tags->prepare(channel)) return false;
-  storeRequest(channel, start, length, key);
-  return tags->cycle(channel, out, wrongBlockLength);
+  return tags->cycle(channel, out, TagRequest{start, length, key}, wrongBlockLength);
 }
 
 }  // namespace reader

@@ -28,10 +28,11 @@ void keepFirst(ByteString &bytes, std::uint32_t n) {
 // ASCII module: block by block, each trimmed to the range. A block shorter
 // than the block size would shift every later byte, so it ends the read as a
 // failed one does.
-void readAsciiModuleBlocks(DeviceChannel &channel, ScanResult &tag, const BlockRange &range, bool defaultStart) {
+void readAsciiModuleBlocks(DeviceChannel &channel, ScanResult &tag, const BlockRange &range, bool defaultStart,
+                           const ByteString &key) {
   const auto size = static_cast<std::uint32_t>(tag.blockSize);
   const bool mifare = tag.code == TagType::MifareFamily;
-  SectorLogins logins(channel);
+  SectorLogins logins(channel, key);
   for (int block = range.startBlock; block <= range.endBlock; ++block) {
     if (mifare && !logins.enter(block)) return;
     if (mifare && defaultStart && isSectorTrailer(block)) continue;
@@ -46,9 +47,10 @@ void readAsciiModuleBlocks(DeviceChannel &channel, ScanResult &tag, const BlockR
 
 // Tag-it: only with the counts from the detection, and never past the block
 // count the tag reported.
-void readTagitBlocks(DeviceChannel &channel, const BlockRange &range, ByteString &out) {
-  const int blockCount = channel.tagBlockCount;
-  if (channel.tagInfoByte == 0 || blockCount == 0) return;
+void readTagitBlocks(DeviceChannel &channel, const TagDetection &detection, const BlockRange &range,
+                     ByteString &out) {
+  const int blockCount = detection.blockCount;
+  if (detection.infoByte == 0 || blockCount == 0) return;
   const int last = std::min(range.endBlock, blockCount - 1);
   for (int block = range.startBlock; block <= last; ++block) {
     ByteString bytes;
@@ -76,10 +78,11 @@ bool readIso15693Blocks(DeviceChannel &channel, std::uint32_t size, const BlockR
 }
 
 // False when the blocks answered with another length than the block size.
-bool readHexModuleBlocks(DeviceChannel &channel, ScanResult &tag, const BlockRange &range, int length) {
+bool readHexModuleBlocks(DeviceChannel &channel, ScanResult &tag, const TagDetection &detection,
+                         const BlockRange &range, int length) {
   ByteString &out = tag.tagData;
   if (tag.code == TagType::Tagit) {
-    readTagitBlocks(channel, range, out);
+    readTagitBlocks(channel, detection, range, out);
   } else if (tag.code == TagType::Iso15693) {
     if (!readIso15693Blocks(channel, static_cast<std::uint32_t>(tag.blockSize), range, out)) return false;
   } else {
@@ -94,10 +97,10 @@ bool readHexModuleBlocks(DeviceChannel &channel, ScanResult &tag, const BlockRan
 
 }  // namespace
 
-bool readTagData(DeviceChannel &channel, ScanResult &tag) {
+bool readTagData(DeviceChannel &channel, ScanResult &tag, const TagRequest &request, const TagDetection &detection) {
   tag.tagData.reset();
-  const int start = channel.readStart;
-  const int length = channel.readLength;
+  const int start = request.start;
+  const int length = request.length;
   if (tag.data.empty() || tag.code == TagType::None || length == 0) return false;
   int size = 0;
   if (!determineBlockSize(channel, tag, size)) return false;
@@ -105,8 +108,8 @@ bool readTagData(DeviceChannel &channel, ScanResult &tag) {
   BlockRange range;
   if (!computeBlockRange(tag.code, size, start, length, range)) return false;
   if (channel.kind == DeviceKind::AsciiModule) {
-    readAsciiModuleBlocks(channel, tag, range, start < 0);
-  } else if (channel.kind == DeviceKind::HexModule && !readHexModuleBlocks(channel, tag, range, length)) {
+    readAsciiModuleBlocks(channel, tag, range, start < 0, request.key);
+  } else if (channel.kind == DeviceKind::HexModule && !readHexModuleBlocks(channel, tag, detection, range, length)) {
     // Bytes of blocks sized otherwise than the tag's cannot be trusted to
     // sit at their addresses, not even those read before.
     tag.tagData.reset();

@@ -3,13 +3,14 @@
 
 #include "core/device_channel.h"
 #include "core/scan_result.h"
+#include "rfid/tag_request.h"
 
 namespace reader {
 
-// Reads readLength bytes from byte address readStart (negative: the family's
-// first data block) of the tag described by `tag` (UID in data, TagType in
-// code) into tag.tagData, and sets tag.blockSize (refining code and name
-// where the block size tells). Mifare sectors are logged in to with tagKey.
+// Reads the bytes `request` asks for of the tag described by `tag` (UID in
+// data, TagType in code) into tag.tagData, and sets tag.blockSize (refining
+// code and name where the block size tells). Mifare sectors are logged in to
+// with the request's key; a Tag-it tag is read as `detection` describes it.
 //
 // The bytes returned are always the contiguous run from the requested
 // start: a block that cannot be read ends the read with what came before
@@ -19,6 +20,7 @@ namespace reader {
 //
 // True when tagData is not empty. The caller holds portLock and has switched
 // reading on.
-bool readTagData(DeviceChannel &channel, ScanResult &tag);
+bool readTagData(DeviceChannel &channel, ScanResult &tag, const TagRequest &request,
+                 const TagDetection &detection = {});
 
 }  // namespace reader

@@ -6,15 +6,15 @@
 
 namespace reader {
 
-bool readTag(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel) {
+bool readTag(DeviceChannel &channel, ScanResult &out, const TagRequest &request, const WaitCancel *cancel) {
   out = ScanResult();
   const TagProtocol *tags = tagProtocol(channel.kind);
-  return tags != nullptr && tags->readTag(channel, out, cancel);
+  return tags != nullptr && tags->readTag(channel, out, request, cancel);
 }
 
-bool detectTag(DeviceChannel &channel, ScanResult &candidate, bool &wrongBlockLength) {
+bool detectTag(DeviceChannel &channel, ScanResult &candidate, const TagRequest &request, bool &wrongBlockLength) {
   TagReading reading(channel);
-  if (!reading.switchOn() || !readTag(channel, candidate)) return false;
+  if (!reading.switchOn() || !readTag(channel, candidate, request)) return false;
   wrongBlockLength = channel.lastError == ChannelError::WrongBlockLength;
   return true;
 }

@@ -5,12 +5,13 @@
 #include "core/device_channel.h"
 #include "core/scan_result.h"
 #include "core/serial_channel.h"
+#include "rfid/tag_request.h"
 
 namespace reader {
 
 // Reads the module's answer to its switch-on: a tag is named by its family
-// (code and name), its UID text is the data, and the bytes the channel's
-// readStart and readLength ask for are read into tagData (with blockSize).
+// (code and name), its UID text is the data, and the bytes `request` asks
+// for are read into tagData (with blockSize).
 // True when a tag was found; otherwise lastError says why:
 // ChannelError::NoTag, the ASCII module's status letter, or the serial
 // error of a read that timed out.
@@ -18,12 +19,12 @@ namespace reader {
 // The channel's stored result is not touched. Called with the channel's
 // portLock held. With `cancel`, the wait for the answer to begin ends early
 // once it is requested (see readFrame).
-bool readTag(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel = nullptr);
+bool readTag(DeviceChannel &channel, ScanResult &out, const TagRequest &request, const WaitCancel *cancel = nullptr);
 
 // One detection: the module's reading switched on for it and off again, and
 // the tag read. `wrongBlockLength` tells that its data read gave up on block
 // answers of the wrong length (the tag then has no data).
-bool detectTag(DeviceChannel &channel, ScanResult &candidate, bool &wrongBlockLength);
+bool detectTag(DeviceChannel &channel, ScanResult &candidate, const TagRequest &request, bool &wrongBlockLength);
 
 // Stores a detected tag as the channel's result and hands it out.
 void acceptTag(DeviceChannel &channel, ScanResult &candidate, ScanResult &out);

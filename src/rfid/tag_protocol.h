@@ -11,6 +11,7 @@
 #include "core/device_channel.h"
 #include "core/scan_result.h"
 #include "core/serial_channel.h"
+#include "rfid/tag_request.h"
 
 namespace reader {
 
@@ -28,12 +29,12 @@ struct TagProtocol {
   bool (*switchReading)(DeviceChannel &channel, bool on);
   // Reads the module's answer to its switch-on: a tag, named, with the data
   // the channel's request asks for (see readTag).
-  bool (*readTag)(DeviceChannel &channel, ScanResult &out, const WaitCancel *cancel);
+  bool (*readTag)(DeviceChannel &channel, ScanResult &out, const TagRequest &request, const WaitCancel *cancel);
   // Names a tag from the module's answer (see nameTag).
   void (*name)(const DeviceChannel &channel, ScanResult &result);
   // One read cycle under the port lock: detections until a tag is found or
   // the module's tries are used up.
-  bool (*cycle)(DeviceChannel &channel, ScanResult &out, bool &wrongBlockLength);
+  bool (*cycle)(DeviceChannel &channel, ScanResult &out, const TagRequest &request, bool &wrongBlockLength);
   // One block of the tag, read or written whole.
   bool (*readBlock)(DeviceChannel &channel, int tagType, int block, ByteString &bytes);
   bool (*writeBlock)(DeviceChannel &channel, int tagType, int block, const ByteString &bytes);

@@ -29,11 +29,11 @@ ByteString slice(const ByteString &data, std::uint32_t first, std::uint32_t coun
 // Each block takes the data that belongs at its addresses: the first block
 // from the start offset on, every later one from its start.
 std::uint32_t writeBlocks(DeviceChannel &channel, const ScanResult &tag, const BlockRange &range, bool defaultStart,
-                          const ByteString &data) {
+                          const ByteString &data, const ByteString &key) {
   const auto size = static_cast<std::uint32_t>(tag.blockSize);
   const std::uint32_t total = std::min<std::uint32_t>(data.length(), kMaxTagDataBytes);
   const bool mifare = tag.code == TagType::MifareFamily;
-  SectorLogins logins(channel);
+  SectorLogins logins(channel, key);
   std::uint32_t written = 0;  // also where the next chunk starts in the data
   for (int block = range.startBlock; block <= range.endBlock && written < total; ++block) {
     if (mifare && !logins.enter(block)) break;
@@ -61,13 +61,11 @@ std::uint32_t writeTagData(ReaderDevice &device, int start, const ByteString &da
   const TagProtocol *tags = tagProtocol(channel.kind);
   // As a read cycle does: a port the idle close shut is opened and set up.
   if (tags == nullptr || !tags->prepare(channel)) return 0;
-  channel.readStart = -1;
-  channel.readLength = kDetectionReadLength;
-  channel.tagKey = key;
+  const TagRequest detection{-1, kDetectionReadLength, key};
   TagReading reading(channel);
   if (!reading.switchOn()) return 0;
   ScanResult tag;
-  if (!readTag(channel, tag)) return 0;
+  if (!readTag(channel, tag, detection)) return 0;
   channel.result.set(tag);
   // A use of the port: the idle close (of the hex-frame module's port) waits
   // its whole time again.
@@ -78,7 +76,7 @@ std::uint32_t writeTagData(ReaderDevice &device, int start, const ByteString &da
   const int length = static_cast<int>(std::min<std::uint32_t>(data.length(), kMaxTagDataBytes));
   BlockRange range;
   if (!tags->writable(tag.code) || !computeBlockRange(tag.code, tag.blockSize, start, length, range)) return 0;
-  return writeBlocks(channel, tag, range, start < 0, data);
+  return writeBlocks(channel, tag, range, start < 0, data, key);
 }
 
 }  // namespace reader

@@ -19,6 +19,7 @@ using Bytes = std::vector<std::uint8_t>;
 namespace {
 
 const Bytes kHostAck = {0x04, 0xD0, 0x04, 0x00, 0xFF, 0x28};
+constexpr int kWaitMs = 5000;  // for a decode to begin
 
 class DecodeReadingTest : public testing_support::BarcodePortTest {
  protected:
@@ -28,7 +29,6 @@ class DecodeReadingTest : public testing_support::BarcodePortTest {
     stored.code = 'A';
     stored.data.assign("STORED");
     channel().result.set(stored);
-    channel().timeoutMs = 5000;
   }
   void TearDown() override {
     EXPECT_EQ(channel().result.get().data.toString(), "STORED");
@@ -47,25 +47,24 @@ TEST_F(DecodeReadingTest, TextEngineDecodeNoReadAndTimeOut) {
   channel().kind = reader::DeviceKind::TextEngine;
   pty_->send("\x1bI000ABC\r");
   ScanResult out;
-  ASSERT_TRUE(reader::readDecode(channel(), out));
+  ASSERT_TRUE(reader::readDecode(channel(), out, kWaitMs));
   EXPECT_EQ(out.code, 'I');
   EXPECT_EQ(out.name.toString(), "Code 128");
   EXPECT_EQ(out.data.toString(), "ABC");
 
   pty_->send("*000\r");
-  EXPECT_FALSE(reader::readDecode(channel(), out));
+  EXPECT_FALSE(reader::readDecode(channel(), out, kWaitMs));
   EXPECT_EQ(channel().lastError, reader::ChannelError::NoDecode);
   EXPECT_TRUE(out.data.empty());
 
-  channel().timeoutMs = 100;  // nothing comes
-  EXPECT_FALSE(reader::readDecode(channel(), out));
+  EXPECT_FALSE(reader::readDecode(channel(), out, 100));  // nothing comes
 }
 
 TEST_F(DecodeReadingTest, SsiDecodeIsNamedAndAcknowledgedWhenTheCallerSays) {
   channel().kind = reader::DeviceKind::SsiEngine3;
   sendSsiDecode({0x09, 0xF3, 0x00, 0x00, 0x03, 'A', 'B', '1', '2'});  // type 3, "AB12"
   ScanResult out;
-  ASSERT_TRUE(reader::readDecode(channel(), out));
+  ASSERT_TRUE(reader::readDecode(channel(), out, kWaitMs));
   EXPECT_EQ(out.code, 3);
   EXPECT_EQ(out.name.toString(), "Code 128");
   EXPECT_EQ(out.data.toString(), "AB12");
@@ -78,7 +77,7 @@ TEST_F(DecodeReadingTest, SsiDecodeIsNamedAndAcknowledgedWhenTheCallerSays) {
   // zero byte in the data takes two more bytes with it.
   channel().kind = reader::DeviceKind::SsiEngine4;
   sendSsiDecode({0x0D, 0xF3, 0x00, 0x00, 0x99, 0x0F, 0x01, 'A', 'B', 0x00, 0x11, 0x22, 'C'});
-  ASSERT_TRUE(reader::readDecode(channel(), out));
+  ASSERT_TRUE(reader::readDecode(channel(), out, kWaitMs));
   EXPECT_EQ(out.code, 15);
   EXPECT_EQ(out.name.toString(), "EAN 128");
   EXPECT_EQ(out.data.toString(), "ABC");
@@ -97,7 +96,7 @@ TEST_F(DecodeReadingTest, CancelledWaitTakesNoDecodeAndSendsNoAck) {
   channel().kind = reader::DeviceKind::SsiEngine3;
   sendSsiDecode({0x09, 0xF3, 0x00, 0x00, 0x03, 'A', 'B', '1', '2'});
   ScanResult out;
-  EXPECT_FALSE(reader::readDecode(channel(), out, &cancel));
+  EXPECT_FALSE(reader::readDecode(channel(), out, kWaitMs, &cancel));
   EXPECT_TRUE(pty_->receive(std::chrono::milliseconds(300)).empty());
 }
 
