@@ -2,8 +2,8 @@
 //
 // The platform layer is the library's only door to the operating system. The
 // core sees these headers and nothing else of the system: no handles, no
-// system headers. One backend per platform implements them (posix/ now), and
-// the build picks the backend's files.
+// system headers. One backend per platform implements them (posix/ and
+// win32/), and the build picks the backend's files.
 #pragma once
 
 #include <cstdint>
