@@ -30,11 +30,13 @@
 #include <string>
 #include <vector>
 
+#include "announcement_clock.h"
+
 #include "platform/posix/device_calls.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace bench;
 
 constexpr double kFixedAssertMs = 100, kFixedReleaseMs = 50;  // no status
 constexpr double kPollMs = 10;                                // one poll each way
@@ -77,21 +79,6 @@ const reader::platform::posix::DeviceCalls kWiredCalls{
 
 // --- measuring ----------------------------------------------------------------
 
-std::atomic<int> gAnnounced{0};
-std::atomic<std::int64_t> gAnnouncedAtNs{0};
-
-std::int64_t nowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
-}
-
-void onBroadcast(const char *message, long wParam, long, void *) {
-  if (std::strcmp(message, "WM_DECODEDATA") != 0 || wParam != 7) return;
-  gAnnouncedAtNs = nowNs();
-  ++gAnnounced;
-}
-
-double byteMs(std::size_t bytes, int speed) { return bytes * 10.0 * 1000.0 / speed; }
-
 // One SSI write and the engine's answers to it: the wait after the assert,
 // then the wait after the release (or before it, without a status), during
 // which the answers arrive; they count only where they outlast that wait.
@@ -99,21 +86,6 @@ double exchangeMs(bool status, double answersMs) {
   const double first = status ? kPollMs : kFixedAssertMs;
   const double second = status ? kPollMs : kFixedReleaseMs;
   return first + std::max(second, answersMs);
-}
-
-double percentile(std::vector<double> values, double p) {
-  std::sort(values.begin(), values.end());
-  const auto index = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
-  return values[std::min(index, values.size() - 1)];
-}
-
-bool dispatchUntil(int announced, std::chrono::milliseconds patience) {
-  const auto deadline = Clock::now() + patience;
-  while (gAnnounced < announced) {
-    if (Clock::now() > deadline) return false;
-    ReaderHostDispatch(100);  // returns once a message has been dispatched
-  }
-  return true;
 }
 
 // Every frame these engines receive here is answered, but for the host's

@@ -17,24 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "announcement_clock.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-std::atomic<int> gAnnounced{0};
-std::atomic<std::int64_t> gAnnouncedAtNs{0};
-
-std::int64_t nowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
-}
-
-void onBroadcast(const char *message, long wParam, long, void *) {
-  if (std::strcmp(message, "WM_DECODEDATA") != 0 || wParam != 7) return;
-  gAnnouncedAtNs = nowNs();
-  ++gAnnounced;
-}
-
-double byteMs(std::size_t bytes, int speed) { return speed > 0 ? bytes * 10.0 * 1000.0 / speed : 0.0; }
+using namespace bench;
 
 // What the devices make the host wait for before a decode can be announced,
 // with `n` data bytes. The text engine: its decode line (type letter, three
@@ -47,21 +34,6 @@ double imposedMs(int kind, std::size_t n, int speed) {
   if (kind == 2) return byteMs(4 + n + 1, speed);
   const double startAnswers = byteMs(6 + (6 + n + 2), speed);
   return 150.0 + std::max(0.0, startAnswers - 50.0);
-}
-
-double percentile(std::vector<double> values, double p) {
-  std::sort(values.begin(), values.end());
-  const auto index = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
-  return values[std::min(index, values.size() - 1)];
-}
-
-bool dispatchUntil(int announced, std::chrono::milliseconds patience) {
-  const auto deadline = Clock::now() + patience;
-  while (gAnnounced < announced) {
-    if (Clock::now() > deadline) return false;
-    ReaderHostDispatch(100);  // returns once a message has been dispatched
-  }
-  return true;
 }
 
 struct Case {
