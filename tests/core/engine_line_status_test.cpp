@@ -231,6 +231,18 @@ class EngineLineStatusTest : public ::testing::TestWithParam<int> {
     EXPECT_EQ(countOf(events, 'A'), packets);
   }
 
+  // Starts the reader (the engine noticing after `notice`), scans and reads
+  // the settings; every write went with `perWrite`'s status reads, under the
+  // asserted wake line.
+  void runExpecting(const std::string &perWrite,
+                    std::optional<std::chrono::milliseconds> notice = 0ms) {
+    ASSERT_NO_FATAL_FAILURE(start(notice));
+    ASSERT_NO_FATAL_FAILURE(scanAndReadSettings());
+    const std::string events = gWiring.events();
+    EXPECT_EQ(events, repeated(perWrite, countOf(events, 'A')));
+    expectEveryPacketWoken(events);
+  }
+
   std::vector<std::string> statusReports() const {
     std::lock_guard lock(mutex_);
     return reports_;
@@ -297,20 +309,12 @@ TEST_P(EngineLineStatusTest, AStatusAnsweringAtOnceLeavesTheWireAsTheFixedWaitsD
 
 TEST_P(EngineLineStatusTest, AnInvertedLineReadsAReleasedLevelAsAwake) {
   setenv("READER_ENGINE_STATUS", "!dsr", 1);  // the wiring's DSR is active-low
-  ASSERT_NO_FATAL_FAILURE(start());
-  ASSERT_NO_FATAL_FAILURE(scanAndReadSettings());
-  const std::string events = gWiring.events();
-  EXPECT_EQ(events, repeated(kAnsweredAtOnce, countOf(events, 'A')));
-  expectEveryPacketWoken(events);
+  ASSERT_NO_FATAL_FAILURE(runExpecting(kAnsweredAtOnce));
 }
 
 TEST_P(EngineLineStatusTest, AGpioLineIsRequestedOnceAsAnInputAndRead) {
   setenv("READER_ENGINE_STATUS", "gpio:/dev/gpiochip7:17", 1);
-  ASSERT_NO_FATAL_FAILURE(start());
-  ASSERT_NO_FATAL_FAILURE(scanAndReadSettings());
-  const std::string events = gWiring.events();
-  EXPECT_EQ(events, repeated(kAnsweredAtOnce, countOf(events, 'A')));
-  expectEveryPacketWoken(events);
+  ASSERT_NO_FATAL_FAILURE(runExpecting(kAnsweredAtOnce));
 
   EXPECT_EQ(gWiring.chipOpens, 1);
   EXPECT_EQ(gWiring.chipCloses, 1);  // the line's descriptor stands alone
@@ -323,11 +327,7 @@ TEST_P(EngineLineStatusTest, AGpioLineIsRequestedOnceAsAnInputAndRead) {
 TEST_P(EngineLineStatusTest, AMalformedValueIsReportedOnceAndTheFixedWaitsApply) {
   setenv("READER_ENGINE_STATUS", "cts17", 1);
   setenv("READER_TRACE", "1", 1);
-  ASSERT_NO_FATAL_FAILURE(start());
-  ASSERT_NO_FATAL_FAILURE(scanAndReadSettings());
-  const std::string events = gWiring.events();
-  EXPECT_EQ(events, repeated(kNoStatusAtAll, countOf(events, 'A')));
-  expectEveryPacketWoken(events);
+  ASSERT_NO_FATAL_FAILURE(runExpecting(kNoStatusAtAll));
   const std::vector<std::string> reports = statusReports();
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_NE(reports[0].find("\"cts17\""), std::string::npos) << reports[0];
@@ -336,11 +336,7 @@ TEST_P(EngineLineStatusTest, AMalformedValueIsReportedOnceAndTheFixedWaitsApply)
 TEST_P(EngineLineStatusTest, AMissingGpioChipIsReportedAndTheFixedWaitsApply) {
   setenv("READER_ENGINE_STATUS", "gpio:/dev/gpiochip9:3", 1);
   setenv("READER_TRACE", "1", 1);
-  ASSERT_NO_FATAL_FAILURE(start());
-  ASSERT_NO_FATAL_FAILURE(scanAndReadSettings());
-  const std::string events = gWiring.events();
-  EXPECT_EQ(events, repeated(kNoStatusAtAll, countOf(events, 'A')));
-  expectEveryPacketWoken(events);
+  ASSERT_NO_FATAL_FAILURE(runExpecting(kNoStatusAtAll));
   EXPECT_EQ(gWiring.chipOpens, 0);
   const std::vector<std::string> reports = statusReports();
   ASSERT_EQ(reports.size(), 1u);
@@ -349,11 +345,7 @@ TEST_P(EngineLineStatusTest, AMissingGpioChipIsReportedAndTheFixedWaitsApply) {
 
 TEST_P(EngineLineStatusTest, AnEngineThatNeverNoticesCostsTenPollsAndStillWorks) {
   setenv("READER_ENGINE_STATUS", "cts", 1);
-  ASSERT_NO_FATAL_FAILURE(start(std::nullopt));
-  ASSERT_NO_FATAL_FAILURE(scanAndReadSettings());
-  const std::string events = gWiring.events();
-  EXPECT_EQ(events, repeated(kNeverNoticed, countOf(events, 'A')));
-  expectEveryPacketWoken(events);
+  ASSERT_NO_FATAL_FAILURE(runExpecting(kNeverNoticed, std::nullopt));
 }
 
 INSTANTIATE_TEST_SUITE_P(SsiEngines, EngineLineStatusTest, ::testing::Values(3, 4),
