@@ -52,9 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   reader::ReaderDevice &device = readerfuzz::fuzzDevice();
   reader::DeviceChannel &channel = kind >= DeviceKind::AsciiModule ? device.rfid : device.barcode;
   readerfuzz::attachScript(channel, kind, nullptr, 0);
-  device.upcAAsEan13 = (options >> 3) & 1;
-  device.sendEan13CheckDigit = (options >> 4) & 1;
-  device.sendUpcACheckDigit = (options >> 5) & 1;
+  channel.upcAAsEan13 = (options >> 3) & 1;
+  channel.sendEan13CheckDigit = (options >> 4) & 1;
+  channel.sendUpcACheckDigit = (options >> 5) & 1;
   channel.configBlock = block;
   channel.protocolSelector = selector;
 

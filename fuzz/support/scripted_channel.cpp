@@ -9,15 +9,14 @@ reader::ReaderDevice &fuzzDevice() {
 
 std::shared_ptr<ScriptedSerialPort> attachScript(reader::DeviceChannel &channel, int kind,
                                                  const std::uint8_t *script, std::size_t size) {
-  reader::ReaderDevice &device = channel.device;
-  device.upcAAsEan13 = 0;
-  device.sendEan13CheckDigit = 0;
-  device.sendUpcACheckDigit = 0;
+  channel.upcAAsEan13 = 0;
+  channel.sendEan13CheckDigit = 0;
+  channel.sendUpcACheckDigit = 0;
   reader::resetChannel(channel);
   channel.configBlock.reset();
   channel.framesRead = 0;
   channel.unansweredExchanges = 0;
-  channel.portNumber = &channel == &device.barcode ? 1 : 2;
+  channel.portNumber = &channel == &fuzzDevice().barcode ? 1 : 2;
   channel.kind = kind;
   auto port = std::make_shared<ScriptedSerialPort>(script, size);
   channel.port.set(port);

@@ -26,9 +26,9 @@ constexpr std::uint32_t kEngineSettleMs = 500;
 
 // A port that cannot be opened: on the hardware route, the device the
 // hardware text names is fitted all the same, and has failed.
-void portNotOpened(DeviceChannel &channel, Route route, bool &portFailed) {
+void portNotOpened(DeviceChannel &channel, Route route, int model, bool &portFailed) {
   portFailed = true;
-  if (route == Route::Hardware) channel.kind = fittedKind(channel);
+  if (route == Route::Hardware) channel.kind = fittedKind(channel, model);
 }
 
 // `portOpened` (when given) is called once the engine's port is open, before
@@ -40,13 +40,13 @@ bool openBarcode(ReaderDevice &device, Route route, int request, bool &portFaile
   if (!lock.held()) return false;
   channel.portNumber = 1;
   if (!openPort(channel)) {
-    portNotOpened(channel, route, portFailed);
+    portNotOpened(channel, route, device.model, portFailed);
     return false;
   }
   if (portOpened) portOpened();
   platform::sleepMs(kEngineSettleMs);
   const bool identified =
-      route == Route::Hardware ? identifyByHardware(channel) : identifyByRequest(channel, request);
+      route == Route::Hardware ? identifyByHardware(channel, device.model) : identifyByRequest(channel, request, device.model);
   if (!identified) {
     closePort(channel);
     return false;
@@ -61,11 +61,11 @@ bool openRfidLockHeld(ReaderDevice &device, Route route, int request, bool &port
   DeviceChannel &channel = device.rfid;
   channel.portNumber = 2;
   if (!openPort(channel)) {
-    portNotOpened(channel, route, portFailed);
+    portNotOpened(channel, route, device.model, portFailed);
     return false;
   }
   const bool identified =
-      route == Route::Hardware ? identifyByHardware(channel) : identifyByRequest(channel, request);
+      route == Route::Hardware ? identifyByHardware(channel, device.model) : identifyByRequest(channel, request, device.model);
   if (!identified) {
     closePort(channel);
     return false;

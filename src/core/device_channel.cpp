@@ -4,7 +4,7 @@
 
 namespace reader {
 
-DeviceChannel::DeviceChannel(ReaderDevice &owner) : device(owner) { resetChannel(*this); }
+DeviceChannel::DeviceChannel() { resetChannel(*this); }
 
 DeviceChannel::~DeviceChannel() { releaseChannel(*this); }
 

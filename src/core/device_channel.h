@@ -19,15 +19,12 @@
 
 namespace reader {
 
-class ReaderDevice;
-
 struct DeviceChannel {
-  explicit DeviceChannel(ReaderDevice &owner);
+  DeviceChannel();
   ~DeviceChannel();
   DeviceChannel(const DeviceChannel &) = delete;
   DeviceChannel &operator=(const DeviceChannel &) = delete;
 
-  ReaderDevice &device;                  // device-wide options (model, held UPC/EAN options, ...)
   std::atomic<int> portNumber{0};        // 1 barcode, 2 RFID once an open routine set it
   PortSlot port;                         // the open port, or none
   std::atomic<int> baudRate{9600};       // current link speed
@@ -71,6 +68,15 @@ struct DeviceChannel {
 
   std::atomic<int> scanOn{0};
   std::atomic<int> aimTime{0};           // SSI variant 4: aiming time in 100 ms, 0 none
+  std::atomic<int> aimToggle{1};         // SSI variant 4: 1 when the last press aimed or started at once
+  // Text engine: options the engine's configuration holds for the library
+  // (the engine sends what it was once asked for; the naming strips what
+  // they say). They outlive a close of the port.
+  std::atomic<int> upcAAsEan13{0};
+  std::atomic<int> sendEan13CheckDigit{0};
+  std::atomic<int> sendUpcACheckDigit{0};
+  // Set at unload: the port is not opened any more.
+  std::atomic<int> unloading{0};
   // Set by the trigger release, cleared by the press: a trigger-driven scan
   // cycle that holds the port ends its decode wait and switches off itself,
   // so the release never talks to the engine while the cycle reads from it.

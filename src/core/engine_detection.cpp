@@ -20,8 +20,8 @@ constexpr int kProbeTimeoutMs = 1000;
 
 // The hex-frame module is tried after the ASCII one when the model does not
 // say which the terminal carries.
-bool identifyRfidByModel(DeviceChannel &channel) {
-  switch (channel.device.model) {
+bool identifyRfidByModel(DeviceChannel &channel, int model) {
+  switch (model) {
     case Model::Hlm3100xe:
       channel.kind = DeviceKind::HexModule;
       return negotiateLink(channel);
@@ -151,18 +151,18 @@ FittedHardware readFittedHardware() {
 
 }  // namespace
 
-int fittedKind(const DeviceChannel &channel) {
+int fittedKind(const DeviceChannel &channel, int model) {
   const FittedHardware fitted = readFittedHardware();
   if (channel.portNumber == 1) return fitted.engineKind;
   if (channel.portNumber == 2 && fitted.rfidModule) {
     // As identification leaves it: a model that does not tell ends on the
     // hex-frame module, tried last.
-    return channel.device.model == Model::Hlm3200xe ? DeviceKind::AsciiModule : DeviceKind::HexModule;
+    return model == Model::Hlm3200xe ? DeviceKind::AsciiModule : DeviceKind::HexModule;
   }
   return DeviceKind::None;
 }
 
-bool identifyByHardware(DeviceChannel &channel) {
+bool identifyByHardware(DeviceChannel &channel, int model) {
   channel.kind = DeviceKind::None;
   const FittedHardware fitted = readFittedHardware();
   if (channel.portNumber == 1) {
@@ -174,11 +174,11 @@ bool identifyByHardware(DeviceChannel &channel) {
     configBlockChanged(channel);
     return true;
   }
-  if (channel.portNumber == 2) return fitted.rfidModule && identifyRfidByModel(channel);
+  if (channel.portNumber == 2) return fitted.rfidModule && identifyRfidByModel(channel, model);
   return false;
 }
 
-bool identifyByRequest(DeviceChannel &channel, int requestedKind) {
+bool identifyByRequest(DeviceChannel &channel, int requestedKind, int model) {
   bool found = false;
   if (channel.portNumber == 1) {
     if (requestedKind >= DeviceKind::TextEngine && requestedKind <= DeviceKind::SsiEngine4) {
@@ -195,7 +195,7 @@ bool identifyByRequest(DeviceChannel &channel, int requestedKind) {
       channel.kind = requestedKind;
       found = negotiateLink(channel);
     } else {
-      found = identifyRfidByModel(channel);
+      found = identifyRfidByModel(channel, model);
     }
   }
   if (!found) channel.kind = DeviceKind::None;

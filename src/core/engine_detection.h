@@ -48,15 +48,17 @@ void readConfiguration(DeviceChannel &channel, ByteString &out);
 // The kind the fitted-hardware text (and, for the RFID port, the model)
 // names for the channel's port, without opening it: 0 when nothing is
 // fitted there. What a port that cannot be opened was meant to carry.
-int fittedKind(const DeviceChannel &channel);
+int fittedKind(const DeviceChannel &channel, int model);
 
-// Identification from the fitted-hardware text; sets the channel's kind (a
-// failed identification may leave it nonzero: fitted but not answering).
-bool identifyByHardware(DeviceChannel &channel);
+// Identification from the fitted-hardware text and, for the RFID port, the
+// handheld model (readModel); sets the channel's kind (a failed
+// identification may leave it nonzero: fitted but not answering).
+bool identifyByHardware(DeviceChannel &channel, int model);
 
 // Identification by probing: `requestedKind` 2, 3 or 4 (barcode) or 5 or 6
 // (RFID) probes that kind only; anything else tries every kind the channel
-// can carry. Failure leaves the kind 0.
-bool identifyByRequest(DeviceChannel &channel, int requestedKind);
+// can carry (the RFID port: in the order the model suggests). Failure leaves
+// the kind 0.
+bool identifyByRequest(DeviceChannel &channel, int requestedKind, int model);
 
 }  // namespace reader

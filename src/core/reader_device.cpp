@@ -98,7 +98,8 @@ void abandonInheritedDevices(ReaderDevice &device) {
   device.idleThread.reset();  // the parent's thread: nothing to join here
   device.idleThreadDone.resetAfterFork(0);
   device.stopIdleThread = 0;
-  device.unloading = 0;
+  device.barcode.unloading = 0;
+  device.rfid.unloading = 0;
   device.ownerProcess = 0;
   device.inheritedFromParent = 1;
 }
@@ -128,7 +129,8 @@ bool shutdownDevices(ReaderDevice &device) {
 }
 
 void abortDeviceUse(ReaderDevice &device) {
-  device.unloading = 1;
+  device.barcode.unloading = 1;
+  device.rfid.unloading = 1;
   interruptChannel(device.barcode);
   interruptChannel(device.rfid);
 }

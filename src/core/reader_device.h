@@ -28,24 +28,19 @@ class ReaderDevice {
   int rfidKind() const { return rfid.kind; }
 
   platform::Semaphore idleThreadDone{0, 1};  // released by the idle-close thread as it ends
-  DeviceChannel barcode{*this};
-  DeviceChannel rfid{*this};
+  DeviceChannel barcode;
+  DeviceChannel rfid;
   ByteString initMessage;                    // failure text of the probing open
   std::unique_ptr<platform::Thread> idleThread;
 
   std::atomic<int> stopIdleThread{0};
   std::atomic<int> model{0};                 // 0 unknown, 1 HLM3100XE, 2 HLM3200XE / Pocket_PC
-  std::atomic<int> upcAAsEan13{0};
-  std::atomic<int> sendEan13CheckDigit{0};
-  std::atomic<int> sendUpcACheckDigit{0};
   std::atomic<int> barcodePresent{0};
   std::atomic<int> rfidPresent{0};
   std::atomic<int> autoReadStart{-1};
   std::atomic<int> autoReadLength{80};
   GuardedText autoReadKey{kDefaultAutoReadKey};
   std::atomic<int> idleCloseSeconds{20};
-  std::atomic<int> unloading{0};             // set at unload: no port is opened any more
-  std::atomic<int> aimToggle{1};             // SSI variant 4: 1 when the last press aimed or started at once
   // The process that opened the devices and started the threads that use
   // them; 0 before any start. A process forked from it shares the ports but
   // has none of those threads.

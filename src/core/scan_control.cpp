@@ -21,7 +21,7 @@ void copyOut(const ScanResult &result, int &code, ByteString &name, ByteString &
 bool accept(DeviceChannel &channel, ScanResult &candidate, int &code, ByteString &name, ByteString &data) {
   const LinkProtocol *link = linkProtocol(channel.kind);
   if (link != nullptr && link->filtersCode128 &&
-      !filterCode128(channel.device, candidate.code, candidate.name, candidate.data))
+      !filterCode128(channel, candidate.code, candidate.name, candidate.data))
     return false;
   copyOut(candidate, code, name, data);
   channel.result.set(std::move(candidate));
@@ -30,10 +30,11 @@ bool accept(DeviceChannel &channel, ScanResult &candidate, int &code, ByteString
 
 // The engine scans by itself: only its next decode is waited for. A trigger
 // release does not end this wait; a close does.
-bool awaitSelfTriggeredDecode(DeviceChannel &channel, int &code, ByteString &name, ByteString &data,
-                              int timeoutMs, const DecodeAnnouncer &announce) {
+bool awaitSelfTriggeredDecode(ReaderDevice &device, int &code, ByteString &name, ByteString &data, int timeoutMs,
+                              const DecodeAnnouncer &announce) {
+  DeviceChannel &channel = device.barcode;
   PortLockGuard lock(channel);
-  if (!lock.held() || channel.device.barcodePresent == 0) return false;
+  if (!lock.held() || device.barcodePresent == 0) return false;
   ScanResult candidate;
   // Decodes that arrived meanwhile stay in the port, each a whole frame: the
   // next cycles take them in order. Only a frame cut short is lost.
@@ -66,12 +67,13 @@ class ScanSwitchedOffOnExit {
   const int exceptions_;
 };
 
-bool triggeredScan(DeviceChannel &channel, int &code, ByteString &name, ByteString &data, int timeoutMs,
+bool triggeredScan(ReaderDevice &device, int &code, ByteString &name, ByteString &data, int timeoutMs,
                    const DecodeAnnouncer &announce) {
+  DeviceChannel &channel = device.barcode;
   PortLockGuard lock(channel);
   // The device may have been halted, or the trigger released, while this
   // cycle waited for the port.
-  if (!lock.held() || channel.device.barcodePresent == 0 || channel.stopRequested != 0) return false;
+  if (!lock.held() || device.barcodePresent == 0 || channel.stopRequested != 0) return false;
   const ScanSwitchedOffOnExit switchOff(channel);
   // The release ends every wait of the cycle on the engine; the switch-off
   // that follows is not waited for in vain.
@@ -129,15 +131,14 @@ bool scanBarcode(ReaderDevice &device, int &code, ByteString &name, ByteString &
   const LinkProtocol *link = linkProtocol(channel.kind);
   if (link == nullptr || link->readDecode == nullptr) return false;
   if (link->triggersItself != nullptr && link->triggersItself(channel))
-    return awaitSelfTriggeredDecode(channel, code, name, data, timeoutMs, announce);
-  return triggeredScan(channel, code, name, data, timeoutMs, announce);
+    return awaitSelfTriggeredDecode(device, code, name, data, timeoutMs, announce);
+  return triggeredScan(device, code, name, data, timeoutMs, announce);
 }
 
-bool filterCode128(ReaderDevice &device, int code, ByteString &name, ByteString &data) {
+bool filterCode128(const DeviceChannel &channel, int code, ByteString &name, ByteString &data) {
   constexpr int kCode128 = 'I';
   constexpr int kEan128 = 'U';
   if (code != kCode128 && code != kEan128) return true;
-  const DeviceChannel &channel = device.barcode;
   const bool kept = code == kCode128 ? channel.code128Accepted != 0 : channel.ean128Accepted != 0;
   if (!kept) {
     name.reset();

@@ -45,6 +45,6 @@ bool scanBarcode(ReaderDevice &device, int &code, ByteString &name, ByteString &
 // Whether the text engine's block lets a Code 128 ('I') or EAN-128 ('U')
 // decode through, as the copy of the block last published it; a rejected
 // one has its name and data emptied.
-bool filterCode128(ReaderDevice &device, int code, ByteString &name, ByteString &data);
+bool filterCode128(const DeviceChannel &channel, int code, ByteString &name, ByteString &data);
 
 }  // namespace reader

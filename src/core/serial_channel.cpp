@@ -20,7 +20,7 @@ void failWith(DeviceChannel &channel, platform::ErrorCode error) { channel.lastE
 
 bool openPort(DeviceChannel &channel) {
   platform::ErrorCode error = 0;
-  if (channel.device.unloading != 0 || channel.closing != 0) {
+  if (channel.unloading != 0 || channel.closing != 0) {
     failWith(channel, platform::invalidPortError());
     return false;
   }

@@ -172,7 +172,7 @@ bool scanVariant3(DeviceChannel &channel, bool on, const WaitCancel *cancel) {
 // Variant 4: every press aims first (aimTime x 100 ms) unless the press
 // before had its aiming cut short; aimToggle alternates to tell them apart.
 bool aimAndStart(DeviceChannel &channel, const WaitCancel *cancel) {
-  std::atomic<int> &toggle = channel.device.aimToggle;
+  std::atomic<int> &toggle = channel.aimToggle;
   toggle = (toggle + 1) % 2;
   const int aimTime = channel.aimTime;
   if (toggle == 1 || aimTime == 0)

@@ -9,7 +9,6 @@
 #include "core/decode_naming.h"
 #include "core/frame_reader.h"
 #include "core/link_protocol.h"
-#include "core/reader_device.h"
 #include "core/scan_state.h"
 #include "core/serial_channel.h"
 #include "core/symbology_table.h"
@@ -100,18 +99,17 @@ void removeAt(ByteString &data, std::int64_t index) {
 }
 
 void nameUpcEan(const DeviceChannel &channel, const TextEngineType &type, ScanResult &result) {
-  const ReaderDevice &device = channel.device;
   ByteString &data = result.data;
-  const bool upcA = data.startsWith("0") && data.length() >= kUpcAMinLength && device.upcAAsEan13 == 0;
+  const bool upcA = data.startsWith("0") && data.length() >= kUpcAMinLength && channel.upcAAsEan13 == 0;
   bool sendCheckDigit;
   if (upcA) {
     data.eraseRange(0, 1);
     if (!configBitSet(channel.configBlock, kUpcAKeepsNumberSystem)) data.eraseRange(0, 1);
     result.name.assign(type.name);
-    sendCheckDigit = device.sendUpcACheckDigit != 0;
+    sendCheckDigit = channel.sendUpcACheckDigit != 0;
   } else {
     result.name.assign(type.ean13Name);
-    sendCheckDigit = device.sendEan13CheckDigit != 0;
+    sendCheckDigit = channel.sendEan13CheckDigit != 0;
   }
   if (!sendCheckDigit) removeAt(data, static_cast<std::int64_t>(data.length()) - type.checkDigitFromEnd);
 }

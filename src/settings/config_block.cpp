@@ -15,7 +15,7 @@ namespace {
 // How a parameter sits in the block.
 enum class FieldKind : std::uint8_t {
   Bits,        // bits lo..hi of one byte; a one-bit field is a flag
-  Held,        // a ReaderDevice option; a nonzero write also sets the bit
+  Held,        // an option the engine's channel holds; a nonzero write also sets the bit
   Summarised,  // a byte 22 bit that byte 1 bit 7 summarises with its partner
   Inverted,    // one bit that is set when the parameter is 0
 };
@@ -26,7 +26,7 @@ struct BlockField {
   std::uint8_t lo = 0;
   std::uint8_t hi = 0;
   std::uint8_t partner = 0;                      // Summarised: the other byte 22 bit
-  std::atomic<int> ReaderDevice::*held = nullptr;  // Held: the option
+  std::atomic<int> DeviceChannel::*held = nullptr;  // Held: the option
 };
 
 constexpr BlockField bit(int byte, int b) {
@@ -35,7 +35,7 @@ constexpr BlockField bit(int byte, int b) {
 constexpr BlockField bits(int byte, int lo, int hi) {
   return {FieldKind::Bits, std::uint8_t(byte), std::uint8_t(lo), std::uint8_t(hi)};
 }
-constexpr BlockField heldOption(std::atomic<int> ReaderDevice::*option, int byte, int b) {
+constexpr BlockField heldOption(std::atomic<int> DeviceChannel::*option, int byte, int b) {
   return {FieldKind::Held, std::uint8_t(byte), std::uint8_t(b), std::uint8_t(b), 0, option};
 }
 // Byte 1 bit 7 tells whether either of byte 22 bits 6 and 7 is set.
@@ -75,9 +75,9 @@ constexpr std::array<GroupDescription, kConfigGroupCount> kGroups{{
     {ConfigGroup::Group48, false, 5, {bit(1, 3), bit(1, 2), bit(1, 1), bit(10, 3), bit(11, 7)}},
     {ConfigGroup::UpcEan, false, 9,
      {bit(1, 0), bit(2, 7), bit(2, 6), bit(10, 7), bit(10, 6),
-      heldOption(&ReaderDevice::sendEan13CheckDigit, 10, 2),
-      heldOption(&ReaderDevice::upcAAsEan13, 9, 0),
-      heldOption(&ReaderDevice::sendUpcACheckDigit, 10, 4), bit(10, 0)}},
+      heldOption(&DeviceChannel::sendEan13CheckDigit, 10, 2),
+      heldOption(&DeviceChannel::upcAAsEan13, 9, 0),
+      heldOption(&DeviceChannel::sendUpcACheckDigit, 10, 4), bit(10, 0)}},
     {ConfigGroup::Group62, false, 2, {bit(2, 2), bit(2, 1)}},
     {ConfigGroup::Group64, false, 10,
      {bit(2, 0), bit(3, 7), bit(3, 6), bit(3, 5), bit(3, 4), bit(3, 3), bit(3, 2), bit(3, 1),
@@ -107,7 +107,7 @@ void putBit(ByteString &block, int byte, int b, bool on) { setBits(block.at(std:
 
 int readField(const ReaderDevice &device, const ByteString &block, const BlockField &field) {
   switch (field.kind) {
-    case FieldKind::Held: return device.*field.held;
+    case FieldKind::Held: return device.barcode.*field.held;
     case FieldKind::Inverted: return bitIsSet(block, field.byte, field.lo) ? 0 : 1;
     case FieldKind::Bits:
     case FieldKind::Summarised: break;
@@ -128,7 +128,7 @@ void writeField(ReaderDevice &device, ByteString &block, const BlockField &field
       // The engine keeps sending what it was once asked for; the decode
       // processing strips what the option says.
       if (on) putBit(block, field.byte, field.lo, true);
-      device.*field.held = on ? 1 : 0;
+      device.barcode.*field.held = on ? 1 : 0;
       return;
     case FieldKind::Summarised:
       putBit(block, field.byte, field.lo, on);

@@ -94,9 +94,9 @@ TEST_F(DecodeNamingTest, UpcAndEanTrimmingFollowsTheOptions) {
   };
   for (const UpcCase &c : cases) {
     SCOPED_TRACE(c.data + " " + c.expected);
-    device_.upcAAsEan13 = c.upcAAsEan13;
-    device_.sendUpcACheckDigit = c.sendUpcACheck;
-    device_.sendEan13CheckDigit = c.sendEanCheck;
+    device_.barcode.upcAAsEan13 = c.upcAAsEan13;
+    device_.barcode.sendUpcACheckDigit = c.sendUpcACheck;
+    device_.barcode.sendEan13CheckDigit = c.sendEanCheck;
     setBlock(30, 10, c.byte10);
     const ScanResult r = name(Kind::TextEngine, c.data);
     EXPECT_EQ(r.code, c.data[0]);
@@ -181,9 +181,9 @@ TEST_F(DecodeNamingTest, AnyDataIsSafeForEveryKind) {
     std::vector<std::uint8_t> bytes(random() % 24);
     for (auto &b : bytes) b = static_cast<std::uint8_t>(random() % 2 ? likely[random() % likely.size()] : random());
     setBlock(random() % 32, 22, static_cast<std::uint8_t>(random()));
-    device_.upcAAsEan13 = static_cast<int>(random() % 2);
-    device_.sendUpcACheckDigit = static_cast<int>(random() % 2);
-    device_.sendEan13CheckDigit = static_cast<int>(random() % 2);
+    device_.barcode.upcAAsEan13 = static_cast<int>(random() % 2);
+    device_.barcode.sendUpcACheckDigit = static_cast<int>(random() % 2);
+    device_.barcode.sendEan13CheckDigit = static_cast<int>(random() % 2);
     device_.barcode.protocolSelector = static_cast<int>(random() % 20);
     const ScanResult r = name(static_cast<int>(random() % 7), ByteString::fromBytes(bytes));
     ASSERT_LE(r.data.length(), bytes.size());

@@ -45,13 +45,13 @@ TEST(ConfigBlockGroups, HeldUpcEanOptionsAreReportedFromTheDeviceAndNeverClearTh
   int *p7[] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &value};  // UPC-A as EAN-13
   ASSERT_TRUE(configGroupOperation(t.device, ConfigGroup::UpcEan, 'w', p7));
   EXPECT_TRUE(bitOf(t.engine.block(), 9, 0));
-  EXPECT_EQ(t.device.upcAAsEan13, 1);
+  EXPECT_EQ(t.device.barcode.upcAAsEan13, 1);
 
   const std::size_t saves = t.saves();
   value = 0;
   ASSERT_TRUE(configGroupOperation(t.device, ConfigGroup::UpcEan, 'w', p7));
   EXPECT_EQ(t.saves(), saves);  // the block did not change
-  EXPECT_EQ(t.device.upcAAsEan13, 0);
+  EXPECT_EQ(t.device.barcode.upcAAsEan13, 0);
   value = -1;
   ASSERT_TRUE(configGroupOperation(t.device, ConfigGroup::UpcEan, 'r', p7));
   EXPECT_EQ(value, 0);
