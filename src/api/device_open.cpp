@@ -45,8 +45,8 @@ bool openBarcode(ReaderDevice &device, Route route, int request, bool &portFaile
   }
   if (portOpened) portOpened();
   platform::sleepMs(kEngineSettleMs);
-  const bool identified =
-      route == Route::Hardware ? identifyByHardware(channel, device.model) : identifyByRequest(channel, request, device.model);
+  const bool identified = route == Route::Hardware ? identifyByHardware(channel, device.model)
+                                                    : identifyByRequest(channel, request, device.model);
   if (!identified) {
     closePort(channel);
     return false;
@@ -64,8 +64,8 @@ bool openRfidLockHeld(ReaderDevice &device, Route route, int request, bool &port
     portNotOpened(channel, route, device.model, portFailed);
     return false;
   }
-  const bool identified =
-      route == Route::Hardware ? identifyByHardware(channel, device.model) : identifyByRequest(channel, request, device.model);
+  const bool identified = route == Route::Hardware ? identifyByHardware(channel, device.model)
+                                                    : identifyByRequest(channel, request, device.model);
   if (!identified) {
     closePort(channel);
     return false;

@@ -39,7 +39,8 @@ bool awaitSelfTriggeredDecode(ReaderDevice &device, int &code, ByteString &name,
   // Decodes that arrived meanwhile stay in the port, each a whole frame: the
   // next cycles take them in order. Only a frame cut short is lost.
   const WaitCancel cancel{&channel.closing, nullptr};
-  if (!readDecode(channel, candidate, timeoutMs, &cancel) || !accept(channel, candidate, code, name, data)) return false;
+  if (!readDecode(channel, candidate, timeoutMs, &cancel) || !accept(channel, candidate, code, name, data))
+    return false;
   if (announce) announce();
   return true;
 }

@@ -100,7 +100,8 @@ void readEnvironment(EngineStatus &state) {
   if (value == nullptr || *value == '\0') return;
   state.source = posix::parseEngineStatusSource(value);
   if (!state.source) {
-    report(std::string("\"") + value + "\" is no status source (cts, dsr, dcd, cd, ri or gpio:CHIP:LINE, optionally after !)");
+    report(std::string("\"") + value +
+           "\" is no status source (cts, dsr, dcd, cd, ri or gpio:CHIP:LINE, optionally after !)");
     return;
   }
   if (state.source->kind != EngineStatusSource::Kind::Gpio) return;
