@@ -68,7 +68,7 @@ bool switchSpeed(DeviceChannel &channel, int) {
 
 }  // namespace
 
-const LinkProtocol kAsciiModuleLink = {
+constinit const LinkProtocol kAsciiModuleLink = {
     .workingSpeed = 57600,
     .foundAt9600 = true,
     .readFrame = readLinkFrame,

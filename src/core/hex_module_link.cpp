@@ -53,7 +53,7 @@ bool noSpeedToSwitch(DeviceChannel &, int) { return true; }
 
 }  // namespace
 
-const LinkProtocol kHexModuleLink = {
+constinit const LinkProtocol kHexModuleLink = {
     .workingSpeed = 115200,
     .foundAt9600 = false,
     .readFrame = readLinkFrame,

@@ -245,7 +245,7 @@ constexpr LinkProtocol ssiLink(int workingSpeed, bool (*scan)(DeviceChannel &, b
 
 }  // namespace
 
-const LinkProtocol kSsiEngine3Link = ssiLink(115200, scanVariant3);
-const LinkProtocol kSsiEngine4Link = ssiLink(38400, scanVariant4);
+constinit const LinkProtocol kSsiEngine3Link = ssiLink(115200, scanVariant3);
+constinit const LinkProtocol kSsiEngine4Link = ssiLink(38400, scanVariant4);
 
 }  // namespace reader

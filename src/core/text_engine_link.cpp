@@ -150,7 +150,7 @@ bool triggersItself(const DeviceChannel &channel) { return isSelfTriggeredMode(c
 
 }  // namespace
 
-const LinkProtocol kTextEngineLink = {
+constinit const LinkProtocol kTextEngineLink = {
     .workingSpeed = 115200,
     .foundAt9600 = false,
     .readFrame = readLinkFrame,

@@ -180,7 +180,7 @@ bool writable(int) { return true; }
 
 }  // namespace
 
-const TagProtocol kAsciiModuleTags = {
+constinit const TagProtocol kAsciiModuleTags = {
     .prepare = prepare,
     .switchReading = switchReading,
     .readTag = readModuleTag,

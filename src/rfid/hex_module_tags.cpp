@@ -151,7 +151,7 @@ bool writable(int tagType) { return tagType == TagType::Tagit || tagType == TagT
 
 }  // namespace
 
-const TagProtocol kHexModuleTags = {
+constinit const TagProtocol kHexModuleTags = {
     .prepare = reopenRfidPort,
     .switchReading = switchReading,
     .readTag = readModuleTag,
