@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   readerfuzz::attachScript(channel, reader::DeviceKind::HexModule, input.rest(), input.remaining());
   channel.moduleVariant = 2;
   channel.protocolSelector = selector;
-  detectTag(channel, reader::TagRequest{readStart, readLength, {}}, (options & 0x40) != 0);
+  detectTag(channel, reader::TagRequest{readStart, readLength, reader::ByteString()}, (options & 0x40) != 0);
   readerfuzz::detachScript(channel);
   return 0;
 }

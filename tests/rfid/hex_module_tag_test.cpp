@@ -183,7 +183,7 @@ TEST_F(HexModuleTagTest, DetectionAnswersWithoutAUidAreNoTag) {
     channel().protocolSelector = protocol;
     reader::ScanResult out;
     ASSERT_TRUE(reader::switchModuleReading(channel(), true));
-    EXPECT_FALSE(reader::readTag(channel(), out, reader::TagRequest{0, 16, {}})) << detection;
+    EXPECT_FALSE(reader::readTag(channel(), out, reader::TagRequest{0, 16, reader::ByteString()})) << detection;
     reader::switchModuleReading(channel(), false);
     EXPECT_EQ(channel().lastError, reader::ChannelError::NoTag) << detection;
     EXPECT_TRUE(out.data.empty());

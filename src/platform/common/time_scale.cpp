@@ -12,10 +12,10 @@ namespace {
 // Below this a device wait is not shortened: scheduling delays of a loaded
 // machine stay well inside it.
 constexpr std::uint32_t kDeviceWaitFloorMs = 25;
-constexpr std::uint32_t kLargestScale = 1000;
 
 std::uint32_t readTimeScale() {
 #ifdef READER_TIME_SCALING
+  constexpr std::uint32_t kLargestScale = 1000;
   char text[16] = {};
   if (!common::copyEnvironmentText("READER_TIME_SCALE", text, sizeof text)) return 1;
   char *end = nullptr;
