@@ -30,10 +30,6 @@ bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeout
 }
 
 
-ByteString asWritten(ByteString &command) { return command; }
-
-bool neverRefused(const ByteString &) { return false; }
-
 bool probe(DeviceChannel &channel) {
   ByteString answer;
   if (!sendCommand(channel, "v", kProbeTimeoutMs, &answer, 3)) return false;
@@ -75,16 +71,10 @@ constinit const LinkProtocol kAsciiModuleLink = {
     .longestAnswer = kLongestAnswer,
     .probe = probe,
     .switchSpeed = switchSpeed,
-    .wrap = asWritten,
+    .wrap = commandAsWritten,
     .write = writeFrame,
-    .refused = neverRefused,
+    .refused = answerNeverRefused,
     .answerTimeoutMs = 1000,
-    .scan = nullptr,
-    .readDecode = nullptr,
-    .acknowledgeDecode = nullptr,
-    .triggersItself = nullptr,
-    .filtersCode128 = false,
-    .name = nullptr,
 };
 
 }  // namespace reader

@@ -38,18 +38,12 @@ bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeout
 }
 
 
-ByteString asWritten(ByteString &command) { return command; }
-
-bool neverRefused(const ByteString &) { return false; }
-
 bool probe(DeviceChannel &channel) {
   ByteString answer;
   if (!sendCommand(channel, HexModuleFrame::Probe, kProbeTimeoutMs, &answer, 3)) return false;
   channel.moduleVariant = 2;
   return true;
 }
-
-bool noSpeedToSwitch(DeviceChannel &, int) { return true; }
 
 }  // namespace
 
@@ -60,16 +54,10 @@ constinit const LinkProtocol kHexModuleLink = {
     .longestAnswer = kLongestAnswer,
     .probe = probe,
     .switchSpeed = noSpeedToSwitch,
-    .wrap = asWritten,
+    .wrap = commandAsWritten,
     .write = writeFrame,
-    .refused = neverRefused,
+    .refused = answerNeverRefused,
     .answerTimeoutMs = 1000,
-    .scan = nullptr,
-    .readDecode = nullptr,
-    .acknowledgeDecode = nullptr,
-    .triggersItself = nullptr,
-    .filtersCode128 = false,
-    .name = nullptr,
 };
 
 }  // namespace reader

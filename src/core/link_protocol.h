@@ -53,13 +53,19 @@ struct LinkProtocol {
   // engine whose configuration makes it scan by itself; `filtersCode128`
   // says the engine's configuration may refuse Code 128 and EAN-128 decodes
   // it sent; `name` names a decode's data.
-  bool (*scan)(DeviceChannel &channel, bool on, const WaitCancel *cancel);
-  bool (*readDecode)(DeviceChannel &channel, ScanResult &out, int timeoutMs, const WaitCancel *cancel);
-  void (*acknowledgeDecode)(DeviceChannel &channel);
-  bool (*triggersItself)(const DeviceChannel &channel);
-  bool filtersCode128;
-  void (*name)(const DeviceChannel &channel, ScanResult &result);
+  bool (*scan)(DeviceChannel &channel, bool on, const WaitCancel *cancel) = nullptr;
+  bool (*readDecode)(DeviceChannel &channel, ScanResult &out, int timeoutMs, const WaitCancel *cancel) = nullptr;
+  void (*acknowledgeDecode)(DeviceChannel &channel) = nullptr;
+  bool (*triggersItself)(const DeviceChannel &channel) = nullptr;
+  bool filtersCode128 = false;
+  void (*name)(const DeviceChannel &channel, ScanResult &result) = nullptr;
 };
+
+// What several kinds share: a command written as it stands, an answer never
+// refused, no speed to switch.
+inline ByteString commandAsWritten(ByteString &command) { return command; }
+inline bool answerNeverRefused(const ByteString &) { return false; }
+inline bool noSpeedToSwitch(DeviceChannel &, int) { return true; }
 
 // The entry of a kind; nullptr for a kind the library does not know.
 const LinkProtocol *linkProtocol(int kind);

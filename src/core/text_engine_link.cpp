@@ -82,8 +82,6 @@ bool probe(DeviceChannel &channel) {
   return true;
 }
 
-bool noSpeedToSwitch(DeviceChannel &, int) { return true; }
-
 bool scan(DeviceChannel &channel, bool on, const WaitCancel *) {
   return switched(channel, sendCommand(channel, on ? "ON" : "OFF", kCommandTimeoutMs, nullptr, 0), on ? 1 : 0);
 }
