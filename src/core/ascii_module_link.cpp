@@ -18,17 +18,14 @@ constexpr std::uint8_t kLf = 0x0A;
 // A line of the module.
 constexpr std::uint32_t kLongestAnswer = 256;
 
-bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool,
-               const WaitCancel *cancel) {
-  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, kLongestAnswer, 1,
-                     cancel);
+bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool, const WaitCancel *cancel) {
+  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, kLongestAnswer, 1, cancel);
   // Zero bytes are no part of a line.
   if (!readTerminatedFrame(channel, reader, out, kLf, [](std::uint8_t b, bool) { return b != 0; }))
     return false;
   if (!out.empty() && out.at(out.length() - 1) == kCr) out.popBack();
   return true;
 }
-
 
 bool probe(DeviceChannel &channel) {
   ByteString answer;

@@ -2,7 +2,6 @@
 
 #include "core/link_protocol.h"
 #include "core/serial_channel.h"
-#include "core/ssi_message.h"
 #include "platform/serial_port.h"
 
 namespace reader {
@@ -32,11 +31,6 @@ bool exchange(DeviceChannel &channel, ByteString &command, int timeoutMs, ByteSt
 }
 
 }  // namespace
-
-bool isSsiNak(const ByteString &answer) {
-  return answer.length() >= 5 && answer.byteAt(0) == 5 && answer.byteAt(1) == ssi::kNak &&
-         answer.byteAt(2) == ssi::kSourceEngine && answer.byteAt(3) == 0;
-}
 
 bool sendCommand(DeviceChannel &channel, ByteString &command, int timeoutMs, ByteString *answer,
                  int attempts, const WaitCancel *cancel) {

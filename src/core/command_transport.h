@@ -31,8 +31,5 @@ inline bool sendCommand(DeviceChannel &channel, const char *text, int timeoutMs,
   return sendCommand(channel, command, timeoutMs, answer, attempts, cancel);
 }
 
-// True for a negative acknowledgement from an SSI engine: at least five
-// bytes, length 5, opcode 0xD1, source 0 (engine), status 0.
-bool isSsiNak(const ByteString &answer);
 
 }  // namespace reader

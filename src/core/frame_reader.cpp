@@ -7,7 +7,6 @@ std::uint64_t lineTimeMs(std::uint64_t bytes, int bitsPerSecond) {
   return (bytes * kBitsPerByte * 1000 + speed - 1) / speed;
 }
 
-
 bool readPortByte(DeviceChannel &channel, std::uint8_t &out, std::uint32_t timeoutMs) {
   out = 0;
   auto port = channel.port.get();
@@ -20,7 +19,6 @@ bool readPortByte(DeviceChannel &channel, std::uint8_t &out, std::uint32_t timeo
   channel.lastError = error;
   return false;
 }
-
 
 bool skipFrameTail(DeviceChannel &channel, FrameReader &reader, std::uint8_t terminator) {
   std::uint8_t b = 0;

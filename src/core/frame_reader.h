@@ -174,5 +174,4 @@ bool readTerminatedFrame(DeviceChannel &channel, FrameReader &reader, ByteString
   return giveUpFrame(channel, reader);
 }
 
-
 }  // namespace reader

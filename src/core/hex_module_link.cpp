@@ -16,10 +16,8 @@ constexpr int kProbeTimeoutMs = 1000;
 // The module's bracketed fields.
 constexpr std::uint32_t kLongestAnswer = 512;
 
-bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool,
-               const WaitCancel *cancel) {
-  FrameReader reader(channel, firstByteTimeoutMs, kHexModuleGapMs, kLongestAnswer, 1,
-                     cancel);
+bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool, const WaitCancel *cancel) {
+  FrameReader reader(channel, firstByteTimeoutMs, kHexModuleGapMs, kLongestAnswer, 1, cancel);
   std::uint8_t b = 0;
   if (!reader.next(b)) return false;
   out.append(b);
@@ -36,7 +34,6 @@ bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeout
   reader.discardInputIfStillTalking();
   return false;
 }
-
 
 bool probe(DeviceChannel &channel) {
   ByteString answer;

@@ -107,11 +107,17 @@ bool readDecodeFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeo
   return false;
 }
 
-
 bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode,
-               const WaitCancel *cancel) {
+                   const WaitCancel *cancel) {
   return decode ? readDecodeFrame(channel, out, firstByteTimeoutMs, cancel)
                 : readAnswerFrame(channel, out, firstByteTimeoutMs, cancel);
+}
+
+// A negative acknowledgement from the engine: length 5, NAK, source engine,
+// status 0, then its cause. Any other answer is taken.
+bool isNak(const ByteString &answer) {
+  return answer.length() >= 5 && answer.byteAt(0) == 5 && answer.byteAt(1) == ssi::kNak &&
+         answer.byteAt(2) == ssi::kSourceEngine && answer.byteAt(3) == 0;
 }
 
 ByteString wrap(ByteString &packet) {
@@ -232,7 +238,7 @@ constexpr LinkProtocol ssiLink(int workingSpeed, bool (*scan)(DeviceChannel &, b
       .switchSpeed = switchSpeed,
       .wrap = wrap,
       .write = write,
-      .refused = isSsiNak,
+      .refused = isNak,
       .answerTimeoutMs = 0,  // the caller's
       .scan = scan,
       .readDecode = readDecode,

@@ -53,7 +53,7 @@ constexpr std::uint8_t kCr = 0x0D;
 constexpr std::uint32_t kLongestAnswer = 1024;
 
 bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode,
-                         const WaitCancel *cancel) {
+                   const WaitCancel *cancel) {
   // Only a decode may be long: a barcode can hold any amount of data.
   FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs,
                      decode ? kLongestDecode : kLongestAnswer, 1, cancel);
@@ -61,7 +61,6 @@ bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeout
   return readTerminatedFrame(channel, reader, out, kCr,
                              [](std::uint8_t b, bool first) { return !(first && b == kEsc); });
 }
-
 
 ByteString wrap(ByteString &command) {
   ByteString frame;
