@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "host_port.h"
 #include "readersim/ascii_module.h"
@@ -57,6 +59,22 @@ TEST(PtyDevice, VanishHangsUpTheHost) {
   EXPECT_TRUE(n == 0 || (n < 0 && errno == EIO)) << n;
   EXPECT_FALSE(host.write("v"));
   EXPECT_EQ(errno, EIO);
+}
+
+// Tests run side by side in many processes: a device that vanished before
+// the host ever opened it must not hand its path to another process's new
+// device while a host may still try that path.
+TEST(PtyDevice, AVanishedDevicesPathIsGoneAndNotReusedWhileTheDeviceLives) {
+  AsciiModule module;
+  const std::string path = module.portPath();
+  module.vanish();
+  ASSERT_TRUE(module.vanished());
+  EXPECT_NE(::access(path.c_str(), F_OK), 0);
+  std::vector<std::unique_ptr<AsciiModule>> others;
+  for (int i = 0; i < 4; ++i) {
+    others.push_back(std::make_unique<AsciiModule>());
+    EXPECT_NE(others.back()->portPath(), path);
+  }
 }
 
 TEST(PtyDevice, DestructionHangsUpTheHostPromptlyWhileAFrameIsPending) {

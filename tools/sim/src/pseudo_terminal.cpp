@@ -43,7 +43,10 @@ PseudoTerminal::PseudoTerminal() {
   if (slave >= 0) ::close(slave);
 }
 
-PseudoTerminal::~PseudoTerminal() { close(); }
+PseudoTerminal::~PseudoTerminal() {
+  close();
+  if (numberKeeper_ >= 0) ::close(numberKeeper_);
+}
 
 std::optional<int> PseudoTerminal::hostSpeed() const {
   if (master_ < 0) return std::nullopt;
@@ -83,6 +86,15 @@ bool PseudoTerminal::writeAll(std::span<const std::uint8_t> bytes) {
 void PseudoTerminal::close() {
   if (master_ >= 0) ::close(master_);
   master_ = -1;
+}
+
+void PseudoTerminal::vanish() {
+  // A host holding the terminal exclusively keeps others out (unless they
+  // are root); its own descriptor then keeps the number taken until it
+  // closes it.
+  if (master_ >= 0 && numberKeeper_ < 0)
+    numberKeeper_ = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  close();
 }
 
 }  // namespace readersim

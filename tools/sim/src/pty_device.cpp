@@ -123,7 +123,7 @@ void PtyDevice::injectText(std::string_view text) {
 
 void PtyDevice::vanish() {
   runOnDeviceThread([&] {
-    pty_.close();
+    pty_.vanish();
     {
       std::lock_guard lock(mutex_);
       if (vanished_) return;

@@ -44,8 +44,16 @@ class PseudoTerminal {
   // Closes the master; the host's next read or write fails with a hang-up.
   void close();
 
+  // Closes the master as an unplugged device goes: the path disappears and
+  // the host's next read or write fails with a hang-up. The pair's number
+  // stays taken until this object goes (through a slave descriptor of its
+  // own), so that a host still retrying the old path cannot open another
+  // process's pseudo-terminal that the kernel gave the same number.
+  void vanish();
+
  private:
   int master_ = -1;
+  int numberKeeper_ = -1;
   std::string slavePath_;
 };
 
