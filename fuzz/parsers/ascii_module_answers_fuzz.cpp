@@ -29,18 +29,20 @@ namespace {
 
 using reader::ByteString;
 
-void startModule(reader::DeviceChannel &channel) {
-  if (!reader::negotiateLink(channel)) return;
+void startModule(const reader::PortLock &lock) {
+  reader::DeviceChannel &channel = lock.channel();
+  if (!reader::negotiateLink(lock)) return;
   READER_FUZZ_CHECK(channel.kind == reader::DeviceKind::AsciiModule);
   READER_FUZZ_CHECK(channel.moduleVariant == 0 || channel.moduleVariant == 1);
-  reader::readConfiguration(channel, channel.configBlock);
+  reader::readConfiguration(lock, channel.configBlock);
 }
 
-void readAndWriteTag(reader::DeviceChannel &channel, const readerfuzz::ScriptedSerialPort &port,
+void readAndWriteTag(const reader::PortLock &lock, const readerfuzz::ScriptedSerialPort &port,
                      const reader::TagRequest &request, const ByteString &writeData, int writeBlock,
                      int writeOffset) {
+  reader::DeviceChannel &channel = lock.channel();
   reader::ScanResult tag;
-  if (!reader::readTag(channel, tag, request)) {
+  if (!reader::readTag(lock, tag, request)) {
     // A status line is reported as its error (a line cut by silence or a
     // failed port leaves the port's code instead).
     if (tag.data.length() == 1 && channel.lastError >= reader::ChannelError::NoDecode) {
@@ -53,7 +55,7 @@ void readAndWriteTag(reader::DeviceChannel &channel, const readerfuzz::ScriptedS
 
   const std::size_t writesBefore = port.writes().size();
   std::uint32_t placed = 0;
-  const bool written = reader::writeTagBlock(channel, tag.code, tag.blockSize, writeBlock, writeOffset, writeData, placed);
+  const bool written = reader::writeTagBlock(lock, tag.code, tag.blockSize, writeBlock, writeOffset, writeData, placed);
   if (!written) {
     READER_FUZZ_CHECK(placed == 0);
     return;
@@ -80,10 +82,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   reader::DeviceChannel &channel = readerfuzz::fuzzDevice().rfid;
   auto port = readerfuzz::attachScript(channel, reader::DeviceKind::AsciiModule, input.rest(), input.remaining());
   channel.moduleVariant = options & 1;
+  const auto lock = reader::PortLock::take(channel);
   if ((options & 2) != 0)
-    startModule(channel);
+    startModule(*lock);
   else
-    readAndWriteTag(channel, *port, reader::TagRequest{readStart, readLength, key}, writeData, writeBlock, writeOffset);
+    readAndWriteTag(*lock, *port, reader::TagRequest{readStart, readLength, key}, writeData, writeBlock, writeOffset);
   readerfuzz::detachScript(channel);
   return 0;
 }

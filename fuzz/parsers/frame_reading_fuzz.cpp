@@ -75,12 +75,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   auto port = readerfuzz::attachScript(channel, kind, input.rest(), input.remaining());
   std::atomic<int> never{0};
   const reader::WaitCancel cancel{&never, nullptr};
+  const auto lock = reader::PortLock::take(channel);
 
   for (int i = 0; i < kFramesPerInput; ++i) {
     const std::size_t before = port->bytesDelivered();
     const std::uint32_t framesBefore = channel.framesRead;
     ByteString frame;
-    const bool ok = reader::readFrame(channel, frame, firstByteWait, decode, cancellable ? &cancel : nullptr);
+    const bool ok = reader::readFrame(*lock, frame, firstByteWait, decode, cancellable ? &cancel : nullptr);
     checkFrame(kind, decode, ok, frame, port->bytesDelivered() - before);
     // A frame, even a cut one, is counted; nothing is counted for silence.
     READER_FUZZ_CHECK(channel.framesRead == framesBefore + ((ok || !frame.empty()) ? 1u : 0u));

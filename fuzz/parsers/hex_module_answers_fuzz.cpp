@@ -90,13 +90,14 @@ void parseAnswer(int selector, reader::AnswerMode mode, const ByteString &answer
     READER_FUZZ_CHECK(block.empty());
 }
 
-void detectTag(reader::DeviceChannel &channel, const reader::TagRequest &request, bool probe) {
+void detectTag(const reader::PortLock &lock, const reader::TagRequest &request, bool probe) {
+  reader::DeviceChannel &channel = lock.channel();
   if (probe) {
-    if (reader::negotiateLink(channel)) READER_FUZZ_CHECK(channel.kind == reader::DeviceKind::HexModule && channel.moduleVariant == 2);
+    if (reader::negotiateLink(lock)) READER_FUZZ_CHECK(channel.kind == reader::DeviceKind::HexModule && channel.moduleVariant == 2);
     return;
   }
   reader::ScanResult tag;
-  if (!reader::readTag(channel, tag, request)) {
+  if (!reader::readTag(lock, tag, request)) {
     READER_FUZZ_CHECK(tag.data.empty() || channel.lastError != 0);
     return;
   }
@@ -122,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   readerfuzz::attachScript(channel, reader::DeviceKind::HexModule, input.rest(), input.remaining());
   channel.moduleVariant = 2;
   channel.protocolSelector = selector;
-  detectTag(channel, reader::TagRequest{readStart, readLength, reader::ByteString()}, (options & 0x40) != 0);
+  detectTag(*reader::PortLock::take(channel), reader::TagRequest{readStart, readLength, reader::ByteString()}, (options & 0x40) != 0);
   readerfuzz::detachScript(channel);
   return 0;
 }

@@ -56,13 +56,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const reader::WaitCancel cancel{&never, nullptr};
 
   reader::ScanResult result;
-  const bool ok = reader::readDecode(channel, result, waitMs, (options & 4) != 0 ? &cancel : nullptr);
+  const auto lock = reader::PortLock::take(channel);
+  const bool ok = reader::readDecode(*lock, result, waitMs, (options & 4) != 0 ? &cancel : nullptr);
   const std::size_t arrived = port->bytesDelivered();
   if (ok) {
     // The read sends nothing; the acknowledgement that follows is one
     // checksummed packet.
     READER_FUZZ_CHECK(port->writes().empty());
-    reader::acknowledgeDecode(channel);
+    reader::acknowledgeDecode(*lock);
     READER_FUZZ_CHECK(port->writes().size() == 1);
     const std::vector<std::uint8_t> &ack = port->writes().front();
     READER_FUZZ_CHECK(ack.size() == 6 && ack[0] == 0x04 && ack[1] == 0xD0);

@@ -53,8 +53,8 @@ struct Operation {
   std::uint8_t leaveAlone;
 };
 
-void runOperation(reader::ReaderDevice &device, const readerfuzz::ScriptedSerialPort &port, const Operation &op) {
-  reader::DeviceChannel &channel = device.barcode;
+void runOperation(const reader::PortLock &engine, const readerfuzz::ScriptedSerialPort &port, const Operation &op) {
+  reader::DeviceChannel &channel = engine.channel();
   const int count = reader::configGroupParameterCount(op.group);
   int values[reader::kMaxConfigParameters] = {};
   int *parameters[reader::kMaxConfigParameters] = {};
@@ -68,11 +68,11 @@ void runOperation(reader::ReaderDevice &device, const readerfuzz::ScriptedSerial
   const bool usable = before.length() >= reader::kMinConfigBlockBytes;
 
   if (!op.write) {
-    const bool ok = reader::configGroupOperation(device, op.group, reader::kReadSettings, list);
+    const bool ok = reader::configGroupOperation(engine, op.group, reader::kReadSettings, list);
     READER_FUZZ_CHECK(ok == usable && port.writes().size() == writesBefore && sameBlock(before, channel.configBlock));
     return;
   }
-  const bool ok = reader::configGroupOperation(device, op.group, reader::kWriteSettings, list);
+  const bool ok = reader::configGroupOperation(engine, op.group, reader::kWriteSettings, list);
   if (!usable) READER_FUZZ_CHECK(!ok);
   if (!ok) {
     // The engine did not take it: the copy is what the engine has.
@@ -92,7 +92,7 @@ void runOperation(reader::ReaderDevice &device, const readerfuzz::ScriptedSerial
   int readBack[reader::kMaxConfigParameters] = {};
   int *readers[reader::kMaxConfigParameters] = {};
   for (int i = 0; i < count; ++i) readers[i] = &readBack[i];
-  READER_FUZZ_CHECK(reader::configGroupOperation(device, op.group, reader::kReadSettings,
+  READER_FUZZ_CHECK(reader::configGroupOperation(engine, op.group, reader::kReadSettings,
                                      std::span<int *const>(readers, static_cast<std::size_t>(count))));
   for (int i = 0; i < count; ++i)
     if (parameters[i] != nullptr) READER_FUZZ_CHECK(readBack[i] == values[i]);
@@ -116,13 +116,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   auto port = readerfuzz::attachScript(channel, reader::DeviceKind::TextEngine, input.rest(), input.remaining());
   device.barcodePresent = 1;
 
-  if (reader::negotiateLink(channel)) {
+  const auto lock = reader::PortLock::take(channel);
+  if (reader::negotiateLink(*lock)) {
     READER_FUZZ_CHECK(channel.kind == reader::DeviceKind::TextEngine);
-    reader::readConfiguration(channel, channel.configBlock);
+    reader::readConfiguration(*lock, channel.configBlock);
     reader::configBlockChanged(channel);
     const int mode = channel.configBlock.length() >= reader::kMinConfigBlockBytes ? channel.configBlock.byteAt(20) >> 4 : 0;
     READER_FUZZ_CHECK(channel.triggerMode == mode);
-    for (const Operation &op : operations) runOperation(device, *port, op);
+    for (const Operation &op : operations) runOperation(*lock, *port, op);
   }
   device.barcodePresent = 0;
   readerfuzz::detachScript(channel);

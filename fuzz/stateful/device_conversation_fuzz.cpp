@@ -148,7 +148,8 @@ void checkSettingsRecord(const CycleArguments &a, int kind, const readerfuzz::Se
 void settingsCalls(reader::ReaderDevice &device, const CycleArguments &a) {
   reader::LibraryOptions options;
   reader::platform::Semaphore autoScan{0, 1};
-  reader::SettingsContext context{device, options, autoScan};
+  reader::SsiKnownValues known;
+  reader::SettingsContext context{device, options, known, autoScan};
   if (a.settingsCall == SettingsCall::WriteThenRead) READER_FUZZ_CHECK(reader::setReaderSettings(context, a.record.data()) == READER_OK);
   if (a.settingsCall == SettingsCall::ResetThenRead) {
     const int result = reader::resetReaderToDefault(context, a.resetMask);

@@ -8,7 +8,7 @@
 #include "core/channel_error.h"
 #include "core/device_kind.h"
 #include "core/engine_detection.h"
-#include "core/port_lock_guard.h"
+#include "core/port_lock.h"
 #include "core/serial_channel.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
@@ -33,68 +33,68 @@ void portNotOpened(DeviceChannel &channel, Route route, int model, bool &portFai
 
 // `portOpened` (when given) is called once the engine's port is open, before
 // the engine is waited for.
-bool openBarcode(ReaderDevice &device, Route route, int request, bool &portFailed,
+bool openBarcode(ReaderDevice &device, SsiKnownValues &known, Route route, int request, bool &portFailed,
                  const std::function<void()> &portOpened = {}) {
   DeviceChannel &channel = device.barcode;
-  PortLockGuard lock(channel);
-  if (!lock.held()) return false;
+  const auto held = PortLock::take(channel);
+  if (!held) return false;
+  const PortLock &lock = *held;
   channel.portNumber = 1;
-  if (!openPort(channel)) {
+  if (!openPort(lock)) {
     portNotOpened(channel, route, device.model, portFailed);
     return false;
   }
   if (portOpened) portOpened();
   platform::sleepMs(kEngineSettleMs);
-  const bool identified = route == Route::Hardware ? identifyByHardware(channel, device.model)
-                                                    : identifyByRequest(channel, request, device.model);
+  const bool identified = route == Route::Hardware ? identifyByHardware(lock, device.model)
+                                                    : identifyByRequest(lock, request, device.model);
   if (!identified) {
-    closePort(channel);
+    closePort(lock);
     return false;
   }
   // On the probing route the engine gets its default set-up; the device is
   // open whatever the set-up gives.
-  if (route == Route::Request) applyDefaultSetup(device, kBarcodeDevice);
+  if (route == Route::Request) applyDefaultSetup(lock, known);
   return true;
 }
 
-bool openRfidLockHeld(ReaderDevice &device, Route route, int request, bool &portFailed, bool &setUpFailed) {
-  DeviceChannel &channel = device.rfid;
+bool openModule(const PortLock &lock, ReaderDevice &device, SsiKnownValues &known, Route route, int request,
+                bool &portFailed, bool &setUpFailed) {
+  DeviceChannel &channel = lock.channel();
   channel.portNumber = 2;
-  if (!openPort(channel)) {
+  if (!openPort(lock)) {
     portNotOpened(channel, route, device.model, portFailed);
     return false;
   }
-  const bool identified = route == Route::Hardware ? identifyByHardware(channel, device.model)
-                                                    : identifyByRequest(channel, request, device.model);
+  const bool identified = route == Route::Hardware ? identifyByHardware(lock, device.model)
+                                                    : identifyByRequest(lock, request, device.model);
   if (!identified) {
-    closePort(channel);
+    closePort(lock);
     return false;
   }
   if (channel.kind == DeviceKind::AsciiModule) {
     // The ASCII module's port is open only while it scans.
-    closePort(channel);
-    applyDefaultSetup(device, kRfidDevice);
+    closePort(lock);
+    applyDefaultSetup(lock, known);
     return true;
   }
   // Hex-frame module: its port stays open until the idle-close thread closes
   // it. One idle-close thread per channel: a second start after an idle
   // close keeps the one that runs.
   if (!device.idleThread) startIdleCloseThread(device);
-  if (applyDefaultSetup(device, kRfidDevice)) return true;
+  if (applyDefaultSetup(lock, known)) return true;
   // A module that cannot be set up is closed again, as one that fails
   // identification is, so that no port stays open behind a kind of 0.
-  closePort(channel);
+  closePort(lock);
   setUpFailed = true;
   return false;
 }
 
-bool openRfid(ReaderDevice &device, Route route, int request, bool &portFailed) {
+bool openRfid(ReaderDevice &device, SsiKnownValues &known, Route route, int request, bool &portFailed) {
   bool opened = false;
   bool setUpFailed = false;
-  {
-    PortLockGuard lock(device.rfid);
-    opened = lock.held() && openRfidLockHeld(device, route, request, portFailed, setUpFailed);
-  }
+  if (const auto lock = PortLock::take(device.rfid))
+    opened = openModule(*lock, device, known, route, request, portFailed, setUpFailed);
   // Outside portLock: the idle-close thread may be waiting for it.
   if (setUpFailed) stopIdleCloseThread(device);
   return opened;
@@ -150,7 +150,7 @@ void openBoth(OpenBarcode &&openBarcodeSide, OpenRfid &&openRfidSide) {
 
 }  // namespace
 
-bool openDevices(ReaderDevice &device, bool barcodeWanted, bool rfidWanted,
+bool openDevices(ReaderDevice &device, SsiKnownValues &known, bool barcodeWanted, bool rfidWanted,
                  std::uint32_t &resultCode) {
   resultCode = 0;
   if (device.barcode.port.isOpen() || device.rfid.port.isOpen()) {
@@ -162,10 +162,10 @@ bool openDevices(ReaderDevice &device, bool barcodeWanted, bool rfidWanted,
   bool barcodePortFailed = false, rfidPortFailed = false;
   const auto barcodeSide = [&](const std::function<void()> &portOpened) {
     if (barcodeWanted)
-      device.barcodePresent = openBarcode(device, Route::Hardware, 0, barcodePortFailed, portOpened) ? 1 : 0;
+      device.barcodePresent = openBarcode(device, known, Route::Hardware, 0, barcodePortFailed, portOpened) ? 1 : 0;
   };
   const auto rfidSide = [&] {
-    if (rfidWanted) device.rfidPresent = openRfid(device, Route::Hardware, 0, rfidPortFailed) ? 1 : 0;
+    if (rfidWanted) device.rfidPresent = openRfid(device, known, Route::Hardware, 0, rfidPortFailed) ? 1 : 0;
   };
   if (barcodeWanted && rfidWanted) {
     openBoth(barcodeSide, rfidSide);
@@ -198,7 +198,7 @@ bool openDevices(ReaderDevice &device, bool barcodeWanted, bool rfidWanted,
   return false;
 }
 
-bool openDevicesEx(ReaderDevice &device, int barcodeRequest, int rfidRequest) {
+bool openDevicesEx(ReaderDevice &device, SsiKnownValues &known, int barcodeRequest, int rfidRequest) {
   device.model = readModel();
   const bool barcodeWanted = !device.barcode.port.isOpen() && barcodeRequest != 0;
   const bool rfidWanted = !device.rfid.port.isOpen() && rfidRequest != 0;
@@ -206,10 +206,10 @@ bool openDevicesEx(ReaderDevice &device, int barcodeRequest, int rfidRequest) {
   bool barcodePortFailed = false, rfidPortFailed = false;
   const auto barcodeSide = [&](const std::function<void()> &portOpened) {
     if (barcodeWanted)
-      barcodeOpened = openBarcode(device, Route::Request, barcodeRequest, barcodePortFailed, portOpened);
+      barcodeOpened = openBarcode(device, known, Route::Request, barcodeRequest, barcodePortFailed, portOpened);
   };
   const auto rfidSide = [&] {
-    if (rfidWanted) rfidOpened = openRfid(device, Route::Request, rfidRequest, rfidPortFailed);
+    if (rfidWanted) rfidOpened = openRfid(device, known, Route::Request, rfidRequest, rfidPortFailed);
   };
   if (barcodeWanted && rfidWanted) {
     openBoth(barcodeSide, rfidSide);

@@ -18,6 +18,7 @@
 #include "platform/thread.h"
 #include "platform/window_messages.h"
 #include "settings/library_options.h"
+#include "settings/ssi_known_values.h"
 
 namespace reader {
 
@@ -65,6 +66,9 @@ class Library {
 
   ReaderDevice device;
   LibraryOptions options;
+  // What the library knows of the SSI engine's values (under the engine's
+  // port lock).
+  SsiKnownValues ssiKnown;
 
   // Hand-over to the worker threads; all with a maximum count of 1.
   platform::Semaphore barcodeTriggerSem{0, 1};

@@ -79,7 +79,7 @@ int initReader() {
   const OpenBefore before(lib.device);
   claimDevices(lib.device);
   std::uint32_t code = 0;
-  const bool opened = openDevices(lib.device, true, true, code);
+  const bool opened = openDevices(lib.device, lib.ssiKnown, true, true, code);
   if (!opened && code == ChannelError::AlreadyOpen) return READER_ERR_ALREADY_STARTED;
   if (!opened && code != ChannelError::BarcodeFailed && code != ChannelError::RfidFailed)
     return READER_ERR_START_FAILED;
@@ -96,7 +96,7 @@ int initReaderEx() {
   if (!prepareStart(lib)) return READER_ERR_START_FAILED;
   const OpenBefore before(lib.device);
   claimDevices(lib.device);
-  const bool opened = openDevicesEx(lib.device, 1, 1);
+  const bool opened = openDevicesEx(lib.device, lib.ssiKnown, 1, 1);
   if (!opened && !lib.device.barcodePresent && !lib.device.rfidPresent) return READER_ERR_START_FAILED;
   if (!startThreads(lib)) {
     closeOpenedBy(lib, before.barcode, before.rfid);

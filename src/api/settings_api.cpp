@@ -14,7 +14,7 @@ namespace {
 
 SettingsContext settingsContext() {
   Library &lib = library();
-  return {lib.device, lib.options, lib.autoScanSem};
+  return {lib.device, lib.options, lib.ssiKnown, lib.autoScanSem};
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "core/channel_error.h"
 #include "core/command_transport.h"
 #include "core/frame_reader.h"
+#include "core/hex_text.h"
 #include "core/link_protocol.h"
 #include "core/serial_channel.h"
 
@@ -18,18 +19,19 @@ constexpr std::uint8_t kLf = 0x0A;
 // A line of the module.
 constexpr std::uint32_t kLongestAnswer = 256;
 
-bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool, const WaitCancel *cancel) {
-  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, kLongestAnswer, 1, cancel);
+bool readLinkFrame(const PortLock &lock, ByteString &out, int firstByteTimeoutMs, bool, const WaitCancel *cancel) {
+  FrameReader reader(lock, firstByteTimeoutMs, kInterByteGapMs, kLongestAnswer, 1, cancel);
   // Zero bytes are no part of a line.
-  if (!readTerminatedFrame(channel, reader, out, kLf, [](std::uint8_t b, bool) { return b != 0; }))
+  if (!readTerminatedFrame(lock, reader, out, kLf, [](std::uint8_t b, bool) { return b != 0; }))
     return false;
   if (!out.empty() && out.at(out.length() - 1) == kCr) out.popBack();
   return true;
 }
 
-bool probe(DeviceChannel &channel) {
+bool probe(const PortLock &lock) {
+  DeviceChannel &channel = lock.channel();
   ByteString answer;
-  if (!sendCommand(channel, "v", kProbeTimeoutMs, &answer, 3)) return false;
+  if (!sendCommand(lock, "v", kProbeTimeoutMs, &answer, 3)) return false;
   std::uint32_t at = 0;
   if (answer.find(0, "MultiISO 1.0", at)) {
     channel.moduleVariant = 1;
@@ -43,10 +45,11 @@ bool probe(DeviceChannel &channel) {
 }
 
 // The module knows one other speed; the command names none.
-bool switchSpeed(DeviceChannel &channel, int) {
+bool switchSpeed(const PortLock &lock, int) {
+  DeviceChannel &channel = lock.channel();
   ByteString answer;
   bool sent = false;
-  for (int i = 0; i < 2 && !sent; ++i) sent = sendCommand(channel, "wp0C03", kProbeTimeoutMs, &answer, 1);
+  for (int i = 0; i < 2 && !sent; ++i) sent = sendCommand(lock, "wp0C03", kProbeTimeoutMs, &answer, 1);
   if (!sent) return false;
   if (answer.equals("F")) {
     channel.lastError = ChannelError::ModuleF;
@@ -57,6 +60,23 @@ bool switchSpeed(DeviceChannel &channel, int) {
     return false;
   }
   return true;
+}
+
+// The module parameters 0x0A..0x1F, a byte each; one the module does not
+// give is a 0.
+void readConfiguration(const PortLock &lock, ByteString &out) {
+  ByteString answer;
+  for (int parameter = 0x0A; parameter <= 0x1F; ++parameter) {
+    ByteString command;
+    command.format("rp%02x", parameter);
+    if (sendCommand(lock, command, kProbeTimeoutMs, &answer, 1) && !answer.equals("R")) {
+      ByteString bytes;
+      fromHexText(answer, bytes);
+      out.append(bytes);
+    } else {
+      out.append(0);
+    }
+  }
 }
 
 }  // namespace
@@ -72,6 +92,7 @@ constinit const LinkProtocol kAsciiModuleLink = {
     .write = writeFrame,
     .refused = answerNeverRefused,
     .answerTimeoutMs = 1000,
+    .readConfiguration = readConfiguration,
 };
 
 }  // namespace reader

@@ -4,32 +4,32 @@
 #pragma once
 
 #include "core/byte_string.h"
-#include "core/device_channel.h"
+#include "core/port_lock.h"
 
 namespace reader {
 
 struct WaitCancel;
 
 // Sends `command` (a text command for kinds 2, 5 and 6; an SSI packet without
-// checksum for kinds 3 and 4, which gets its checksum appended in place).
+// checksum for kinds 3 and 4, which is sent with its checksum; `command`
+// itself is left as it is).
 // `timeoutMs` is the write time-out, and for the SSI engines also the wait
 // for the answer; text engines and modules get 1000 ms for the answer.
 //
 // Without an answer buffer: the result of one write. With one: up to
 // `attempts` exchanges, until an acceptable answer arrived (text engine: not
 // "NG"; SSI: not a NAK from the engine; modules: any answer); `answer` holds
-// the last answer read. Takes no lock. A channel being closed fails at once;
+// the last answer read. Runs under the caller's lock (the token). A channel
+// being closed fails at once;
 // with `cancel`, a request ends the wait for the answer (and the attempts)
 // as a failure.
-bool sendCommand(DeviceChannel &channel, ByteString &command, int timeoutMs, ByteString *answer,
+bool sendCommand(const PortLock &lock, const ByteString &command, int timeoutMs, ByteString *answer,
                  int attempts, const WaitCancel *cancel = nullptr);
 
 // The same for a command built in place.
-inline bool sendCommand(DeviceChannel &channel, const char *text, int timeoutMs,
+inline bool sendCommand(const PortLock &lock, const char *text, int timeoutMs,
                         ByteString *answer, int attempts, const WaitCancel *cancel = nullptr) {
-  ByteString command = ByteString::fromText(text);
-  return sendCommand(channel, command, timeoutMs, answer, attempts, cancel);
+  return sendCommand(lock, ByteString::fromText(text), timeoutMs, answer, attempts, cancel);
 }
-
 
 }  // namespace reader

@@ -1,7 +1,7 @@
 // Waiting for one decode from a barcode engine.
 #pragma once
 
-#include "core/device_channel.h"
+#include "core/port_lock.h"
 #include "core/scan_result.h"
 #include "core/serial_channel.h"
 
@@ -19,12 +19,12 @@ namespace reader {
 // Called with the channel's portLock held, or from the one thread that scans.
 // With `cancel`, the wait for the decode to begin ends early once it is
 // requested (see readFrame).
-bool readDecode(DeviceChannel &channel, ScanResult &out, int timeoutMs, const WaitCancel *cancel = nullptr);
+bool readDecode(const PortLock &lock, ScanResult &out, int timeoutMs, const WaitCancel *cancel = nullptr);
 
 // Acknowledges a decode that readDecode received, where the engine expects
 // that (the SSI engines, which repeat a decode until it is acknowledged).
 // Separate from the read, so that a decode can be handed on before the
 // acknowledgement's wake-line waits.
-void acknowledgeDecode(DeviceChannel &channel);
+void acknowledgeDecode(const PortLock &lock);
 
 }  // namespace reader

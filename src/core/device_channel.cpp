@@ -6,7 +6,8 @@ namespace reader {
 
 DeviceChannel::DeviceChannel() { resetChannel(*this); }
 
-DeviceChannel::~DeviceChannel() { releaseChannel(*this); }
+// Nothing else can hold the lock of a channel that goes.
+DeviceChannel::~DeviceChannel() { interruptPort(*this); }
 
 void resetChannel(DeviceChannel &channel) {
   channel.portNumber = 0;
@@ -31,7 +32,6 @@ void resetChannel(DeviceChannel &channel) {
   channel.aimCancel.wait(0);
 }
 
-void releaseChannel(DeviceChannel &channel) { closePort(channel); }
 
 void configBlockChanged(DeviceChannel &channel) {
   constexpr std::uint32_t kTriggerModeByte = 20;

@@ -5,11 +5,9 @@
 #include "core/channel_error.h"
 #include "core/command_transport.h"
 #include "core/device_kind.h"
-#include "core/hex_text.h"
 #include "core/link_protocol.h"
 #include "core/reader_device.h"
 #include "core/serial_channel.h"
-#include "core/ssi_message.h"
 #include "platform/terminal_identity.h"
 
 namespace reader {
@@ -20,19 +18,20 @@ constexpr int kProbeTimeoutMs = 1000;
 
 // The hex-frame module is tried after the ASCII one when the model does not
 // say which the terminal carries.
-bool identifyRfidByModel(DeviceChannel &channel, int model) {
+bool identifyRfidByModel(const PortLock &lock, int model) {
+  DeviceChannel &channel = lock.channel();
   switch (model) {
     case Model::Hlm3100xe:
       channel.kind = DeviceKind::HexModule;
-      return negotiateLink(channel);
+      return negotiateLink(lock);
     case Model::Hlm3200xe:
       channel.kind = DeviceKind::AsciiModule;
-      return negotiateLink(channel);
+      return negotiateLink(lock);
     default:
       channel.kind = DeviceKind::AsciiModule;
-      if (negotiateLink(channel)) return true;
+      if (negotiateLink(lock)) return true;
       channel.kind = DeviceKind::HexModule;
-      return negotiateLink(channel);
+      return negotiateLink(lock);
   }
 }
 
@@ -47,80 +46,60 @@ int readModel() {
   return Model::Unknown;
 }
 
-bool probeDevice(DeviceChannel &channel, int bitsPerSecond) {
+bool probeDevice(const PortLock &lock, int bitsPerSecond) {
+  DeviceChannel &channel = lock.channel();
   const LinkProtocol *link = linkProtocol(channel.kind);
-  return link != nullptr && setBaud(channel, bitsPerSecond) && link->probe(channel);
+  return link != nullptr && setBaud(lock, bitsPerSecond) && link->probe(lock);
 }
 
-bool switchEngineBaud(DeviceChannel &channel, int bitsPerSecond) {
+bool switchEngineBaud(const PortLock &lock, int bitsPerSecond) {
+  DeviceChannel &channel = lock.channel();
   const LinkProtocol *link = linkProtocol(channel.kind);
-  return link != nullptr && link->switchSpeed(channel, bitsPerSecond);
+  return link != nullptr && link->switchSpeed(lock, bitsPerSecond);
 }
 
 namespace {
 
 // A device found at 9600 is moved to its working speed; a refused switch
 // keeps a working link at 9600.
-bool moveToSpeed(DeviceChannel &channel, int speed) {
-  if (switchEngineBaud(channel, speed)) setBaud(channel, speed);
+bool moveToSpeed(const PortLock &lock, int speed) {
+  if (switchEngineBaud(lock, speed)) setBaud(lock, speed);
   return true;
 }
 
 }  // namespace
 
-bool negotiateLink(DeviceChannel &channel) {
+bool negotiateLink(const PortLock &lock) {
+  DeviceChannel &channel = lock.channel();
   // The revision answer may change the SSI kind during the probe; the speed
   // follows the kind the negotiation started with.
   const LinkProtocol *link = linkProtocol(channel.kind);
   if (link == nullptr) return false;
   const int speed = link->workingSpeed;
-  if (probeDevice(channel, speed)) return true;
-  return link->foundAt9600 && probeDevice(channel, 9600) && moveToSpeed(channel, speed);
+  if (probeDevice(lock, speed)) return true;
+  return link->foundAt9600 && probeDevice(lock, 9600) && moveToSpeed(lock, speed);
 }
 
-bool renegotiateLinkAfterDefaults(DeviceChannel &channel) {
+bool renegotiateLinkAfterDefaults(const PortLock &lock) {
+  DeviceChannel &channel = lock.channel();
   const LinkProtocol *link = linkProtocol(channel.kind);
-  if (link == nullptr || !link->foundAt9600) return negotiateLink(channel);
+  if (link == nullptr || !link->foundAt9600) return negotiateLink(lock);
   // The engine's own defaults put it at 9600: asked there first, so that the
   // working speed's probes, which would all go unanswered, are not waited
   // out. An engine that kept its speed is found there next.
   const int speed = link->workingSpeed;
-  if (probeDevice(channel, 9600)) return moveToSpeed(channel, speed);
-  return probeDevice(channel, speed);
+  if (probeDevice(lock, 9600)) return moveToSpeed(lock, speed);
+  return probeDevice(lock, speed);
 }
 
-bool sendSsiDefaults(DeviceChannel &channel) {
-  ByteString packet = ssi::parameterSend({0x8A, 0x08, 0xEC, 0x00, 0xEE, 0x01, 0x9B, 0x14, 0x88, 0x1E, 0x9F, 0x01});
-  if (channel.kind == DeviceKind::SsiEngine4) {
-    packet.append(0xED);
-    packet.append(0x00);
-    ssi::setLength(packet);
-  }
-  ByteString answer;
-  const bool sent = sendCommand(channel, packet, kProbeTimeoutMs, &answer, 5);
-  // These values were written without the settings' knowledge.
-  ++channel.settingsEpoch;
-  return sent;
+bool sendEngineDefaults(const PortLock &lock) {
+  const LinkProtocol *link = linkProtocol(lock.channel().kind);
+  return link != nullptr && link->sendDefaults != nullptr && link->sendDefaults(lock);
 }
 
-void readConfiguration(DeviceChannel &channel, ByteString &out) {
-  ByteString answer;
-  if (channel.kind == DeviceKind::TextEngine) {
-    if (sendCommand(channel, "SET", kProbeTimeoutMs, &answer, 1)) fromHexText(answer, out);
-    return;
-  }
-  if (channel.kind != DeviceKind::AsciiModule) return;
-  for (int parameter = 0x0A; parameter <= 0x1F; ++parameter) {
-    ByteString command;
-    command.format("rp%02x", parameter);
-    if (sendCommand(channel, command, kProbeTimeoutMs, &answer, 1) && !answer.equals("R")) {
-      ByteString bytes;
-      fromHexText(answer, bytes);
-      out.append(bytes);
-    } else {
-      out.append(0);
-    }
-  }
+void readConfiguration(const PortLock &lock, ByteString &out) {
+  const LinkProtocol *link = linkProtocol(lock.channel().kind);
+  if (link != nullptr && link->readConfiguration != nullptr) link->readConfiguration(lock, out);
 }
 
 namespace {
@@ -162,40 +141,45 @@ int fittedKind(const DeviceChannel &channel, int model) {
   return DeviceKind::None;
 }
 
-bool identifyByHardware(DeviceChannel &channel, int model) {
+bool identifyByHardware(const PortLock &lock, int model) {
+  DeviceChannel &channel = lock.channel();
   channel.kind = DeviceKind::None;
   const FittedHardware fitted = readFittedHardware();
   if (channel.portNumber == 1) {
     if (fitted.engineKind == DeviceKind::None) return false;
     channel.kind = fitted.engineKind;
-    if (!negotiateLink(channel)) return false;
-    if (fitted.engineKind != DeviceKind::TextEngine) return sendSsiDefaults(channel);
-    readConfiguration(channel, channel.configBlock);
+    if (!negotiateLink(lock)) return false;
+    // An engine with parameters to send (SSI) gets them; one with a
+    // configuration to keep (text) has it read.
+    const LinkProtocol *link = linkProtocol(channel.kind);
+    if (link != nullptr && link->sendDefaults != nullptr) return link->sendDefaults(lock);
+    readConfiguration(lock, channel.configBlock);
     configBlockChanged(channel);
     return true;
   }
-  if (channel.portNumber == 2) return fitted.rfidModule && identifyRfidByModel(channel, model);
+  if (channel.portNumber == 2) return fitted.rfidModule && identifyRfidByModel(lock, model);
   return false;
 }
 
-bool identifyByRequest(DeviceChannel &channel, int requestedKind, int model) {
+bool identifyByRequest(const PortLock &lock, int requestedKind, int model) {
+  DeviceChannel &channel = lock.channel();
   bool found = false;
   if (channel.portNumber == 1) {
     if (requestedKind >= DeviceKind::TextEngine && requestedKind <= DeviceKind::SsiEngine4) {
       channel.kind = requestedKind;
-      found = negotiateLink(channel);
+      found = negotiateLink(lock);
     } else {
       for (int kind = DeviceKind::TextEngine; kind <= DeviceKind::SsiEngine4 && !found; ++kind) {
         channel.kind = kind;
-        found = negotiateLink(channel);
+        found = negotiateLink(lock);
       }
     }
   } else if (channel.portNumber == 2) {
     if (requestedKind == DeviceKind::AsciiModule || requestedKind == DeviceKind::HexModule) {
       channel.kind = requestedKind;
-      found = negotiateLink(channel);
+      found = negotiateLink(lock);
     } else {
-      found = identifyRfidByModel(channel, model);
+      found = identifyRfidByModel(lock, model);
     }
   }
   if (!found) channel.kind = DeviceKind::None;

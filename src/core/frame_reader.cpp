@@ -7,7 +7,8 @@ std::uint64_t lineTimeMs(std::uint64_t bytes, int bitsPerSecond) {
   return (bytes * kBitsPerByte * 1000 + speed - 1) / speed;
 }
 
-bool readPortByte(DeviceChannel &channel, std::uint8_t &out, std::uint32_t timeoutMs) {
+bool readPortByte(const PortLock &lock, std::uint8_t &out, std::uint32_t timeoutMs) {
+  DeviceChannel &channel = lock.channel();
   out = 0;
   auto port = channel.port.get();
   if (!port) {
@@ -20,7 +21,8 @@ bool readPortByte(DeviceChannel &channel, std::uint8_t &out, std::uint32_t timeo
   return false;
 }
 
-bool skipFrameTail(DeviceChannel &channel, FrameReader &reader, std::uint8_t terminator) {
+bool skipFrameTail(const PortLock &lock, FrameReader &reader, std::uint8_t terminator) {
+  DeviceChannel &channel = lock.channel();
   std::uint8_t b = 0;
   while (reader.nextOfTail(b)) {
     if (b == terminator) break;
@@ -34,7 +36,8 @@ bool skipFrameTail(DeviceChannel &channel, FrameReader &reader, std::uint8_t ter
   return true;
 }
 
-bool giveUpFrame(DeviceChannel &channel, FrameReader &reader) {
+bool giveUpFrame(const PortLock &lock, FrameReader &reader) {
+  DeviceChannel &channel = lock.channel();
   reader.discardInputIfStillTalking();
   if (reader.givenUpMidFrame()) channel.frameTailPending = 1;
   return false;

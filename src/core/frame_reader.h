@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "core/device_channel.h"
+#include "core/port_lock.h"
 #include "core/serial_channel.h"
 #include "platform/clock.h"
 
@@ -26,7 +26,7 @@ std::uint64_t lineTimeMs(std::uint64_t bytes, int bitsPerSecond);
 
 // Reads one byte from the channel's port, waiting up to `timeoutMs`. The
 // wait goes with the read: nothing is stored in the port for it.
-bool readPortByte(DeviceChannel &channel, std::uint8_t &out, std::uint32_t timeoutMs);
+bool readPortByte(const PortLock &lock, std::uint8_t &out, std::uint32_t timeoutMs);
 
 // Reads the bytes of one frame. The first `waitingReads` bytes wait for the
 // caller's time-out, the rest for the inter-byte gap; and the whole frame
@@ -38,12 +38,12 @@ bool readPortByte(DeviceChannel &channel, std::uint8_t &out, std::uint32_t timeo
 // (a trigger release).
 class FrameReader {
  public:
-  FrameReader(DeviceChannel &channel, int firstByteTimeoutMs, int gapMs, std::uint32_t longestFrame,
+  FrameReader(const PortLock &lock, int firstByteTimeoutMs, int gapMs, std::uint32_t longestFrame,
               int waitingReads = 1, const WaitCancel *cancel = nullptr)
-      : channel_(channel), firstByteTimeoutMs_(std::max(firstByteTimeoutMs, 0)), gapMs_(gapMs),
+      : lock_(lock), firstByteTimeoutMs_(std::max(firstByteTimeoutMs, 0)), gapMs_(gapMs),
         waitingReads_(waitingReads), cancel_(cancel),
         deadline_(platform::monotonicMs() + static_cast<std::uint64_t>(firstByteTimeoutMs_) +
-                  lineTimeMs(longestFrame, channel.baudRate) + kFrameSlackMs) {}
+                  lineTimeMs(longestFrame, lock.channel().baudRate) + kFrameSlackMs) {}
 
   // Why the last next() gave no byte.
   enum class Stop { None, Silence, Failed, Deadline, Cancelled };
@@ -81,7 +81,7 @@ class FrameReader {
   // The frame was given up while the device may still be sending it.
   void discardInputIfStillTalking() {
     if (stop_ != Stop::Deadline && stop_ != Stop::Cancelled) return;
-    if (auto port = channel_.port.get()) port->purge(platform::PurgeScope::Input);
+    if (auto port = lock_.channel().port.get()) port->purge(platform::PurgeScope::Input);
   }
 
   // Given up in its middle: the rest of the frame may still be on its way.
@@ -92,7 +92,7 @@ class FrameReader {
   // ends the wait at once; only the cancellation waits for the next look.
   static constexpr int kCancelLookMs = 20;
 
-  bool endRequested() const { return channel_.closing != 0 || (cancel_ != nullptr && cancel_->requested()); }
+  bool endRequested() const { return lock_.channel().closing != 0 || (cancel_ != nullptr && cancel_->requested()); }
 
   bool readByteWithin(int timeoutMs, std::uint8_t &byte) {
     stop_ = Stop::None;
@@ -107,19 +107,19 @@ class FrameReader {
       return true;
     }
     if (stop_ != Stop::None) return false;
-    if (channel_.lastError != 0) return stop(Stop::Failed);
+    if (lock_.channel().lastError != 0) return stop(Stop::Failed);
     return stop(platform::monotonicMs() >= deadline_ && wait == left ? Stop::Deadline : Stop::Silence);
   }
 
   bool stop(Stop why) {
     stop_ = why;
     // Ended, as a time-out is, without a system error.
-    if (why == Stop::Cancelled || why == Stop::Deadline) channel_.lastError = 0;
+    if (why == Stop::Cancelled || why == Stop::Deadline) lock_.channel().lastError = 0;
     return false;
   }
 
   bool readWithin(int timeoutMs, std::uint8_t &byte) {
-    return readPortByte(channel_, byte, static_cast<std::uint32_t>(std::max(timeoutMs, 0)));
+    return readPortByte(lock_, byte, static_cast<std::uint32_t>(std::max(timeoutMs, 0)));
   }
 
   bool readCancellable(int timeoutMs, std::uint8_t &byte) {
@@ -128,12 +128,12 @@ class FrameReader {
       const std::uint64_t now = platform::monotonicMs();
       const int slice = static_cast<int>(std::min<std::uint64_t>(until > now ? until - now : 0, kCancelLookMs));
       if (readWithin(slice, byte)) return true;
-      if (channel_.lastError != 0 || platform::monotonicMs() >= until) return false;
+      if (lock_.channel().lastError != 0 || platform::monotonicMs() >= until) return false;
       if (endRequested()) return stop(Stop::Cancelled);
     }
   }
 
-  DeviceChannel &channel_;
+  const PortLock &lock_;
   int firstByteTimeoutMs_;
   int gapMs_;
   int waitingReads_;
@@ -149,29 +149,30 @@ class FrameReader {
 // within the gap of the one before, is dropped up to its terminator, within
 // the deadline of the read that comes upon it. A line silent for the gap has
 // no such tail. False when the tail did not end in time.
-bool skipFrameTail(DeviceChannel &channel, FrameReader &reader, std::uint8_t terminator);
+bool skipFrameTail(const PortLock &lock, FrameReader &reader, std::uint8_t terminator);
 
 // A terminated frame that ended without its terminator. Given up while the
 // device may still be sending it, what has arrived is discarded, and the
 // next read drops what is left of it.
-bool giveUpFrame(DeviceChannel &channel, FrameReader &reader);
+bool giveUpFrame(const PortLock &lock, FrameReader &reader);
 
 // The frame ends at `terminator`; `keep` says whether a byte is stored (the
 // terminator never is).
 template <class Keep>
-bool readTerminatedFrame(DeviceChannel &channel, FrameReader &reader, ByteString &out, std::uint8_t terminator,
+bool readTerminatedFrame(const PortLock &lock, FrameReader &reader, ByteString &out, std::uint8_t terminator,
                          Keep keep) {
-  if (channel.frameTailPending != 0 && !skipFrameTail(channel, reader, terminator)) return false;
+  DeviceChannel &channel = lock.channel();
+  if (channel.frameTailPending != 0 && !skipFrameTail(lock, reader, terminator)) return false;
   std::uint8_t b = 0;
   bool first = true;
   while (!reader.exhausted()) {
-    if (!reader.next(b)) return giveUpFrame(channel, reader);
+    if (!reader.next(b)) return giveUpFrame(lock, reader);
     if (b == terminator) return true;
     if (keep(b, first)) out.append(b);
     first = false;
   }
   reader.dropRestOfFrame(terminator);
-  return giveUpFrame(channel, reader);
+  return giveUpFrame(lock, reader);
 }
 
 }  // namespace reader

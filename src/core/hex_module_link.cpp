@@ -16,8 +16,8 @@ constexpr int kProbeTimeoutMs = 1000;
 // The module's bracketed fields.
 constexpr std::uint32_t kLongestAnswer = 512;
 
-bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool, const WaitCancel *cancel) {
-  FrameReader reader(channel, firstByteTimeoutMs, kHexModuleGapMs, kLongestAnswer, 1, cancel);
+bool readLinkFrame(const PortLock &lock, ByteString &out, int firstByteTimeoutMs, bool, const WaitCancel *cancel) {
+  FrameReader reader(lock, firstByteTimeoutMs, kHexModuleGapMs, kLongestAnswer, 1, cancel);
   std::uint8_t b = 0;
   if (!reader.next(b)) return false;
   out.append(b);
@@ -35,9 +35,10 @@ bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeout
   return false;
 }
 
-bool probe(DeviceChannel &channel) {
+bool probe(const PortLock &lock) {
+  DeviceChannel &channel = lock.channel();
   ByteString answer;
-  if (!sendCommand(channel, HexModuleFrame::Probe, kProbeTimeoutMs, &answer, 3)) return false;
+  if (!sendCommand(lock, HexModuleFrame::Probe, kProbeTimeoutMs, &answer, 3)) return false;
   channel.moduleVariant = 2;
   return true;
 }

@@ -1,6 +1,6 @@
 #include "core/reader_device.h"
 
-#include "core/port_lock_guard.h"
+#include "core/port_lock.h"
 #include "core/serial_channel.h"
 #include "platform/device_outputs.h"
 #include "platform/process.h"
@@ -17,8 +17,8 @@ void idleCloseLoop(ReaderDevice &device) {
     const auto seconds = static_cast<std::uint32_t>(device.idleCloseSeconds.load());
     const platform::WaitResult woke = channel.idleWake.wait(seconds * 1000u);
     if (woke == platform::WaitResult::TimedOut) {
-      PortLockGuard lock(channel);
-      if (lock.held() && device.stopIdleThread != 1) closePort(channel);
+      const auto lock = PortLock::take(channel);
+      if (lock && device.stopIdleThread != 1) closePort(*lock);
     } else if (woke == platform::WaitResult::Failed) {
       break;  // the semaphore is unusable: never spin on it
     }
@@ -59,14 +59,15 @@ void interruptChannel(DeviceChannel &channel) {
   channel.closing = 1;
   ++channel.closures;
   channel.aimCancel.release();
-  closePort(channel);
+  interruptPort(channel);
 }
 
 // Under portLock: the exchange under way has ended before the channel is
 // reset.
 void closeChannel(DeviceChannel &channel, std::atomic<int> &present) {
-  PortLockGuard lock(channel);
-  releaseChannel(channel);
+  // A lock that cannot be had (its semaphore failed) leaves the port to the
+  // interruption before this.
+  if (const auto lock = PortLock::take(channel)) closePort(*lock);
   resetChannel(channel);
   present = 0;
 }

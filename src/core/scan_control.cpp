@@ -4,7 +4,7 @@
 
 #include "core/decode_reading.h"
 #include "core/link_protocol.h"
-#include "core/port_lock_guard.h"
+#include "core/port_lock.h"
 #include "core/serial_channel.h"
 
 namespace reader {
@@ -33,13 +33,14 @@ bool accept(DeviceChannel &channel, ScanResult &candidate, int &code, ByteString
 bool awaitSelfTriggeredDecode(ReaderDevice &device, int &code, ByteString &name, ByteString &data, int timeoutMs,
                               const DecodeAnnouncer &announce) {
   DeviceChannel &channel = device.barcode;
-  PortLockGuard lock(channel);
-  if (!lock.held() || device.barcodePresent == 0) return false;
+  const auto held = PortLock::take(channel);
+  if (!held || device.barcodePresent == 0) return false;
+  const PortLock &lock = *held;
   ScanResult candidate;
   // Decodes that arrived meanwhile stay in the port, each a whole frame: the
   // next cycles take them in order. Only a frame cut short is lost.
   const WaitCancel cancel{&channel.closing, nullptr};
-  if (!readDecode(channel, candidate, timeoutMs, &cancel) || !accept(channel, candidate, code, name, data))
+  if (!readDecode(lock, candidate, timeoutMs, &cancel) || !accept(channel, candidate, code, name, data))
     return false;
   if (announce) announce();
   return true;
@@ -50,59 +51,61 @@ bool awaitSelfTriggeredDecode(ReaderDevice &device, int &code, ByteString &name,
 // unattended, and the next cycle must start it afresh.
 class ScanSwitchedOffOnExit {
  public:
-  explicit ScanSwitchedOffOnExit(DeviceChannel &channel)
-      : channel_(channel), exceptions_(std::uncaught_exceptions()) {}
+  explicit ScanSwitchedOffOnExit(const PortLock &lock)
+      : lock_(lock), exceptions_(std::uncaught_exceptions()) {}
   ~ScanSwitchedOffOnExit() {
-    if (channel_.scanOn == 0 || std::uncaught_exceptions() == exceptions_) return;
+    if (lock_.channel().scanOn == 0 || std::uncaught_exceptions() == exceptions_) return;
     try {
-      setScan(channel_, false);
+      setScan(lock_, false);
     } catch (...) {
-      channel_.scanOn = 0;  // the next switch-on sends its command again
+      lock_.channel().scanOn = 0;  // the next switch-on sends its command again
     }
   }
   ScanSwitchedOffOnExit(const ScanSwitchedOffOnExit &) = delete;
   ScanSwitchedOffOnExit &operator=(const ScanSwitchedOffOnExit &) = delete;
 
  private:
-  DeviceChannel &channel_;
+  const PortLock &lock_;
   const int exceptions_;
 };
 
 bool triggeredScan(ReaderDevice &device, int &code, ByteString &name, ByteString &data, int timeoutMs,
                    const DecodeAnnouncer &announce) {
   DeviceChannel &channel = device.barcode;
-  PortLockGuard lock(channel);
+  const auto held = PortLock::take(channel);
   // The device may have been halted, or the trigger released, while this
   // cycle waited for the port.
-  if (!lock.held() || device.barcodePresent == 0 || channel.stopRequested != 0) return false;
-  const ScanSwitchedOffOnExit switchOff(channel);
+  if (!held || device.barcodePresent == 0 || channel.stopRequested != 0) return false;
+  const PortLock &lock = *held;
+  const ScanSwitchedOffOnExit switchOff(lock);
   // The release ends every wait of the cycle on the engine; the switch-off
   // that follows is not waited for in vain.
   const WaitCancel released{&channel.stopRequested, nullptr};
-  if (!setScan(channel, true, &released)) {
+  if (!setScan(lock, true, &released)) {
     // Aiming, or the switch-on's answer, cut short by the release: off, as
     // the release would.
-    if (channel.scanOn != 0) setScan(channel, false);
+    if (channel.scanOn != 0) setScan(lock, false);
     return false;
   }
   ScanResult candidate;
-  const bool received = readDecode(channel, candidate, timeoutMs, &released);
+  const bool received = readDecode(lock, candidate, timeoutMs, &released);
   // The decode is stored and announced as soon as it is in; the engine's
   // acknowledgement and switch-off follow, in the same order on the wire,
   // with their wake-line waits.
   const bool accepted = received && accept(channel, candidate, code, name, data);
   if (accepted && announce) announce();
-  if (received) acknowledgeDecode(channel);
-  setScan(channel, false);
+  if (received) acknowledgeDecode(lock);
+  setScan(lock, false);
   return accepted;
 }
 
 }  // namespace
 
-bool setScan(DeviceChannel &channel, bool on, const WaitCancel *cancel) {
+bool setScan(const PortLock &lock, bool on, const WaitCancel *cancel) {
+  DeviceChannel &channel = lock.channel();
   if (channel.scanOn == (on ? 1 : 0)) return true;
   const LinkProtocol *link = linkProtocol(channel.kind);
-  return link != nullptr && link->scan != nullptr && link->scan(channel, on, cancel);
+  return link != nullptr && link->scan != nullptr && link->scan(lock, on, cancel);
 }
 
 void armTriggerScan(ReaderDevice &device) {
@@ -116,8 +119,7 @@ bool stopBarcodeScan(ReaderDevice &device) {
   if (device.barcodePresent == 0) return false;
   DeviceChannel &channel = device.barcode;
   channel.stopRequested = 1;
-  PortLockGuard lock(channel, PortLockGuard::Mode::TryOnly);
-  if (lock.held()) return setScan(channel, false);
+  if (const auto lock = PortLock::take(channel, PortLock::Mode::TryOnly)) return setScan(*lock, false);
   // A cycle holds the port: it sees the request and switches off itself; an
   // aiming wait (variant 4) is ended at once, and a release no aiming wait
   // took is taken back by the next press.

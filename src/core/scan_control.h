@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "core/port_lock.h"
 #include "core/byte_string.h"
 #include "core/reader_device.h"
 
@@ -20,7 +21,7 @@ using DecodeAnnouncer = std::function<void()>;
 // With `cancel`, a request ends the switch-on's wait for the engine's answer
 // (the device is then taken as switched on, since the command may have
 // reached it).
-bool setScan(DeviceChannel &channel, bool on, const WaitCancel *cancel = nullptr);
+bool setScan(const PortLock &lock, bool on, const WaitCancel *cancel = nullptr);
 
 // The trigger release on the barcode engine: switches its scanning off, or,
 // when a scan cycle holds the engine's port, tells the cycle to end; it

@@ -18,7 +18,8 @@ void failWith(DeviceChannel &channel, platform::ErrorCode error) { channel.lastE
 
 }  // namespace
 
-bool openPort(DeviceChannel &channel) {
+bool openPort(const PortLock &lock) {
+  DeviceChannel &channel = lock.channel();
   platform::ErrorCode error = 0;
   if (channel.unloading != 0 || channel.closing != 0) {
     failWith(channel, platform::invalidPortError());
@@ -38,7 +39,9 @@ bool openPort(DeviceChannel &channel) {
   return true;
 }
 
-void closePort(DeviceChannel &channel) {
+void closePort(const PortLock &lock) { interruptPort(lock.channel()); }
+
+void interruptPort(DeviceChannel &channel) {
   auto port = channel.port.take();
   if (!port) return;
   port->close();
@@ -46,7 +49,8 @@ void closePort(DeviceChannel &channel) {
   traceEvent(channel, "closed");
 }
 
-bool setBaud(DeviceChannel &channel, int bitsPerSecond) {
+bool setBaud(const PortLock &lock, int bitsPerSecond) {
+  DeviceChannel &channel = lock.channel();
   auto port = channel.port.get();
   if (!port) {
     failWith(channel, platform::invalidPortError());
@@ -61,7 +65,8 @@ bool setBaud(DeviceChannel &channel, int bitsPerSecond) {
   return true;
 }
 
-bool setTimeout(DeviceChannel &channel, int timeoutMs, char selector) {
+bool setTimeout(const PortLock &lock, int timeoutMs, char selector) {
+  DeviceChannel &channel = lock.channel();
   auto port = channel.port.get();
   if (!port) {
     failWith(channel, platform::invalidPortError());
@@ -89,7 +94,8 @@ bool setTimeout(DeviceChannel &channel, int timeoutMs, char selector) {
   return true;
 }
 
-bool writeFrame(DeviceChannel &channel, const ByteString &bytes) {
+bool writeFrame(const PortLock &lock, const ByteString &bytes) {
+  DeviceChannel &channel = lock.channel();
   auto port = channel.port.get();
   if (!port || channel.closing != 0) {
     failWith(channel, platform::invalidPortError());
@@ -110,7 +116,8 @@ bool writeFrame(DeviceChannel &channel, const ByteString &bytes) {
   return written > 0;
 }
 
-bool readByte(DeviceChannel &channel, std::uint8_t &out) {
+bool readByte(const PortLock &lock, std::uint8_t &out) {
+  DeviceChannel &channel = lock.channel();
   out = 0;
   auto port = channel.port.get();
   if (!port) {
@@ -122,22 +129,24 @@ bool readByte(DeviceChannel &channel, std::uint8_t &out) {
     failWith(channel, error);
     return false;
   }
-  return readPortByte(channel, out, timeouts.readTotalMs);
+  return readPortByte(lock, out, timeouts.readTotalMs);
 }
 
-bool readFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode,
+bool readFrame(const PortLock &lock, ByteString &out, int firstByteTimeoutMs, bool decode,
                const WaitCancel *cancel) {
+  DeviceChannel &channel = lock.channel();
   out.reset();
   const LinkProtocol *link = linkProtocol(channel.kind);
   if (link == nullptr) return false;
-  const bool ok = link->readFrame(channel, out, firstByteTimeoutMs, decode, cancel);
+  const bool ok = link->readFrame(lock, out, firstByteTimeoutMs, decode, cancel);
   traceFrame(channel, '<', out, ok);
   // Even a cut frame shows that the device is talking.
   if (ok || !out.empty()) ++channel.framesRead;
   return ok;
 }
 
-void wakeLine(DeviceChannel &channel, int mode) {
+void wakeLine(const PortLock &lock, int mode) {
+  DeviceChannel &channel = lock.channel();
   // A closing port takes no more commands: nothing to wake the engine for.
   if ((mode != 0 && mode != 1) || channel.closing != 0) return;
   auto port = channel.port.get();

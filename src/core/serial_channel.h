@@ -3,14 +3,14 @@
 // the channel's device kind, and the SSI engines' wake line.
 //
 // A failing operation returns false and leaves the system's error code in
-// the channel's lastError. None of them locks: callers that share a port hold
-// the channel's portLock across a whole exchange.
+// the channel's lastError. Each takes the channel's port lock as a token
+// (PortLock): the caller holds the lock across a whole exchange.
 #pragma once
 
 #include <cstdint>
 
 #include "core/byte_string.h"
-#include "core/device_channel.h"
+#include "core/port_lock.h"
 
 namespace reader {
 
@@ -23,25 +23,28 @@ inline constexpr int kInterByteGapMs = 20;
 inline constexpr int kHexModuleGapMs = 40;
 
 // Opens COM<portNumber>: and purges it.
-bool openPort(DeviceChannel &channel);
+bool openPort(const PortLock &lock);
 // Closes the port if it is open; what was written still goes out first.
-void closePort(DeviceChannel &channel);
+void closePort(const PortLock &lock);
+// The same without the lock, to end the use of the port under way: the
+// holder's blocked read or write returns and its next exchange fails.
+void interruptPort(DeviceChannel &channel);
 
 // Sets the line speed (8N1); the speed is kept in baudRate even when the
 // port refuses it.
-bool setBaud(DeviceChannel &channel, int bitsPerSecond);
+bool setBaud(const PortLock &lock, int bitsPerSecond);
 
 // Sets the read ('r') or write ('w') time-out. Returns false, changing
 // nothing, when the value is already set or the selector is unknown.
-bool setTimeout(DeviceChannel &channel, int timeoutMs, char selector);
+bool setTimeout(const PortLock &lock, int timeoutMs, char selector);
 
 // Discards unread input, then writes all bytes (the low 8 bits of each
 // element) behind whatever earlier output is still leaving.
 // True when at least one byte was written.
-bool writeFrame(DeviceChannel &channel, const ByteString &bytes);
+bool writeFrame(const PortLock &lock, const ByteString &bytes);
 
 // Reads one byte within the read time-out.
-bool readByte(DeviceChannel &channel, std::uint8_t &out);
+bool readByte(const PortLock &lock, std::uint8_t &out);
 
 // Flags that end a wait when either is nonzero (a null one is ignored).
 struct WaitCancel {
@@ -63,10 +66,10 @@ struct WaitCancel {
 // asks (a decode wait that the trigger release ends). A frame over the bound
 // is rejected whole: the rest of it is read and dropped up to its end, or
 // discarded with the input when the device does not stop.
-bool readFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode,
+bool readFrame(const PortLock &lock, ByteString &out, int firstByteTimeoutMs, bool decode,
                const WaitCancel *cancel = nullptr);
 
 // Asserts (1) or releases (0) the SSI engine's wake line.
-void wakeLine(DeviceChannel &channel, int mode);
+void wakeLine(const PortLock &lock, int mode);
 
 }  // namespace reader

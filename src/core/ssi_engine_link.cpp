@@ -33,8 +33,8 @@ constexpr std::uint32_t kAimCancelTakeBackMs = 10;
 // acknowledgement's leftover checksum before it.
 constexpr std::uint32_t kLongestAnswer = 2 + 255;
 
-bool readAnswerFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, const WaitCancel *cancel) {
-  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, kLongestAnswer, 1, cancel);
+bool readAnswerFrame(const PortLock &lock, ByteString &out, int firstByteTimeoutMs, const WaitCancel *cancel) {
+  FrameReader reader(lock, firstByteTimeoutMs, kInterByteGapMs, kLongestAnswer, 1, cancel);
   std::uint8_t length = 0;
   if (!reader.next(length)) return false;
   out.append(length);
@@ -98,19 +98,19 @@ bool readDecodePacket(FrameReader &reader, ByteString &out) {
   return true;
 }
 
-bool readDecodeFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, const WaitCancel *cancel) {
+bool readDecodeFrame(const PortLock &lock, ByteString &out, int firstByteTimeoutMs, const WaitCancel *cancel) {
   // The acknowledgement's checksum is already waiting; the decode's length
   // byte comes whenever the engine decodes, so it too gets the caller's wait.
-  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs, kLongestAnswer, 3, cancel);
+  FrameReader reader(lock, firstByteTimeoutMs, kInterByteGapMs, kLongestAnswer, 3, cancel);
   if (readDecodePacket(reader, out)) return true;
   reader.discardInputIfStillTalking();
   return false;
 }
 
-bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode,
+bool readLinkFrame(const PortLock &lock, ByteString &out, int firstByteTimeoutMs, bool decode,
                    const WaitCancel *cancel) {
-  return decode ? readDecodeFrame(channel, out, firstByteTimeoutMs, cancel)
-                : readAnswerFrame(channel, out, firstByteTimeoutMs, cancel);
+  return decode ? readDecodeFrame(lock, out, firstByteTimeoutMs, cancel)
+                : readAnswerFrame(lock, out, firstByteTimeoutMs, cancel);
 }
 
 // A negative acknowledgement from the engine: length 5, NAK, source engine,
@@ -120,15 +120,16 @@ bool isNak(const ByteString &answer) {
          answer.byteAt(2) == ssi::kSourceEngine && answer.byteAt(3) == 0;
 }
 
-ByteString wrap(ByteString &packet) {
+ByteString wrap(const ByteString &command) {
+  ByteString packet = command;
   appendSsiChecksum(packet);
   return packet;
 }
 
-bool write(DeviceChannel &channel, const ByteString &packet) {
-  wakeLine(channel, 1);
-  const bool written = writeFrame(channel, packet);
-  wakeLine(channel, 0);
+bool write(const PortLock &lock, const ByteString &packet) {
+  wakeLine(lock, 1);
+  const bool written = writeFrame(lock, packet);
+  wakeLine(lock, 0);
   return written;
 }
 
@@ -150,60 +151,64 @@ bool classifyRevision(DeviceChannel &channel, const ByteString &answer) {
   return false;
 }
 
-bool probe(DeviceChannel &channel) {
+bool probe(const PortLock &lock) {
+  DeviceChannel &channel = lock.channel();
   ByteString request = ssi::hostMessage(ssi::kRevisionRequest);
   ByteString answer;
-  if (!sendCommand(channel, request, kProbeTimeoutMs, &answer, kAttempts)) return false;
+  if (!sendCommand(lock, request, kProbeTimeoutMs, &answer, kAttempts)) return false;
   return classifyRevision(channel, answer);
 }
 
-bool switchSpeed(DeviceChannel &channel, int bitsPerSecond) {
+bool switchSpeed(const PortLock &lock, int bitsPerSecond) {
   const std::uint8_t code = bitsPerSecond == 38400 ? 8 : bitsPerSecond == 115200 ? 11 : 6;
   ByteString packet = ssi::parameterSend({0x9C, code});
   ByteString answer;
-  return sendCommand(channel, packet, kProbeTimeoutMs, &answer, kAttempts);
+  return sendCommand(lock, packet, kProbeTimeoutMs, &answer, kAttempts);
 }
 
-bool send(DeviceChannel &channel, std::uint8_t opcode, int timeoutMs, const WaitCancel *cancel = nullptr) {
+bool send(const PortLock &lock, std::uint8_t opcode, int timeoutMs, const WaitCancel *cancel = nullptr) {
   ByteString packet = ssi::hostMessage(opcode);
   ByteString answer;
-  return sendCommand(channel, packet, timeoutMs, &answer, kAttempts, cancel);
+  return sendCommand(lock, packet, timeoutMs, &answer, kAttempts, cancel);
 }
 
-bool scanVariant3(DeviceChannel &channel, bool on, const WaitCancel *cancel) {
-  if (on) return switchedOn(channel, send(channel, ssi::kStartDecode, kCommandTimeoutMs, cancel), cancel);
-  return switched(channel, send(channel, ssi::kStopDecode, kStopDecodeTimeoutMs), 0);
+bool scanVariant3(const PortLock &lock, bool on, const WaitCancel *cancel) {
+  DeviceChannel &channel = lock.channel();
+  if (on) return switchedOn(channel, send(lock, ssi::kStartDecode, kCommandTimeoutMs, cancel), cancel);
+  return switched(channel, send(lock, ssi::kStopDecode, kStopDecodeTimeoutMs), 0);
 }
 
 // Variant 4: every press aims first (aimTime x 100 ms) unless the press
 // before had its aiming cut short; aimToggle alternates to tell them apart.
-bool aimAndStart(DeviceChannel &channel, const WaitCancel *cancel) {
+bool aimAndStart(const PortLock &lock, const WaitCancel *cancel) {
+  DeviceChannel &channel = lock.channel();
   std::atomic<int> &toggle = channel.aimToggle;
   toggle = (toggle + 1) % 2;
   const int aimTime = channel.aimTime;
   if (toggle == 1 || aimTime == 0)
-    return switchedOn(channel, send(channel, ssi::kStartDecode, kCommandTimeoutMs, cancel), cancel);
-  send(channel, ssi::kAimOn, kCommandTimeoutMs, cancel);
+    return switchedOn(channel, send(lock, ssi::kStartDecode, kCommandTimeoutMs, cancel), cancel);
+  send(lock, ssi::kAimOn, kCommandTimeoutMs, cancel);
   channel.scanOn = 1;
   const auto waited = channel.aimCancel.wait(static_cast<std::uint32_t>(aimTime) * 100u);
   if (waited != platform::WaitResult::TimedOut) return false;  // cut short by the release
-  send(channel, ssi::kAimOff, kCommandTimeoutMs, cancel);
-  const bool started = switchedOn(channel, send(channel, ssi::kStartDecode, kCommandTimeoutMs, cancel), cancel);
+  send(lock, ssi::kAimOff, kCommandTimeoutMs, cancel);
+  const bool started = switchedOn(channel, send(lock, ssi::kStartDecode, kCommandTimeoutMs, cancel), cancel);
   toggle = (toggle + 1) % 2;
   return started;
 }
 
-bool stopAiming(DeviceChannel &channel) {
+bool stopAiming(const PortLock &lock) {
+  DeviceChannel &channel = lock.channel();
   channel.aimCancel.release();
-  send(channel, ssi::kAimOff, kAimOffTimeoutMs);
-  const bool stopped = switched(channel, send(channel, ssi::kStopDecode, kCommandTimeoutMs), 0);
+  send(lock, ssi::kAimOff, kAimOffTimeoutMs);
+  const bool stopped = switched(channel, send(lock, ssi::kStopDecode, kCommandTimeoutMs), 0);
   // Takes the release back when no aiming wait consumed it.
   channel.aimCancel.wait(kAimCancelTakeBackMs);
   return stopped;
 }
 
-bool scanVariant4(DeviceChannel &channel, bool on, const WaitCancel *cancel) {
-  return on ? aimAndStart(channel, cancel) : stopAiming(channel);
+bool scanVariant4(const PortLock &lock, bool on, const WaitCancel *cancel) {
+  return on ? aimAndStart(lock, cancel) : stopAiming(lock);
 }
 
 void name(const DeviceChannel &, ScanResult &result) {
@@ -217,18 +222,38 @@ void name(const DeviceChannel &, ScanResult &result) {
   result.data.eraseRange(0, 1);
 }
 
-bool readDecode(DeviceChannel &channel, ScanResult &out, int timeoutMs, const WaitCancel *cancel) {
-  if (!readFrame(channel, out.data, timeoutMs, true, cancel)) return false;
+bool readDecode(const PortLock &lock, ScanResult &out, int timeoutMs, const WaitCancel *cancel) {
+  DeviceChannel &channel = lock.channel();
+  if (!readFrame(lock, out.data, timeoutMs, true, cancel)) return false;
   name(channel, out);
   return true;
 }
 
-void acknowledge(DeviceChannel &channel) {
+void acknowledge(const PortLock &lock) {
   ByteString ack = ssi::hostMessage(ssi::kAck);
-  sendCommand(channel, ack, kAckWriteTimeoutMs, nullptr, 0);
+  sendCommand(lock, ack, kAckWriteTimeoutMs, nullptr, 0);
 }
 
-constexpr LinkProtocol ssiLink(int workingSpeed, bool (*scan)(DeviceChannel &, bool, const WaitCancel *)) {
+// The parameters the library works with; variant 4 takes one more.
+bool sendDefaults(const PortLock &lock, bool variant4) {
+  DeviceChannel &channel = lock.channel();
+  ByteString packet = ssi::parameterSend({0x8A, 0x08, 0xEC, 0x00, 0xEE, 0x01, 0x9B, 0x14, 0x88, 0x1E, 0x9F, 0x01});
+  if (variant4) {
+    packet.append(0xED);
+    packet.append(0x00);
+    ssi::setLength(packet);
+  }
+  ByteString answer;
+  const bool sent = sendCommand(lock, packet, kProbeTimeoutMs, &answer, 5);
+  // These values were written without the settings' knowledge.
+  ++channel.settingsEpoch;
+  return sent;
+}
+bool sendDefaultsVariant3(const PortLock &lock) { return sendDefaults(lock, false); }
+bool sendDefaultsVariant4(const PortLock &lock) { return sendDefaults(lock, true); }
+
+constexpr LinkProtocol ssiLink(int workingSpeed, bool (*scan)(const PortLock &, bool, const WaitCancel *),
+                               bool (*sendDefaults)(const PortLock &)) {
   return {
       .workingSpeed = workingSpeed,
       .foundAt9600 = true,
@@ -246,12 +271,14 @@ constexpr LinkProtocol ssiLink(int workingSpeed, bool (*scan)(DeviceChannel &, b
       .triggersItself = nullptr,
       .filtersCode128 = false,
       .name = name,
+      .readConfiguration = nullptr,
+      .sendDefaults = sendDefaults,
   };
 }
 
 }  // namespace
 
-constinit const LinkProtocol kSsiEngine3Link = ssiLink(115200, scanVariant3);
-constinit const LinkProtocol kSsiEngine4Link = ssiLink(38400, scanVariant4);
+constinit const LinkProtocol kSsiEngine3Link = ssiLink(115200, scanVariant3, sendDefaultsVariant3);
+constinit const LinkProtocol kSsiEngine4Link = ssiLink(38400, scanVariant4, sendDefaultsVariant4);
 
 }  // namespace reader

@@ -8,6 +8,7 @@
 #include "core/command_transport.h"
 #include "core/decode_naming.h"
 #include "core/frame_reader.h"
+#include "core/hex_text.h"
 #include "core/link_protocol.h"
 #include "core/scan_state.h"
 #include "core/serial_channel.h"
@@ -52,17 +53,17 @@ constexpr std::uint8_t kCr = 0x0D;
 // The configuration block as hexadecimal text.
 constexpr std::uint32_t kLongestAnswer = 1024;
 
-bool readLinkFrame(DeviceChannel &channel, ByteString &out, int firstByteTimeoutMs, bool decode,
+bool readLinkFrame(const PortLock &lock, ByteString &out, int firstByteTimeoutMs, bool decode,
                    const WaitCancel *cancel) {
   // Only a decode may be long: a barcode can hold any amount of data.
-  FrameReader reader(channel, firstByteTimeoutMs, kInterByteGapMs,
+  FrameReader reader(lock, firstByteTimeoutMs, kInterByteGapMs,
                      decode ? kLongestDecode : kLongestAnswer, 1, cancel);
   // A first byte ESC is not part of the text.
-  return readTerminatedFrame(channel, reader, out, kCr,
+  return readTerminatedFrame(lock, reader, out, kCr,
                              [](std::uint8_t b, bool first) { return !(first && b == kEsc); });
 }
 
-ByteString wrap(ByteString &command) {
+ByteString wrap(const ByteString &command) {
   ByteString frame;
   for (int i = 0; i < kTextEnginePreamble; ++i) frame.append(0xFF);
   frame.append(0x1B);
@@ -73,16 +74,18 @@ ByteString wrap(ByteString &command) {
 
 bool refused(const ByteString &answer) { return answer.equals("NG"); }
 
-bool probe(DeviceChannel &channel) {
+bool probe(const PortLock &lock) {
+  DeviceChannel &channel = lock.channel();
   ByteString answer;
-  if (!sendCommand(channel, "VER", kProbeTimeoutMs, &answer, 1)) return false;
+  if (!sendCommand(lock, "VER", kProbeTimeoutMs, &answer, 1)) return false;
   // The text engine's RTS line stays on from now on.
   if (auto port = channel.port.get()) port->setRts(true);
   return true;
 }
 
-bool scan(DeviceChannel &channel, bool on, const WaitCancel *) {
-  return switched(channel, sendCommand(channel, on ? "ON" : "OFF", kCommandTimeoutMs, nullptr, 0), on ? 1 : 0);
+bool scan(const PortLock &lock, bool on, const WaitCancel *) {
+  DeviceChannel &channel = lock.channel();
+  return switched(channel, sendCommand(lock, on ? "ON" : "OFF", kCommandTimeoutMs, nullptr, 0), on ? 1 : 0);
 }
 
 bool configBitSet(const ByteString &block, ConfigBit bit) {
@@ -131,9 +134,10 @@ void name(const DeviceChannel &channel, ScanResult &result) {
     data.eraseRange(0, static_cast<std::uint32_t>(std::strlen(kEan128Identifier)));
 }
 
-bool readDecode(DeviceChannel &channel, ScanResult &out, int timeoutMs, const WaitCancel *cancel) {
+bool readDecode(const PortLock &lock, ScanResult &out, int timeoutMs, const WaitCancel *cancel) {
+  DeviceChannel &channel = lock.channel();
   // A decode, not a command's answer: it may be long.
-  if (!readFrame(channel, out.data, timeoutMs, true, cancel)) return false;
+  if (!readFrame(lock, out.data, timeoutMs, true, cancel)) return false;
   if (out.data.equals(kNoDecode)) {
     out.data.reset();
     channel.lastError = ChannelError::NoDecode;
@@ -144,6 +148,11 @@ bool readDecode(DeviceChannel &channel, ScanResult &out, int timeoutMs, const Wa
 }
 
 bool triggersItself(const DeviceChannel &channel) { return isSelfTriggeredMode(channel.triggerMode); }
+
+void readConfiguration(const PortLock &lock, ByteString &out) {
+  ByteString answer;
+  if (sendCommand(lock, "SET", kProbeTimeoutMs, &answer, 1)) fromHexText(answer, out);
+}
 
 }  // namespace
 
@@ -164,6 +173,7 @@ constinit const LinkProtocol kTextEngineLink = {
     .triggersItself = triggersItself,
     .filtersCode128 = true,
     .name = name,
+    .readConfiguration = readConfiguration,
 };
 
 }  // namespace reader

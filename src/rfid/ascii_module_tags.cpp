@@ -31,27 +31,29 @@ constexpr int kBlockTimeoutMs = 1000;
 constexpr int kReadAttempts = 2;
 constexpr int kWriteAttempts = 3;
 
-bool prepare(DeviceChannel &) { return true; }
+bool prepare(const PortLock &) { return true; }
 
-bool switchOn(DeviceChannel &channel) {
-  if (!openPort(channel)) return false;
-  if (!setBaud(channel, channel.baudRate)) {
-    closePort(channel);
+bool switchOn(const PortLock &lock) {
+  DeviceChannel &channel = lock.channel();
+  if (!openPort(lock)) return false;
+  if (!setBaud(lock, channel.baudRate)) {
+    closePort(lock);
     return false;
   }
   platform::sleepMs(kModuleWakeMs);
-  if (sendCommand(channel, "s", kCommandTimeoutMs, nullptr, 0)) {
+  if (sendCommand(lock, "s", kCommandTimeoutMs, nullptr, 0)) {
     channel.scanOn = 1;
     return true;
   }
-  closePort(channel);
+  closePort(lock);
   return false;
 }
 
-bool switchReading(DeviceChannel &channel, bool on) {
-  if (on) return switchOn(channel);
+bool switchReading(const PortLock &lock, bool on) {
+  DeviceChannel &channel = lock.channel();
+  if (on) return switchOn(lock);
   channel.scanOn = 0;
-  closePort(channel);
+  closePort(lock);
   return true;
 }
 
@@ -127,8 +129,9 @@ void nameAsciiModule(ScanResult &result) {
 
 void name(const DeviceChannel &, ScanResult &result) { nameAsciiModule(result); }
 
-bool readModuleTag(DeviceChannel &channel, ScanResult &out, const TagRequest &request, const WaitCancel *cancel) {
-  if (!readFrame(channel, out.data, kTagWaitMs, false, cancel)) return false;
+bool readModuleTag(const PortLock &lock, ScanResult &out, const TagRequest &request, const WaitCancel *cancel) {
+  DeviceChannel &channel = lock.channel();
+  if (!readFrame(lock, out.data, kTagWaitMs, false, cancel)) return false;
   if (out.data.empty()) return noTag(channel, out);
   if (out.data.length() == 1) {
     const std::uint32_t status = moduleStatusError(out.data);
@@ -143,30 +146,33 @@ bool readModuleTag(DeviceChannel &channel, ScanResult &out, const TagRequest &re
   // An ISO 15693 line too short for its maker's code is named by no family
   // and keeps its letter: a garbled line, never a tag with that UID.
   if (!isHexText(out.data)) return noTag(channel, out);
-  readTagData(channel, out, request);
+  readTagData(lock, out, request);
   return true;
 }
 
-bool cycle(DeviceChannel &channel, ScanResult &out, const TagRequest &request, bool &wrongBlockLength) {
+bool cycle(const PortLock &lock, ScanResult &out, const TagRequest &request, bool &wrongBlockLength) {
+  DeviceChannel &channel = lock.channel();
   ScanResult candidate;
-  if (!detectTag(channel, candidate, request, wrongBlockLength)) return false;
+  if (!detectTag(lock, candidate, request, wrongBlockLength)) return false;
   acceptTag(channel, candidate, out);
   return true;
 }
 
-bool readBlock(DeviceChannel &channel, int, int block, ByteString &bytes) {
+bool readBlock(const PortLock &lock, int, int block, ByteString &bytes) {
+  DeviceChannel &channel = lock.channel();
   ByteString command = blockReadCommand(channel.moduleVariant, block);
   ByteString answer;
-  if (!sendCommand(channel, command, kBlockTimeoutMs, &answer, kReadAttempts)) return false;
+  if (!sendCommand(lock, command, kBlockTimeoutMs, &answer, kReadAttempts)) return false;
   if (refusedWithStatus(channel, answer)) return false;
   if (!decodeHexField(answer, bytes) || bytes.empty()) return noTagFound(channel);
   return true;
 }
 
-bool writeBlock(DeviceChannel &channel, int, int block, const ByteString &blockBytes) {
+bool writeBlock(const PortLock &lock, int, int block, const ByteString &blockBytes) {
+  DeviceChannel &channel = lock.channel();
   ByteString command = blockWriteCommand(channel.moduleVariant, block, blockBytes);
   ByteString answer;
-  if (!sendCommand(channel, command, kBlockTimeoutMs, &answer, kWriteAttempts)) return false;
+  if (!sendCommand(lock, command, kBlockTimeoutMs, &answer, kWriteAttempts)) return false;
   return !refusedWithStatus(channel, answer);
 }
 

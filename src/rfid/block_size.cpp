@@ -42,9 +42,9 @@ void refine(ScanResult &tag, int size) {
 }
 
 // The size is the length of block 0 as the tag gives it.
-bool sizeOfBlock0(DeviceChannel &channel, ScanResult &tag, int &size) {
+bool sizeOfBlock0(const PortLock &lock, ScanResult &tag, int &size) {
   ByteString block0;
-  if (!readTagBlock(channel, tag.code, 0, block0)) return false;
+  if (!readTagBlock(lock, tag.code, 0, block0)) return false;
   size = static_cast<int>(block0.length());
   refine(tag, size);
   return true;
@@ -52,10 +52,11 @@ bool sizeOfBlock0(DeviceChannel &channel, ScanResult &tag, int &size) {
 
 }  // namespace
 
-bool determineBlockSize(DeviceChannel &channel, ScanResult &tag, int &size) {
+bool determineBlockSize(const PortLock &lock, ScanResult &tag, int &size) {
+  DeviceChannel &channel = lock.channel();
   size = 0;
   const TagProtocol *tags = tagProtocol(channel.kind);
-  return tags != nullptr && (fixedSize(tags->fixedBlockSizes, tag.code, size) || sizeOfBlock0(channel, tag, size));
+  return tags != nullptr && (fixedSize(tags->fixedBlockSizes, tag.code, size) || sizeOfBlock0(lock, tag, size));
 }
 
 }  // namespace reader

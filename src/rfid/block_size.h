@@ -1,7 +1,7 @@
 // The block size of the tag just identified.
 #pragma once
 
-#include "core/device_channel.h"
+#include "core/port_lock.h"
 #include "core/scan_result.h"
 
 namespace reader {
@@ -15,6 +15,6 @@ namespace reader {
 // of code 16, which no refinement changes) are sized by block 0 the same
 // way; its other families have fixed sizes. False when block 0 could not be
 // read or the module kind has no tags.
-bool determineBlockSize(DeviceChannel &channel, ScanResult &tag, int &size);
+bool determineBlockSize(const PortLock &lock, ScanResult &tag, int &size);
 
 }  // namespace reader

@@ -37,15 +37,17 @@ constexpr int kProtocolCount = static_cast<int>(sizeof kProtocolRotation / sizeo
 constexpr int kDetectionsPerProtocol = 2;
 constexpr std::uint32_t kDetectionPauseMs = 100;
 
-bool switchOn(DeviceChannel &channel) {
+bool switchOn(const PortLock &lock) {
+  DeviceChannel &channel = lock.channel();
   const HexModuleFrame::Family *family = HexModuleFrame::family(channel.protocolSelector);
-  if (family == nullptr || !sendCommand(channel, family->detect, kCommandTimeoutMs, nullptr, 0)) return false;
+  if (family == nullptr || !sendCommand(lock, family->detect, kCommandTimeoutMs, nullptr, 0)) return false;
   channel.scanOn = 1;
   return true;
 }
 
-bool switchReading(DeviceChannel &channel, bool on) {
-  if (on) return switchOn(channel);
+bool switchReading(const PortLock &lock, bool on) {
+  DeviceChannel &channel = lock.channel();
+  if (on) return switchOn(lock);
   channel.scanOn = 0;
   return true;
 }
@@ -62,9 +64,10 @@ void nameHexModule(const DeviceChannel &channel, ScanResult &result) {
     if (family == selector) result.name.assign(tagTypeName(family));
 }
 
-bool readModuleTag(DeviceChannel &channel, ScanResult &out, const TagRequest &request, const WaitCancel *cancel) {
+bool readModuleTag(const PortLock &lock, ScanResult &out, const TagRequest &request, const WaitCancel *cancel) {
+  DeviceChannel &channel = lock.channel();
   ByteString answer, payload;
-  if (!readFrame(channel, answer, kTagWaitMs, false, cancel)) return false;
+  if (!readFrame(lock, answer, kTagWaitMs, false, cancel)) return false;
   const int selector = channel.protocolSelector;
   if (!parseModuleAnswer(selector, answer, AnswerMode::Uid, payload)) return noTag(channel, out);
   int infoByte = 0;
@@ -73,7 +76,7 @@ bool readModuleTag(DeviceChannel &channel, ScanResult &out, const TagRequest &re
   if (!extractTagUid(selector, payload, out.data, infoByte, blockCount) || !isHexText(out.data))
     return noTag(channel, out);
   nameHexModule(channel, out);
-  readTagData(channel, out, request, TagDetection{infoByte, blockCount});
+  readTagData(lock, out, request, TagDetection{infoByte, blockCount});
   return true;
 }
 
@@ -85,20 +88,21 @@ int rotationStart(int selector) {
   return 0;
 }
 
-bool cycle(DeviceChannel &channel, ScanResult &out, const TagRequest &request, bool &wrongBlockLength) {
+bool cycle(const PortLock &lock, ScanResult &out, const TagRequest &request, bool &wrongBlockLength) {
+  DeviceChannel &channel = lock.channel();
   const int first = rotationStart(channel.protocolSelector);
   for (int i = 0; i < kProtocolCount; ++i) {
     const int protocol = kProtocolRotation[(first + i) % kProtocolCount];
     if (channel.protocolSelector != protocol) {
       channel.protocolSelector = protocol;
-      if (!selectProtocol(channel)) return false;
+      if (!selectProtocol(lock)) return false;
     }
     for (int attempt = 0; attempt < kDetectionsPerProtocol; ++attempt) {
       // A close waiting for the port ends the cycle instead of waiting for
       // every remaining detection.
       if (channel.closing != 0) return false;
       ScanResult candidate;
-      if (detectTag(channel, candidate, request, wrongBlockLength)) {
+      if (detectTag(lock, candidate, request, wrongBlockLength)) {
         acceptTag(channel, candidate, out);
         channel.idleWake.release();
         return true;
@@ -109,11 +113,12 @@ bool cycle(DeviceChannel &channel, ScanResult &out, const TagRequest &request, b
   return false;
 }
 
-bool readBlock(DeviceChannel &channel, int tagType, int block, ByteString &bytes) {
+bool readBlock(const PortLock &lock, int tagType, int block, ByteString &bytes) {
+  DeviceChannel &channel = lock.channel();
   ByteString frame = blockReadFrame(tagType, block);
   if (frame.empty()) return false;
   ByteString answer, payload;
-  if (!sendCommand(channel, frame, kBlockTimeoutMs, &answer, kReadAttempts)) return false;
+  if (!sendCommand(lock, frame, kBlockTimeoutMs, &answer, kReadAttempts)) return false;
   // After an error flag come the tag's error code, not block bytes.
   if (tagType == TagType::Iso15693 && isIso15693ErrorReply(answer)) return noTagFound(channel);
   if (!parseModuleAnswer(tagType, answer, AnswerMode::Data, payload)) return noTagFound(channel);
@@ -129,11 +134,12 @@ bool readBlock(DeviceChannel &channel, int tagType, int block, ByteString &bytes
 // tag did not answer (it left the field), and nothing is taken as written.
 // An ISO 15693 tag that refuses the write (a locked block) replies with the
 // error flag set, and the block keeps its old bytes.
-bool writeBlock(DeviceChannel &channel, int tagType, int block, const ByteString &blockBytes) {
+bool writeBlock(const PortLock &lock, int tagType, int block, const ByteString &blockBytes) {
+  DeviceChannel &channel = lock.channel();
   ByteString frame = blockWriteFrame(tagType, block, blockBytes);
   if (frame.empty()) return false;
   ByteString answer;
-  if (!sendCommand(channel, frame, kBlockTimeoutMs, &answer, kWriteAttempts)) return false;
+  if (!sendCommand(lock, frame, kBlockTimeoutMs, &answer, kWriteAttempts)) return false;
   if (!answerHasField(answer)) return noTagFound(channel);
   return tagType != TagType::Iso15693 || !isIso15693ErrorReply(answer) || noTagFound(channel);
 }

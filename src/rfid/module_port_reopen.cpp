@@ -6,14 +6,15 @@
 
 namespace reader {
 
-bool reopenRfidPort(DeviceChannel &channel) {
+bool reopenRfidPort(const PortLock &lock) {
+  DeviceChannel &channel = lock.channel();
   if (channel.port.isOpen()) return true;
-  if (!openPort(channel)) return false;
-  if (!setBaud(channel, channel.baudRate)) {
-    closePort(channel);
+  if (!openPort(lock)) return false;
+  if (!setBaud(lock, channel.baudRate)) {
+    closePort(lock);
     return false;
   }
-  return applyHexModuleSetup(channel) && selectProtocol(channel);
+  return applyHexModuleSetup(lock) && selectProtocol(lock);
 }
 
 }  // namespace reader

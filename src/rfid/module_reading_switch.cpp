@@ -4,10 +4,11 @@
 
 namespace reader {
 
-bool switchModuleReading(DeviceChannel &channel, bool on) {
+bool switchModuleReading(const PortLock &lock, bool on) {
+  DeviceChannel &channel = lock.channel();
   if (channel.scanOn == (on ? 1 : 0)) return true;
   const TagProtocol *tags = tagProtocol(channel.kind);
-  return tags != nullptr && tags->switchReading(channel, on);
+  return tags != nullptr && tags->switchReading(lock, on);
 }
 
 }  // namespace reader

@@ -4,12 +4,12 @@
 // selected tag family; switching it off sends nothing.
 #pragma once
 
-#include "core/device_channel.h"
+#include "core/port_lock.h"
 
 namespace reader {
 
 // True on success. Nothing is done when scanOn already has the requested
 // value. The caller holds the channel's portLock.
-bool switchModuleReading(DeviceChannel &channel, bool on);
+bool switchModuleReading(const PortLock &lock, bool on);
 
 }  // namespace reader

@@ -18,41 +18,42 @@ std::atomic<int> setupFrame2Sent{0};
 
 // Writes a module parameter until the module confirms the value, up to ten
 // times.
-void writeParameterConfirmed(DeviceChannel &channel, const char *command, const char *expected) {
+void writeParameterConfirmed(const PortLock &lock, const char *command, const char *expected) {
   for (int i = 0; i < 10; ++i) {
     ByteString answer;
-    if (sendCommand(channel, command, 1000, &answer, 3) && answer.equals(expected)) return;
+    if (sendCommand(lock, command, 1000, &answer, 3) && answer.equals(expected)) return;
   }
 }
 
 }  // namespace
 
-bool applyAsciiModuleSetup(DeviceChannel &channel) {
-  if (!openPort(channel)) return false;
-  if (!negotiateLink(channel)) {
-    closePort(channel);
+bool applyAsciiModuleSetup(const PortLock &lock) {
+  DeviceChannel &channel = lock.channel();
+  if (!openPort(lock)) return false;
+  if (!negotiateLink(lock)) {
+    closePort(lock);
     return false;
   }
   platform::sleepMs(100);
-  writeParameterConfirmed(channel, "wp0B08", "08");
-  writeParameterConfirmed(channel, "wp0E7F", "7F");
+  writeParameterConfirmed(lock, "wp0B08", "08");
+  writeParameterConfirmed(lock, "wp0E7F", "7F");
   // The block holds the module's parameters as read now, not appended to the
   // ones of an earlier set-up.
   channel.configBlock.reset();
-  readConfiguration(channel, channel.configBlock);
-  closePort(channel);
+  readConfiguration(lock, channel.configBlock);
+  closePort(lock);
   return true;
 }
 
-bool applyHexModuleSetup(DeviceChannel &channel) {
+bool applyHexModuleSetup(const PortLock &lock) {
   if (setupFrame1Sent == 1 && setupFrame2Sent == 1) return true;
   ByteString answer;
   if (setupFrame1Sent == 0) {
-    if (!sendCommand(channel, HexModuleFrame::SetupFirst, 3000, &answer, 3)) return false;
+    if (!sendCommand(lock, HexModuleFrame::SetupFirst, 3000, &answer, 3)) return false;
     setupFrame1Sent = 1;
   }
   if (setupFrame2Sent == 0) {
-    const bool sent = sendCommand(channel, HexModuleFrame::SetupSecond, 3000, &answer, 3);
+    const bool sent = sendCommand(lock, HexModuleFrame::SetupSecond, 3000, &answer, 3);
     if (sent) setupFrame2Sent = 1;
     return sent;
   }

@@ -2,16 +2,16 @@
 // module's two set-up frames.
 #pragma once
 
-#include "core/device_channel.h"
+#include "core/port_lock.h"
 
 namespace reader {
 
 // Opens the ASCII module's port, finds its link, writes and reads back its
 // parameters, and closes the port again. True when the link was found.
-bool applyAsciiModuleSetup(DeviceChannel &channel);
+bool applyAsciiModuleSetup(const PortLock &lock);
 
 // Sends the hex-frame module its set-up frames, each once for the library's
 // lifetime after the module accepted it. True when both have been accepted.
-bool applyHexModuleSetup(DeviceChannel &channel);
+bool applyHexModuleSetup(const PortLock &lock);
 
 }  // namespace reader

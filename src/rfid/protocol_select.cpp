@@ -6,12 +6,13 @@
 
 namespace reader {
 
-bool selectProtocol(DeviceChannel &channel) {
+bool selectProtocol(const PortLock &lock) {
+  DeviceChannel &channel = lock.channel();
   if (channel.kind != DeviceKind::HexModule) return false;
   const HexModuleFrame::Family *family = HexModuleFrame::family(channel.protocolSelector);
   if (family == nullptr) return true;
   ByteString answer;
-  return sendCommand(channel, family->select, 3000, &answer, 3);
+  return sendCommand(lock, family->select, 3000, &answer, 3);
 }
 
 }  // namespace reader

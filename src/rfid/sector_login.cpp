@@ -26,11 +26,12 @@ bool endsACommand(const ByteString &key) {
 
 }  // namespace
 
-bool loginSector(DeviceChannel &channel, int sector, const ByteString &key) {
+bool loginSector(const PortLock &lock, int sector, const ByteString &key) {
+  DeviceChannel &channel = lock.channel();
   if (sector < 0 || endsACommand(key)) return false;
   ByteString command = sectorLoginCommand(sector, key);
   ByteString answer;
-  if (!sendCommand(channel, command, kLoginTimeoutMs, &answer, kLoginAttempts)) return false;
+  if (!sendCommand(lock, command, kLoginTimeoutMs, &answer, kLoginAttempts)) return false;
   if (answer.equals(kLoginAccepted)) return true;
   refusedWithStatus(channel, answer);
   return false;
@@ -39,7 +40,7 @@ bool loginSector(DeviceChannel &channel, int sector, const ByteString &key) {
 bool SectorLogins::enter(int block) {
   const int sector = block / kMifareSectorBlocks;
   if (sector == sector_) return true;
-  if (!loginSector(channel_, sector, key_)) return false;
+  if (!loginSector(lock_, sector, key_)) return false;
   sector_ = sector;
   return true;
 }

@@ -2,7 +2,7 @@
 // key the read or write was given.
 #pragma once
 
-#include "core/device_channel.h"
+#include "core/port_lock.h"
 
 namespace reader {
 
@@ -15,20 +15,20 @@ inline bool isSectorTrailer(int block) { return block % kMifareSectorBlocks == k
 // module answers exactly "L"; a status letter sets lastError. A key holding
 // a carriage return or line feed is refused without sending anything. The
 // caller holds portLock.
-bool loginSector(DeviceChannel &channel, int sector, const ByteString &key);
+bool loginSector(const PortLock &lock, int sector, const ByteString &key);
 
 // A walk over a Mifare tag's blocks in rising order logs in once to each
 // sector it enters.
 class SectorLogins {
  public:
   // `key` must outlive the walk.
-  SectorLogins(DeviceChannel &channel, const ByteString &key) : channel_(channel), key_(key) {}
+  SectorLogins(const PortLock &lock, const ByteString &key) : lock_(lock), key_(key) {}
   // Logs in to the block's sector unless this walk is in it already; false
   // when the login was refused.
   bool enter(int block);
 
  private:
-  DeviceChannel &channel_;
+  const PortLock &lock_;
   const ByteString &key_;
   int sector_ = -1;
 };

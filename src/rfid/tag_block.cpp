@@ -20,20 +20,22 @@ bool fitsBlockSize(const TagProtocol &tags, const ByteString &blockBytes, int bl
 
 }  // namespace
 
-bool readTagBlock(DeviceChannel &channel, int tagType, int block, ByteString &bytes) {
+bool readTagBlock(const PortLock &lock, int tagType, int block, ByteString &bytes) {
+  DeviceChannel &channel = lock.channel();
   bytes.reset();
   if (block < 0 || block > 0xFF) return false;
   const TagProtocol *tags = tagProtocol(channel.kind);
-  return tags != nullptr && tags->readBlock(channel, tagType, block, bytes);
+  return tags != nullptr && tags->readBlock(lock, tagType, block, bytes);
 }
 
-bool writeTagBlock(DeviceChannel &channel, int tagType, int blockSize, int block, int offset,
+bool writeTagBlock(const PortLock &lock, int tagType, int blockSize, int block, int offset,
                    const ByteString &data, std::uint32_t &placed) {
+  DeviceChannel &channel = lock.channel();
   placed = 0;
   const TagProtocol *tags = tagProtocol(channel.kind);
   if (tags == nullptr || data.empty() || offset < 0) return false;
   ByteString blockBytes;
-  if (!readTagBlock(channel, tagType, block, blockBytes)) return false;
+  if (!readTagBlock(lock, tagType, block, blockBytes)) return false;
   const auto start = static_cast<std::uint32_t>(offset);
   if (!fitsBlockSize(*tags, blockBytes, blockSize)) {
     channel.lastError = ChannelError::WrongBlockLength;
@@ -43,7 +45,7 @@ bool writeTagBlock(DeviceChannel &channel, int tagType, int blockSize, int block
   std::uint32_t count = 0;
   for (; count < data.length() && start + count < blockBytes.length(); ++count)
     blockBytes.setAt(static_cast<std::int16_t>(data.byteAt(count)), static_cast<std::int32_t>(start + count));
-  const bool written = tags->writeBlock(channel, tagType, block, blockBytes);
+  const bool written = tags->writeBlock(lock, tagType, block, blockBytes);
   if (written) placed = count;
   return written;
 }

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "core/byte_string.h"
-#include "core/device_channel.h"
+#include "core/port_lock.h"
 
 namespace reader {
 
@@ -15,7 +15,7 @@ namespace reader {
 // ISO 15693 (16) only. False for no answer, a status letter (lastError set
 // from it), or an answer that holds no block (lastError NoTag), an ISO 15693
 // error reply included.
-bool readTagBlock(DeviceChannel &channel, int tagType, int block, ByteString &bytes);
+bool readTagBlock(const PortLock &lock, int tagType, int block, ByteString &bytes);
 
 // Reads the block, puts `data` at `offset` in it (bytes that would fall past
 // its end are dropped: the block never grows) and writes the whole block
@@ -24,7 +24,7 @@ bool readTagBlock(DeviceChannel &channel, int tagType, int block, ByteString &by
 // reads back shorter than the tag's `blockSize` (when given), or on the
 // hex-frame module with any other length (lastError ChannelError::WrongBlockLength), or a
 // write the module or the tag refused or did not answer (lastError says why).
-bool writeTagBlock(DeviceChannel &channel, int tagType, int blockSize, int block, int offset,
+bool writeTagBlock(const PortLock &lock, int tagType, int blockSize, int block, int offset,
                    const ByteString &data, std::uint32_t &placed);
 
 }  // namespace reader

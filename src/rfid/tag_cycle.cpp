@@ -1,6 +1,6 @@
 #include "rfid/tag_cycle.h"
 
-#include "core/port_lock_guard.h"
+#include "core/port_lock.h"
 #include "rfid/tag_protocol.h"
 
 namespace reader {
@@ -15,13 +15,14 @@ bool rfidReadCycle(ReaderDevice &device, int start, int length, const ByteString
   wrongBlockLength = false;
   DeviceChannel &channel = device.rfid;
   if (device.rfidPresent == 0) return false;
-  PortLockGuard lock(channel);
+  const auto held = PortLock::take(channel);
   // The module may have been halted while this cycle waited for the port.
-  if (!lock.held() || device.rfidPresent == 0) return false;
+  if (!held || device.rfidPresent == 0) return false;
+  const PortLock &lock = *held;
   channel.lastError = 0;
   const TagProtocol *tags = tagProtocol(channel.kind);
-  if (tags == nullptr || !tags->prepare(channel)) return false;
-  return tags->cycle(channel, out, TagRequest{start, length, key}, wrongBlockLength);
+  if (tags == nullptr || !tags->prepare(lock)) return false;
+  return tags->cycle(lock, out, TagRequest{start, length, key}, wrongBlockLength);
 }
 
 }  // namespace reader

@@ -1,7 +1,7 @@
 // Reading the requested data bytes of the tag just identified.
 #pragma once
 
-#include "core/device_channel.h"
+#include "core/port_lock.h"
 #include "core/scan_result.h"
 #include "rfid/tag_request.h"
 
@@ -20,7 +20,7 @@ namespace reader {
 //
 // True when tagData is not empty. The caller holds portLock and has switched
 // reading on.
-bool readTagData(DeviceChannel &channel, ScanResult &tag, const TagRequest &request,
+bool readTagData(const PortLock &lock, ScanResult &tag, const TagRequest &request,
                  const TagDetection &detection = {});
 
 }  // namespace reader

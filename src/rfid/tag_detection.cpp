@@ -6,15 +6,17 @@
 
 namespace reader {
 
-bool readTag(DeviceChannel &channel, ScanResult &out, const TagRequest &request, const WaitCancel *cancel) {
+bool readTag(const PortLock &lock, ScanResult &out, const TagRequest &request, const WaitCancel *cancel) {
+  DeviceChannel &channel = lock.channel();
   out = ScanResult();
   const TagProtocol *tags = tagProtocol(channel.kind);
-  return tags != nullptr && tags->readTag(channel, out, request, cancel);
+  return tags != nullptr && tags->readTag(lock, out, request, cancel);
 }
 
-bool detectTag(DeviceChannel &channel, ScanResult &candidate, const TagRequest &request, bool &wrongBlockLength) {
-  TagReading reading(channel);
-  if (!reading.switchOn() || !readTag(channel, candidate, request)) return false;
+bool detectTag(const PortLock &lock, ScanResult &candidate, const TagRequest &request, bool &wrongBlockLength) {
+  DeviceChannel &channel = lock.channel();
+  TagReading reading(lock);
+  if (!reading.switchOn() || !readTag(lock, candidate, request)) return false;
   wrongBlockLength = channel.lastError == ChannelError::WrongBlockLength;
   return true;
 }

@@ -2,7 +2,7 @@
 // cycle that both module kinds share.
 #pragma once
 
-#include "core/device_channel.h"
+#include "core/port_lock.h"
 #include "core/scan_result.h"
 #include "core/serial_channel.h"
 #include "rfid/tag_request.h"
@@ -19,12 +19,12 @@ namespace reader {
 // The channel's stored result is not touched. Called with the channel's
 // portLock held. With `cancel`, the wait for the answer to begin ends early
 // once it is requested (see readFrame).
-bool readTag(DeviceChannel &channel, ScanResult &out, const TagRequest &request, const WaitCancel *cancel = nullptr);
+bool readTag(const PortLock &lock, ScanResult &out, const TagRequest &request, const WaitCancel *cancel = nullptr);
 
 // One detection: the module's reading switched on for it and off again, and
 // the tag read. `wrongBlockLength` tells that its data read gave up on block
 // answers of the wrong length (the tag then has no data).
-bool detectTag(DeviceChannel &channel, ScanResult &candidate, const TagRequest &request, bool &wrongBlockLength);
+bool detectTag(const PortLock &lock, ScanResult &candidate, const TagRequest &request, bool &wrongBlockLength);
 
 // Stores a detected tag as the channel's result and hands it out.
 void acceptTag(DeviceChannel &channel, ScanResult &candidate, ScanResult &out);

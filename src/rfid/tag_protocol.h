@@ -8,7 +8,7 @@
 #include <span>
 
 #include "core/byte_string.h"
-#include "core/device_channel.h"
+#include "core/port_lock.h"
 #include "core/scan_result.h"
 #include "core/serial_channel.h"
 #include "rfid/tag_request.h"
@@ -24,20 +24,20 @@ struct FixedBlockSize {
 struct TagProtocol {
   // Makes the module ready before a read cycle or a write (the hex-frame
   // module's port may have been closed by the idle close).
-  bool (*prepare)(DeviceChannel &channel);
+  bool (*prepare)(const PortLock &lock);
   // Switches the module's reading on or off (see switchModuleReading).
-  bool (*switchReading)(DeviceChannel &channel, bool on);
+  bool (*switchReading)(const PortLock &lock, bool on);
   // Reads the module's answer to its switch-on: a tag, named, with the data
   // the channel's request asks for (see readTag).
-  bool (*readTag)(DeviceChannel &channel, ScanResult &out, const TagRequest &request, const WaitCancel *cancel);
+  bool (*readTag)(const PortLock &lock, ScanResult &out, const TagRequest &request, const WaitCancel *cancel);
   // Names a tag from the module's answer (see nameTag).
   void (*name)(const DeviceChannel &channel, ScanResult &result);
   // One read cycle under the port lock: detections until a tag is found or
   // the module's tries are used up.
-  bool (*cycle)(DeviceChannel &channel, ScanResult &out, const TagRequest &request, bool &wrongBlockLength);
+  bool (*cycle)(const PortLock &lock, ScanResult &out, const TagRequest &request, bool &wrongBlockLength);
   // One block of the tag, read or written whole.
-  bool (*readBlock)(DeviceChannel &channel, int tagType, int block, ByteString &bytes);
-  bool (*writeBlock)(DeviceChannel &channel, int tagType, int block, const ByteString &bytes);
+  bool (*readBlock)(const PortLock &lock, int tagType, int block, ByteString &bytes);
+  bool (*writeBlock)(const PortLock &lock, int tagType, int block, const ByteString &bytes);
   // A block read back is exactly the tag's block (otherwise it may bring
   // more: the pages after it).
   bool blockReadIsExact;

@@ -4,7 +4,7 @@
 // send nothing.
 #pragma once
 
-#include "core/device_channel.h"
+#include "core/port_lock.h"
 #include "rfid/module_reading_switch.h"
 
 namespace reader {
@@ -12,22 +12,22 @@ namespace reader {
 class TagReading {
  public:
   // The caller holds the channel's portLock for the whole scope.
-  explicit TagReading(DeviceChannel &channel) : channel_(channel) {}
+  explicit TagReading(const PortLock &lock) : lock_(lock) {}
   ~TagReading() {
-    if (on_) switchModuleReading(channel_, false);
+    if (on_) switchModuleReading(lock_, false);
   }
   TagReading(const TagReading &) = delete;
   TagReading &operator=(const TagReading &) = delete;
 
   // Sends the module's read command (ASCII module: opens its port first).
   bool switchOn() {
-    if (channel_.scanOn != 0) switchModuleReading(channel_, false);
-    on_ = switchModuleReading(channel_, true);
+    if (lock_.channel().scanOn != 0) switchModuleReading(lock_, false);
+    on_ = switchModuleReading(lock_, true);
     return on_;
   }
 
  private:
-  DeviceChannel &channel_;
+  const PortLock &lock_;
   bool on_ = false;
 };
 

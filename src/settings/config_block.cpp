@@ -6,7 +6,7 @@
 #include "core/command_transport.h"
 #include "core/device_kind.h"
 #include "core/hex_text.h"
-#include "core/port_lock_guard.h"
+#include "core/port_lock.h"
 
 namespace reader {
 
@@ -105,9 +105,9 @@ bool bitIsSet(const ByteString &block, int byte, int b) { return getBits(block.b
 
 void putBit(ByteString &block, int byte, int b, bool on) { setBits(block.at(std::uint32_t(byte)), b, b, on); }
 
-int readField(const ReaderDevice &device, const ByteString &block, const BlockField &field) {
+int readField(const DeviceChannel &engine, const ByteString &block, const BlockField &field) {
   switch (field.kind) {
-    case FieldKind::Held: return device.barcode.*field.held;
+    case FieldKind::Held: return engine.*field.held;
     case FieldKind::Inverted: return bitIsSet(block, field.byte, field.lo) ? 0 : 1;
     case FieldKind::Bits:
     case FieldKind::Summarised: break;
@@ -115,7 +115,7 @@ int readField(const ReaderDevice &device, const ByteString &block, const BlockFi
   return static_cast<int>(getBits(block.byteAt(field.byte), field.lo, field.hi));
 }
 
-void writeField(ReaderDevice &device, ByteString &block, const BlockField &field, int value) {
+void writeField(DeviceChannel &engine, ByteString &block, const BlockField &field, int value) {
   const bool on = value != 0;
   switch (field.kind) {
     case FieldKind::Bits:
@@ -128,7 +128,7 @@ void writeField(ReaderDevice &device, ByteString &block, const BlockField &field
       // The engine keeps sending what it was once asked for; the decode
       // processing strips what the option says.
       if (on) putBit(block, field.byte, field.lo, true);
-      device.barcode.*field.held = on ? 1 : 0;
+      engine.*field.held = on ? 1 : 0;
       return;
     case FieldKind::Summarised:
       putBit(block, field.byte, field.lo, on);
@@ -143,44 +143,48 @@ void writeField(ReaderDevice &device, ByteString &block, const BlockField &field
   }
 }
 
-bool isTextEngine(const ReaderDevice &device) { return device.barcodeKind() == DeviceKind::TextEngine; }
+bool isTextEngine(const DeviceChannel &engine) { return engine.kind == DeviceKind::TextEngine; }
 
-// The copy is looked at only under portLock: the default set-up replaces it
-// under the same lock.
-bool blockUsableLockHeld(const ReaderDevice &device) {
-  return isTextEngine(device) && device.barcode.configBlock.length() >= kMinConfigBlockBytes;
+// The copy is looked at only under the port lock: the default set-up
+// replaces it under the same lock.
+bool blockUsable(const PortLock &engine) {
+  const DeviceChannel &channel = engine.channel();
+  return isTextEngine(channel) && channel.configBlock.length() >= kMinConfigBlockBytes;
 }
 
-// Step 4 of every group operation; the caller holds portLock.
-void readGroup(ReaderDevice &device, const GroupDescription &group, std::span<int *const> parameters) {
-  const ByteString &block = device.barcode.configBlock;
+// Step 4 of every group operation.
+void readGroup(const PortLock &engine, const GroupDescription &group, std::span<int *const> parameters) {
+  const DeviceChannel &channel = engine.channel();
+  const ByteString &block = channel.configBlock;
   for (std::size_t i = 0; i < group.count && i < parameters.size(); ++i)
-    if (parameters[i] != nullptr) *parameters[i] = readField(device, block, group.fields[i]);
+    if (parameters[i] != nullptr) *parameters[i] = readField(channel, block, group.fields[i]);
 }
 
-bool saveBlock(DeviceChannel &channel) {
+bool saveBlock(const PortLock &lock) {
+  DeviceChannel &channel = lock.channel();
   ByteString hex;
   toHexText(channel.configBlock, hex);
   ByteString command = ByteString::fromText("SAVE");
   command.append(hex);
   ByteString answer;
-  return sendCommand(channel, command, kSaveTimeoutMs, &answer, 1);
+  return sendCommand(lock, command, kSaveTimeoutMs, &answer, 1);
 }
 
-// The caller holds portLock. Every group, the EAN-128 group included, puts
-// the copy back when the engine did not take the block, so that the copy
-// never claims a setting the engine does not have.
-bool writeGroup(ReaderDevice &device, const GroupDescription &group, std::span<int *const> parameters) {
-  ByteString &block = device.barcode.configBlock;
+// Every group, the EAN-128 group included, puts the copy back when the
+// engine did not take the block, so that the copy never claims a setting the
+// engine does not have.
+bool writeGroup(const PortLock &engine, const GroupDescription &group, std::span<int *const> parameters) {
+  DeviceChannel &channel = engine.channel();
+  ByteString &block = channel.configBlock;
   const ByteString before = block;
   for (std::size_t i = 0; i < group.count && i < parameters.size(); ++i)
-    if (parameters[i] != nullptr) writeField(device, block, group.fields[i], *parameters[i]);
+    if (parameters[i] != nullptr) writeField(channel, block, group.fields[i], *parameters[i]);
   bool unchanged = true;
   for (std::uint32_t i = 0; i < block.length() && unchanged; ++i) unchanged = block.at(i) == before.at(i);
   if (unchanged && !group.alwaysSends) return true;
-  const bool saved = saveBlock(device.barcode);
+  const bool saved = saveBlock(engine);
   if (!saved) block = before;
-  configBlockChanged(device.barcode);
+  configBlockChanged(channel);
   return saved;
 }
 
@@ -208,28 +212,20 @@ void setBits(std::int16_t &element, int lo, int hi, std::uint32_t value) {
 
 int configGroupParameterCount(ConfigGroup group) { return describe(group).count; }
 
-bool configGroupOperation(ReaderDevice &device, ConfigGroup group, char operation,
+bool configGroupOperation(const PortLock &engine, ConfigGroup group, char operation,
                           std::span<int *const> parameters) {
-  if (!isTextEngine(device)) return false;
-  PortLockGuard lock(device.barcode);
-  if (!lock.held() || !blockUsableLockHeld(device)) return false;
+  if (!blockUsable(engine)) return false;
   const GroupDescription &description = describe(group);
   if (operation == kReadSettings) {
-    readGroup(device, description, parameters);
+    readGroup(engine, description, parameters);
     return true;
   }
   if (operation != kWriteSettings) return false;
-  return writeGroup(device, description, parameters);
-}
-
-bool readConfigGroupLockHeld(ReaderDevice &device, ConfigGroup group, std::span<int *const> parameters) {
-  if (!blockUsableLockHeld(device)) return false;
-  readGroup(device, describe(group), parameters);
-  return true;
+  return writeGroup(engine, description, parameters);
 }
 
 int readTriggerMode(const ReaderDevice &device) {
-  return isTextEngine(device) ? device.barcode.triggerMode.load() : 0;
+  return isTextEngine(device.barcode) ? device.barcode.triggerMode.load() : 0;
 }
 
 }  // namespace reader

@@ -13,6 +13,7 @@
 #include <initializer_list>
 #include <span>
 
+#include "core/port_lock.h"
 #include "core/reader_device.h"
 
 namespace reader {
@@ -60,20 +61,13 @@ int configGroupParameterCount(ConfigGroup group);
 // of parameter i + 1; a null pointer (or a missing entry) leaves that
 // parameter alone. Returns false for an engine that is not the text engine,
 // a copy shorter than 30 bytes, another operation code, or a refused or
-// unanswered send. Takes the barcode channel's portLock without time limit.
-bool configGroupOperation(ReaderDevice &device, ConfigGroup group, char operation,
+// unanswered send.
+bool configGroupOperation(const PortLock &engine, ConfigGroup group, char operation,
                           std::span<int *const> parameters);
-inline bool configGroupOperation(ReaderDevice &device, ConfigGroup group, char operation,
+inline bool configGroupOperation(const PortLock &engine, ConfigGroup group, char operation,
                                  std::initializer_list<int *> parameters) {
-  return configGroupOperation(device, group, operation,
-                              std::span<int *const>(parameters.begin(), parameters.size()));
+  return configGroupOperation(engine, group, operation, std::span<int *const>(parameters.begin(), parameters.size()));
 }
-
-// A read for callers that already hold the barcode channel's portLock (the
-// self-triggered scan cycle, which filters decodes by the block's bits).
-bool readConfigGroupLockHeld(ReaderDevice &device, ConfigGroup group,
-                             std::span<int *const> parameters);
-
 
 // The engine's trigger mode (scan group, parameter 1) as the copy holds it;
 // 0 when it cannot be read (not the text engine, short copy). Never waits

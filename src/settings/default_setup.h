@@ -2,21 +2,20 @@
 // when a device is opened and when the reader is reset to its defaults.
 #pragma once
 
-#include "core/reader_device.h"
+#include "core/port_lock.h"
+#include "settings/ssi_known_values.h"
 
 namespace reader {
 
-// Sets up device 1 (barcode engine) or 2 (RFID module) of its present kind.
-// False for another device number, a kind the set-up does not know, or a
-// device that could not be set up.
-bool applyDefaultSetup(ReaderDevice &device, int which);
-
-// The engine's set-up under the barcode channel's portLock (taken here).
-bool applyEngineDefaultSetup(ReaderDevice &device);
+// Sets up the device behind the held port by its present kind. False for a
+// kind the set-up does not know, or a device that could not be set up.
+// `known` is what the library knows of an SSI engine's values; the other
+// kinds leave it alone.
+bool applyDefaultSetup(const PortLock &port, SsiKnownValues &known);
 
 // The engines' own set-ups (engine_default_setup.cpp; the modules' are in
-// rfid/module_setup.h). The caller holds the barcode channel's portLock.
-bool applyTextEngineSetup(ReaderDevice &device);
-bool applySsiEngineSetup(ReaderDevice &device);
+// rfid/module_setup.h).
+bool applyTextEngineSetup(const PortLock &engine, SsiKnownValues &known);
+bool applySsiEngineSetup(const PortLock &engine, SsiKnownValues &known);
 
 }  // namespace reader

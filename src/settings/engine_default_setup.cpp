@@ -12,7 +12,7 @@
 #include "core/ssi_message.h"
 #include "settings/config_block.h"
 #include "settings/default_setup.h"
-#include "core/port_lock_guard.h"
+#include "core/port_lock.h"
 #include "settings/ssi_parameters.h"
 
 namespace reader {
@@ -51,9 +51,10 @@ const ConfigStep kTextEngineSteps[] = {
     {ConfigGroup::Scan, {6, 0, 3}},
 };
 
-bool setUpTextEngine(ReaderDevice &device) {
-  readConfiguration(device.barcode, device.barcode.configBlock);
-  configBlockChanged(device.barcode);
+bool setUpTextEngine(const PortLock &engine) {
+  DeviceChannel &channel = engine.channel();
+  readConfiguration(engine, channel.configBlock);
+  configBlockChanged(channel);
   for (const ConfigStep &step : kTextEngineSteps) {
     std::array<int, kMaxConfigParameters> values{};
     std::array<int *, kMaxConfigParameters> parameters{};
@@ -63,7 +64,7 @@ bool setUpTextEngine(ReaderDevice &device) {
       parameters[n] = &values[n];
       ++n;
     }
-    configGroupOperation(device, step.group, kWriteSettings, std::span<int *const>(parameters.data(), n));
+    configGroupOperation(engine, step.group, kWriteSettings, std::span<int *const>(parameters.data(), n));
   }
   return true;
 }
@@ -82,106 +83,107 @@ struct HeldValues {
 
 // Reads enable, L1 and L2 (arguments 1, l1 and l2 of the group) and writes
 // 1, wantedL1, 55 unless the engine already has them.
-void ensureLengthGroup(ReaderDevice &device, SsiGroup group, int l1Argument, int l2Argument,
+void ensureLengthGroup(const SsiSession &engine, SsiGroup group, int l1Argument, int l2Argument,
                        int wantedL1, HeldValues &held) {
   std::array<int *, kMaxSsiParameters> parameters{};
   parameters[0] = &held.enable;
   parameters[l1Argument - 1] = &held.length1;
   parameters[l2Argument - 1] = &held.length2;
   const std::span<int *const> refs(parameters.data(), static_cast<std::size_t>(std::max(l1Argument, l2Argument)));
-  ssiGroupOperation(device, group, kReadSettings, refs);
+  ssiGroupOperation(engine, group, kReadSettings, refs);
   if (held.enable != 0 && held.length1 == wantedL1 && held.length2 == 55) return;
   held.enable = 1;
   held.length1 = wantedL1;
   held.length2 = 55;
-  ssiGroupOperation(device, group, kWriteSettings, refs);
+  ssiGroupOperation(engine, group, kWriteSettings, refs);
 }
 
 // Reads one flag argument and writes `wanted` when the test says so.
-void ensureFlag(ReaderDevice &device, SsiGroup group, int argument, int &heldValue, bool writeWhenZero,
+void ensureFlag(const SsiSession &engine, SsiGroup group, int argument, int &heldValue, bool writeWhenZero,
                 int wanted) {
   std::array<int *, kMaxSsiParameters> parameters{};
   parameters[argument - 1] = &heldValue;
   const std::span<int *const> refs(parameters.data(), static_cast<std::size_t>(argument));
-  ssiGroupOperation(device, group, kReadSettings, refs);
+  ssiGroupOperation(engine, group, kReadSettings, refs);
   const bool write = writeWhenZero ? heldValue == 0 : heldValue != 0;
   if (!write) return;
   heldValue = wanted;
-  ssiGroupOperation(device, group, kWriteSettings, refs);
+  ssiGroupOperation(engine, group, kWriteSettings, refs);
 }
 
-void ensureSymbologies(ReaderDevice &device, int kind, HeldValues &held) {
+void ensureSymbologies(const SsiSession &engine, int kind, HeldValues &held) {
   const int codabarL1 = kind == DeviceKind::SsiEngine3 ? 5 : 4;
-  ensureLengthGroup(device, SsiGroup::Code39, 8, 9, 4, held);
-  ensureLengthGroup(device, SsiGroup::Code93, 2, 3, 4, held);
-  ensureLengthGroup(device, SsiGroup::Code11, 4, 5, 4, held);
-  ensureLengthGroup(device, SsiGroup::Discrete2of5, 2, 3, 4, held);
-  ensureLengthGroup(device, SsiGroup::Interleaved2of5, 2, 3, 4, held);
-  ensureLengthGroup(device, SsiGroup::Codabar, 2, 3, codabarL1, held);
-  ensureFlag(device, SsiGroup::Code128, 1, held.enable, true, 1);
-  ensureLengthGroup(device, SsiGroup::Msi, 2, 3, 4, held);
+  ensureLengthGroup(engine, SsiGroup::Code39, 8, 9, 4, held);
+  ensureLengthGroup(engine, SsiGroup::Code93, 2, 3, 4, held);
+  ensureLengthGroup(engine, SsiGroup::Code11, 4, 5, 4, held);
+  ensureLengthGroup(engine, SsiGroup::Discrete2of5, 2, 3, 4, held);
+  ensureLengthGroup(engine, SsiGroup::Interleaved2of5, 2, 3, 4, held);
+  ensureLengthGroup(engine, SsiGroup::Codabar, 2, 3, codabarL1, held);
+  ensureFlag(engine, SsiGroup::Code128, 1, held.enable, true, 1);
+  ensureLengthGroup(engine, SsiGroup::Msi, 2, 3, 4, held);
 
   int *ean[] = {&held.ean8, &held.ean13, &held.bookland};
-  ssiGroupOperation(device, SsiGroup::Ean, kReadSettings, ean);
+  ssiGroupOperation(engine, SsiGroup::Ean, kReadSettings, ean);
   if (held.ean8 == 0 || held.ean13 == 0 || held.bookland == 0) {
     held.ean8 = held.ean13 = held.bookland = 1;
-    ssiGroupOperation(device, SsiGroup::Ean, kWriteSettings, ean);
+    ssiGroupOperation(engine, SsiGroup::Ean, kWriteSettings, ean);
   }
 }
 
-void ensureVariant3Options(ReaderDevice &device, HeldValues &held) {
-  ensureFlag(device, SsiGroup::Composite, 1, held.enable, true, 1);
+void ensureVariant3Options(const SsiSession &engine, HeldValues &held) {
+  ensureFlag(engine, SsiGroup::Composite, 1, held.enable, true, 1);
 
   auto &p = held.postal;
   // Arguments 1 to 3 and 5 to 7: 0x59, 0x5A, 0x5B, F0 22, F0 23, F0 46.
   int *postal[] = {&p[0], &p[1], &p[2], nullptr, &p[3], &p[4], &p[5]};
-  ssiGroupOperation(device, SsiGroup::Postal, kReadSettings, postal);
+  ssiGroupOperation(engine, SsiGroup::Postal, kReadSettings, postal);
   bool allOn = true;
   for (int v : p) allOn = allOn && v != 0;
   if (!allOn) {
     p.fill(1);
-    ssiGroupOperation(device, SsiGroup::Postal, kWriteSettings, postal);
+    ssiGroupOperation(engine, SsiGroup::Postal, kWriteSettings, postal);
   }
 
-  ensureFlag(device, SsiGroup::OptionF029, 1, held.optionF029, true, 1);
-  ensureFlag(device, SsiGroup::Redundancy, 2, held.redundancy4D, false, 0);
+  ensureFlag(engine, SsiGroup::OptionF029, 1, held.optionF029, true, 1);
+  ensureFlag(engine, SsiGroup::Redundancy, 2, held.redundancy4D, false, 0);
 }
 
-bool setUpSsiEngine(ReaderDevice &device) {
-  DeviceChannel &channel = device.barcode;
+bool setUpSsiEngine(const SsiSession &engine) {
+  const PortLock &lock = engine.port;
+  DeviceChannel &channel = lock.channel();
   ByteString reset = ssi::hostMessage(ssi::kSetDefaults);
   ByteString answer;
-  sendCommand(channel, reset, 1000, &answer, 5);
+  sendCommand(lock, reset, 1000, &answer, 5);
   // Back at its own defaults (and at 9600), the engine holds none of the
   // values the library knew.
-  forgetSsiParameterValues();
+  engine.known.forget();
 
-  closePort(channel);
-  if (!openPort(channel)) return false;
-  if (!renegotiateLinkAfterDefaults(channel)) {
-    closePort(channel);
+  closePort(lock);
+  if (!openPort(lock)) return false;
+  if (!renegotiateLinkAfterDefaults(lock)) {
+    closePort(lock);
     return false;
   }
-  sendSsiDefaults(channel);
+  sendEngineDefaults(lock);
 
   // The revision answer of the negotiation may have named the other variant.
   const int kind = channel.kind;
   HeldValues held;
-  ensureSymbologies(device, kind, held);
+  ensureSymbologies(engine, kind, held);
   int scanTime = 30;
   if (kind == DeviceKind::SsiEngine4) {
-    ssiGroupOperation(device, SsiGroup::ScanTime4, kWriteSettings, {&scanTime});
+    ssiGroupOperation(engine, SsiGroup::ScanTime4, kWriteSettings, {&scanTime});
     return true;
   }
-  ensureVariant3Options(device, held);
-  ssiGroupOperation(device, SsiGroup::ScanTime, kWriteSettings, {&scanTime});
+  ensureVariant3Options(engine, held);
+  ssiGroupOperation(engine, SsiGroup::ScanTime, kWriteSettings, {&scanTime});
   return true;
 }
 
 }  // namespace
 
-bool applyTextEngineSetup(ReaderDevice &device) { return setUpTextEngine(device); }
+bool applyTextEngineSetup(const PortLock &engine, SsiKnownValues &) { return setUpTextEngine(engine); }
 
-bool applySsiEngineSetup(ReaderDevice &device) { return setUpSsiEngine(device); }
+bool applySsiEngineSetup(const PortLock &engine, SsiKnownValues &known) { return setUpSsiEngine({engine, known}); }
 
 }  // namespace reader

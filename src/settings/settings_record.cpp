@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 #include <span>
 
 #include "core/device_kind.h"
-#include "core/port_lock_guard.h"
+#include "core/port_lock.h"
 #include "settings/config_block.h"
 #include "settings/default_setup.h"
 #include "settings/ssi_parameters.h"
@@ -187,25 +188,27 @@ const EngineSection *sectionFor(int kind) {
   return nullptr;
 }
 
-bool runGroup(ReaderDevice &device, const EngineSection &section, std::uint8_t group, char operation,
-              std::span<int *const> parameters) {
-  if (section.configBlockGroups)
-    return configGroupOperation(device, static_cast<ConfigGroup>(group), operation, parameters);
-  return ssiGroupOperation(device, static_cast<SsiGroup>(group), operation, parameters);
-}
-
 // One settings call is one use of the engine's port. An engine that has let
 // one group's exchange go unanswered on every attempt is asked nothing more
 // in this call: each further group would only wait out its own attempts.
 class SectionUse {
  public:
-  explicit SectionUse(ReaderDevice &device)
-      : channel_(device.barcode), lock_(device.barcode), unansweredAtStart_(device.barcode.unansweredExchanges) {}
-  bool usable() const { return lock_.held() && channel_.unansweredExchanges == unansweredAtStart_; }
+  SectionUse(ReaderDevice &device, SsiKnownValues &known)
+      : lock_(PortLock::take(device.barcode)), known_(known),
+        unansweredAtStart_(device.barcode.unansweredExchanges) {}
+  bool usable() const { return lock_ && lock_->channel().unansweredExchanges == unansweredAtStart_; }
+
+  // Only while usable().
+  bool runGroup(const EngineSection &section, std::uint8_t group, char operation,
+                std::span<int *const> parameters) const {
+    if (section.configBlockGroups)
+      return configGroupOperation(*lock_, static_cast<ConfigGroup>(group), operation, parameters);
+    return ssiGroupOperation({*lock_, known_}, static_cast<SsiGroup>(group), operation, parameters);
+  }
 
  private:
-  DeviceChannel &channel_;
-  PortLockGuard lock_;
+  const std::optional<PortLock> lock_;
+  SsiKnownValues &known_;
   std::uint32_t unansweredAtStart_;
 };
 
@@ -262,14 +265,14 @@ void takeByte(const RecordField &f, std::uint8_t byte, GroupValues &g) {
   }
 }
 
-void readSection(ReaderDevice &device, const EngineSection &section, std::uint8_t *record) {
-  SectionUse use(device);
+void readSection(SettingsContext &context, const EngineSection &section, std::uint8_t *record) {
+  const SectionUse use(context.device, context.ssiKnown);
   for (std::uint8_t group : section.groups) {
     if (!use.usable()) return;
     GroupValues g;
     for (const RecordField &f : section.fields)
       if (f.group == group) referenceParameters(f, g);
-    if (!runGroup(device, section, group, kReadSettings, g.parameters())) continue;
+    if (!use.runGroup(section, group, kReadSettings, g.parameters())) continue;
     // Lengths first, so that each length mode is derived from them.
     for (const RecordField &f : section.fields)
       if (f.group == group && f.coding != Coding::LengthMode) record[f.offset] = reportedByte(f, g);
@@ -292,7 +295,7 @@ void handOverAutoScan(SettingsContext &context, std::uint8_t modeByte) {
 }
 
 void writeSection(SettingsContext &context, const EngineSection &section, const std::uint8_t *record) {
-  SectionUse use(context.device);
+  const SectionUse use(context.device, context.ssiKnown);
   for (std::uint8_t group : section.groups) {
     if (!use.usable()) return;
     GroupValues g;
@@ -306,7 +309,7 @@ void writeSection(SettingsContext &context, const EngineSection &section, const 
         g.at(f.second) = l1;
       }
     }
-    const bool written = runGroup(context.device, section, group, kWriteSettings, g.parameters());
+    const bool written = use.runGroup(section, group, kWriteSettings, g.parameters());
     if (written && section.configBlockGroups && group == std::uint8_t(ConfigGroup::Scan))
       handOverAutoScan(context, record[kTriggerModeByte]);
   }
@@ -420,7 +423,7 @@ int getReaderSettings(SettingsContext &context, std::uint8_t *record) {
   std::memset(record, 0, kSettingsRecordBytes);
   if (const EngineSection *section = sectionFor(context.device.barcodeKind())) {
     record[0] |= section->deviceBit;
-    readSection(context.device, *section, record);
+    readSection(context, *section, record);
   }
   record[0] |= kAlwaysSetDeviceBit;
   reportOptions(context, record);
@@ -444,13 +447,15 @@ int resetReaderToDefault(SettingsContext &context, int deviceMask) {
   resetOptionsToDefaults(context.options);
   device.autoReadStart = 0;
   device.autoReadLength = 128;
-  if ((deviceMask & READER_DEVICE_BARCODE) != 0 && device.barcodeKind() != DeviceKind::None &&
-      !applyDefaultSetup(device, kBarcodeDevice))
-    return READER_ERR_BARCODE_FAILED;
+  // Each set-up is one use of its port, the SSI engine's close and reopen
+  // included.
+  if ((deviceMask & READER_DEVICE_BARCODE) != 0 && device.barcodeKind() != DeviceKind::None) {
+    const auto lock = PortLock::take(device.barcode);
+    if (!lock || !applyDefaultSetup(*lock, context.ssiKnown)) return READER_ERR_BARCODE_FAILED;
+  }
   if ((deviceMask & READER_DEVICE_RFID) != 0 && device.rfidKind() != DeviceKind::None) {
-    // The module's set-up talks to its port like a tag read cycle does.
-    PortLockGuard lock(device.rfid);
-    if (!lock.held() || !applyDefaultSetup(device, kRfidDevice)) return READER_ERR_RFID_FAILED;
+    const auto lock = PortLock::take(device.rfid);
+    if (!lock || !applyDefaultSetup(*lock, context.ssiKnown)) return READER_ERR_RFID_FAILED;
   }
   return READER_OK;
 }

@@ -9,6 +9,7 @@
 #include "core/reader_device.h"
 #include "platform/semaphore.h"
 #include "settings/library_options.h"
+#include "settings/ssi_known_values.h"
 
 namespace reader {
 
@@ -18,6 +19,8 @@ inline constexpr int kSettingsRecordBytes = 401;
 struct SettingsContext {
   ReaderDevice &device;
   LibraryOptions &options;
+  // What the library knows of an SSI engine's values.
+  SsiKnownValues &ssiKnown;
   // The self-triggered scan loop of the text engine: given its token (the
   // barcode channel's autoScanToken) and released when such a trigger mode
   // is written; the token is taken back when another mode is.

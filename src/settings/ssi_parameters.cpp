@@ -1,10 +1,9 @@
 #include "settings/ssi_parameters.h"
 
 #include <array>
-#include <atomic>
 
 #include "core/command_transport.h"
-#include "core/port_lock_guard.h"
+#include "core/port_lock.h"
 #include "core/ssi_message.h"
 #include "core/device_kind.h"
 #include "settings/config_block.h"
@@ -126,25 +125,7 @@ using ssi::kSourceEngine;
 using ssi::setLength;
 constexpr std::uint32_t kAnswerDataStart = 5;
 
-struct KnownValue {
-  std::atomic<int> value{0};
-  std::atomic<bool> known{false};
-};
-
-// What the library last knew to be in the engine, per group and argument,
-// and the barcode channel's settingsEpoch it was learnt in.
-std::array<std::array<KnownValue, kMaxSsiParameters>, kSsiGroupCount> knownValues;
-std::atomic<std::uint32_t> knownEpoch{0};
-
 const SsiGroupDescription &describe(SsiGroup group) { return kGroups[static_cast<int>(group)]; }
-
-KnownValue &knownValue(SsiGroup group, int index) { return knownValues[static_cast<int>(group)][index]; }
-
-void remember(SsiGroup group, int index, int v) {
-  KnownValue &entry = knownValue(group, index);
-  entry.value = v;
-  entry.known = true;
-}
 
 bool acceptsKind(const SsiGroupDescription &d, int kind) {
   if (kind == DeviceKind::SsiEngine3) return (d.variants & kVariant3) != 0;
@@ -197,10 +178,10 @@ bool isParamSendAnswer(const ByteString &answer) {
          answer.byteAt(2) == kSourceEngine && answer.byteAt(3) == 0x00 && answer.byteAt(4) == kNoBeep;
 }
 
-bool readGroup(ReaderDevice &device, const SsiGroupDescription &d, int kind, std::span<int *const> parameters) {
+bool readGroup(const SsiSession &engine, const SsiGroupDescription &d, int kind, std::span<int *const> parameters) {
   for (int i = 0; i < d.count; ++i)
     if (d.arguments[i].kind == ValueKind::AimTime)
-      if (int *ref = given(parameters, i)) *ref = device.barcode.aimTime;
+      if (int *ref = given(parameters, i)) *ref = engine.port.channel().aimTime;
 
   ByteString request = ssi::hostMessage(ssi::kParamRequest);
   for (int position = 0; position < d.count; ++position) {
@@ -210,7 +191,7 @@ bool readGroup(ReaderDevice &device, const SsiGroupDescription &d, int kind, std
   setLength(request);
   ByteString answer;
   // An unanswered or refused request tells nothing about the engine.
-  if (!sendCommand(device.barcode, request, kExchangeTimeoutMs, &answer, kExchangeAttempts)) return false;
+  if (!sendCommand(engine.port, request, kExchangeTimeoutMs, &answer, kExchangeAttempts)) return false;
   if (!isParamSendAnswer(answer)) return false;
 
   const std::uint32_t end = answer.length();
@@ -222,16 +203,16 @@ bool readGroup(ReaderDevice &device, const SsiGroupDescription &d, int kind, std
     }
     const int reported = answer.byteAt(at + 1);
     if (int *ref = given(parameters, index)) *ref = reported;
-    remember(d.group, index, reported);
+    engine.known.remember(d.group, index, reported);
     at += 2;
   }
   return true;
 }
 
-bool writeGroup(ReaderDevice &device, const SsiGroupDescription &d, int kind, std::span<int *const> parameters) {
+bool writeGroup(const SsiSession &engine, const SsiGroupDescription &d, int kind, std::span<int *const> parameters) {
   for (int i = 0; i < d.count; ++i)
     if (d.arguments[i].kind == ValueKind::AimTime)
-      if (const int *ref = given(parameters, i)) device.barcode.aimTime = *ref;
+      if (const int *ref = given(parameters, i)) engine.port.channel().aimTime = *ref;
 
   ByteString packet = ssi::parameterSend();
   bool changed = false;
@@ -240,8 +221,7 @@ bool writeGroup(ReaderDevice &device, const SsiGroupDescription &d, int kind, st
     const SsiParameter &p = d.arguments[index];
     const int *ref = given(parameters, index);
     if (ref == nullptr || !exchanged(p, kind)) continue;
-    const KnownValue &entry = knownValue(d.group, index);
-    if (entry.known && entry.value == *ref) continue;
+    if (int known = 0; engine.known.find(d.group, index, known) && known == *ref) continue;
     appendNumber(packet, p);
     packet.append(wireValue(p, *ref));
     changed = true;
@@ -249,10 +229,10 @@ bool writeGroup(ReaderDevice &device, const SsiGroupDescription &d, int kind, st
   if (!changed) return false;
   setLength(packet);
   ByteString answer;
-  if (!sendCommand(device.barcode, packet, kExchangeTimeoutMs, &answer, kExchangeAttempts)) return false;
+  if (!sendCommand(engine.port, packet, kExchangeTimeoutMs, &answer, kExchangeAttempts)) return false;
   for (int i = 0; i < d.count; ++i)
     if (const int *ref = given(parameters, i); ref != nullptr && exchanged(d.arguments[i], kind))
-      remember(d.group, i, *ref);
+      engine.known.remember(d.group, i, *ref);
   return true;
 }
 
@@ -260,34 +240,16 @@ bool writeGroup(ReaderDevice &device, const SsiGroupDescription &d, int kind, st
 
 int ssiGroupParameterCount(SsiGroup group) { return describe(group).count; }
 
-bool ssiGroupOperation(ReaderDevice &device, SsiGroup group, char operation, std::span<int *const> parameters) {
+bool ssiGroupOperation(const SsiSession &engine, SsiGroup group, char operation, std::span<int *const> parameters) {
   const SsiGroupDescription &d = describe(group);
-  const int kind = device.barcodeKind();
+  const int kind = engine.port.channel().kind;
   if (!acceptsKind(d, kind)) return false;
-  PortLockGuard lock(device.barcode);
-  if (!lock.held()) return false;
   // Since the port was opened, closed or the engine set behind our back, the
   // engine may hold anything: nothing known is trusted any more.
-  if (const std::uint32_t epoch = device.barcode.settingsEpoch; knownEpoch != epoch) {
-    forgetSsiParameterValues();
-    knownEpoch = epoch;
-  }
-  if (operation == kReadSettings) return readGroup(device, d, kind, parameters);
-  if (operation == kWriteSettings) return writeGroup(device, d, kind, parameters);
+  engine.known.keepOnly(engine.port.channel().settingsEpoch);
+  if (operation == kReadSettings) return readGroup(engine, d, kind, parameters);
+  if (operation == kWriteSettings) return writeGroup(engine, d, kind, parameters);
   return false;
-}
-
-void forgetSsiParameterValues() {
-  for (auto &group : knownValues)
-    for (KnownValue &entry : group) entry.known = false;
-}
-
-bool knownSsiParameterValue(SsiGroup group, int parameter, int &v) {
-  if (parameter < 1 || parameter > describe(group).count) return false;
-  const KnownValue &entry = knownValue(group, parameter - 1);
-  if (!entry.known) return false;
-  v = entry.value;
-  return true;
 }
 
 }  // namespace reader

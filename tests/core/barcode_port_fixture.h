@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "api/library.h"
+#include "core/port_lock.h"
 #include "core/serial_channel.h"
 #include "support/raw_pty.h"
 
@@ -17,13 +20,22 @@ class BarcodePortTest : public ::testing::Test {
   void SetUp() override {
     pty_ = std::make_unique<RawPty>(1);
     channel().portNumber = 1;
-    ASSERT_TRUE(reader::openPort(channel()));
+    ASSERT_TRUE(reader::openPort(port()));
   }
-  void TearDown() override { reader::closePort(channel()); }
+  void TearDown() override {
+    reader::closePort(port());
+    lock_.reset();
+  }
 
   reader::DeviceChannel &channel() { return reader::library().device.barcode; }
+  // The test is the channel's one user: it holds the port lock throughout.
+  const reader::PortLock &port() {
+    if (!lock_) lock_.emplace(std::move(*reader::PortLock::take(channel())));
+    return *lock_;
+  }
 
   std::unique_ptr<RawPty> pty_;
+  std::optional<reader::PortLock> lock_;
 };
 
 }  // namespace testing_support

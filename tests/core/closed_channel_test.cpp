@@ -16,8 +16,8 @@ using ClosedChannelTest = testing_support::BarcodePortTest;
 TEST_F(ClosedChannelTest, EveryOperationFailsWithTheInvalidPortError) {
   reader::DeviceChannel &c = channel();
   c.kind = reader::DeviceKind::TextEngine;
-  reader::closePort(c);
-  reader::closePort(c);  // a second close is harmless
+  reader::closePort(port());
+  reader::closePort(port());  // a second close is harmless
   ASSERT_FALSE(c.port.isOpen());
   const auto invalid = reader::platform::invalidPortError();
 
@@ -27,13 +27,13 @@ TEST_F(ClosedChannelTest, EveryOperationFailsWithTheInvalidPortError) {
     c.lastError = 0;
   };
   std::uint8_t byte = 0xAA;
-  expectFailed("readByte", reader::readByte(c, byte));
+  expectFailed("readByte", reader::readByte(port(), byte));
   EXPECT_EQ(byte, 0) << "a failed read leaves no stale byte";
-  expectFailed("writeFrame", reader::writeFrame(c, ByteString::fromText("VER")));
-  expectFailed("setTimeout", reader::setTimeout(c, 123, 'r'));
-  expectFailed("setBaud", reader::setBaud(c, 38400));
+  expectFailed("writeFrame", reader::writeFrame(port(), ByteString::fromText("VER")));
+  expectFailed("setTimeout", reader::setTimeout(port(), 123, 'r'));
+  expectFailed("setBaud", reader::setBaud(port(), 38400));
   ByteString frame = ByteString::fromText("old");
-  expectFailed("readFrame", reader::readFrame(c, frame, 50, false));
+  expectFailed("readFrame", reader::readFrame(port(), frame, 50, false));
   EXPECT_TRUE(frame.empty());
   // Nothing was written to the device.
   EXPECT_TRUE(pty_->receive(std::chrono::milliseconds(0)).empty());

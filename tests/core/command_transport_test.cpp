@@ -53,7 +53,7 @@ TEST_F(CommandTransportTest, TextEngineRefusalUsesUpEveryAttempt) {
   channel().kind = 2;
   ScriptedDevice device(*pty_, {text("\x1bNG\r"), text("\x1bNG\r"), text("\x1bNG\r")});
   ByteString answer;
-  EXPECT_FALSE(reader::sendCommand(channel(), "SAVE00", 1000, &answer, 3));
+  EXPECT_FALSE(reader::sendCommand(port(), "SAVE00", 1000, &answer, 3));
   const auto written = device.join();
   ASSERT_EQ(written.size(), 3u);  // exactly three writes, nothing more
   std::vector<std::uint8_t> frame(30, 0xFF);
@@ -67,7 +67,7 @@ TEST_F(CommandTransportTest, TextEngineAcceptsAnyOtherAnswerEvenAnEmptyOne) {
   channel().kind = 2;
   ScriptedDevice device(*pty_, {text("\r")});
   ByteString answer = ByteString::fromText("old");
-  EXPECT_TRUE(reader::sendCommand(channel(), "VER", 1000, &answer, 2));
+  EXPECT_TRUE(reader::sendCommand(port(), "VER", 1000, &answer, 2));
   EXPECT_TRUE(answer.empty());
   EXPECT_EQ(device.join().size(), 1u);
 }
@@ -79,7 +79,7 @@ TEST_F(CommandTransportTest, SsiPacketGetsItsChecksumAndOnlyEngineNaksAreRefusal
   ScriptedDevice device(*pty_, {{0x05, 0xD1, 0x00, 0x00, 0x01, 0xFF, 0x25}, {0x05, 0xD1, 0x04, 0x00, 0x01, 0xFF, 0x21}});
   ByteString packet = ByteString::fromBytes({0x04, 0xE4, 0x04, 0x00});
   ByteString answer;
-  EXPECT_TRUE(reader::sendCommand(channel(), packet, 1000, &answer, 5));
+  EXPECT_TRUE(reader::sendCommand(port(), packet, 1000, &answer, 5));
   EXPECT_EQ(answer.toBytes(), (std::vector<std::uint8_t>{0x05, 0xD1, 0x04, 0x00, 0x01}));
   const auto written = device.join();
   ASSERT_EQ(written.size(), 2u);
@@ -87,13 +87,13 @@ TEST_F(CommandTransportTest, SsiPacketGetsItsChecksumAndOnlyEngineNaksAreRefusal
   EXPECT_EQ(written[1], written[0]);  // the checksum is appended once
 }
 
-TEST_F(CommandTransportTest, NoAttemptsMeansNoWriteButTheChecksumIsStillAppended) {
+TEST_F(CommandTransportTest, NoAttemptsMeansNoWriteAndTheCommandIsLeftAsItIs) {
   channel().kind = 4;
   ScriptedDevice device(*pty_, {});
   ByteString packet = ByteString::fromBytes({0x04, 0xE4, 0x04, 0x00});
   ByteString answer;
-  EXPECT_FALSE(reader::sendCommand(channel(), packet, 1000, &answer, 0));
-  EXPECT_EQ(packet.length(), 6u);
+  EXPECT_FALSE(reader::sendCommand(port(), packet, 1000, &answer, 0));
+  EXPECT_EQ(packet.length(), 4u);  // the checksum goes with the frame, not into the caller's packet
   EXPECT_TRUE(device.join().empty());
 }
 
@@ -101,7 +101,7 @@ TEST_F(CommandTransportTest, ModuleCommandsGoOutAsTheyStandAndAnyLineIsAnAnswer)
   channel().kind = 5;
   ScriptedDevice device(*pty_, {{}, text("N\r\n")});  // the first attempt gets no answer
   ByteString answer;
-  EXPECT_TRUE(reader::sendCommand(channel(), "rp0a", 1000, &answer, 2));
+  EXPECT_TRUE(reader::sendCommand(port(), "rp0a", 1000, &answer, 2));
   EXPECT_TRUE(answer.equals("N"));
   const auto written = device.join();
   ASSERT_EQ(written.size(), 2u);
@@ -112,7 +112,7 @@ TEST_F(CommandTransportTest, UnknownKindSendsNothing) {
   channel().kind = 0;
   ScriptedDevice device(*pty_, {});
   ByteString answer;
-  EXPECT_FALSE(reader::sendCommand(channel(), "VER", 1000, &answer, 3));
-  EXPECT_FALSE(reader::sendCommand(channel(), "VER", 1000, nullptr, 3));
+  EXPECT_FALSE(reader::sendCommand(port(), "VER", 1000, &answer, 3));
+  EXPECT_FALSE(reader::sendCommand(port(), "VER", 1000, nullptr, 3));
   EXPECT_TRUE(device.join().empty());
 }

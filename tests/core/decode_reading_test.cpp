@@ -47,46 +47,46 @@ TEST_F(DecodeReadingTest, TextEngineDecodeNoReadAndTimeOut) {
   channel().kind = reader::DeviceKind::TextEngine;
   pty_->send("\x1bI000ABC\r");
   ScanResult out;
-  ASSERT_TRUE(reader::readDecode(channel(), out, kWaitMs));
+  ASSERT_TRUE(reader::readDecode(port(), out, kWaitMs));
   EXPECT_EQ(out.code, 'I');
   EXPECT_EQ(out.name.toString(), "Code 128");
   EXPECT_EQ(out.data.toString(), "ABC");
 
   pty_->send("*000\r");
-  EXPECT_FALSE(reader::readDecode(channel(), out, kWaitMs));
+  EXPECT_FALSE(reader::readDecode(port(), out, kWaitMs));
   EXPECT_EQ(channel().lastError, reader::ChannelError::NoDecode);
   EXPECT_TRUE(out.data.empty());
 
-  EXPECT_FALSE(reader::readDecode(channel(), out, 100));  // nothing comes
+  EXPECT_FALSE(reader::readDecode(port(), out, 100));  // nothing comes
 }
 
 TEST_F(DecodeReadingTest, SsiDecodeIsNamedAndAcknowledgedWhenTheCallerSays) {
   channel().kind = reader::DeviceKind::SsiEngine3;
   sendSsiDecode({0x09, 0xF3, 0x00, 0x00, 0x03, 'A', 'B', '1', '2'});  // type 3, "AB12"
   ScanResult out;
-  ASSERT_TRUE(reader::readDecode(channel(), out, kWaitMs));
+  ASSERT_TRUE(reader::readDecode(port(), out, kWaitMs));
   EXPECT_EQ(out.code, 3);
   EXPECT_EQ(out.name.toString(), "Code 128");
   EXPECT_EQ(out.data.toString(), "AB12");
   // The read leaves the acknowledgement to the caller.
   EXPECT_TRUE(pty_->receive(std::chrono::milliseconds(200)).empty());
-  reader::acknowledgeDecode(channel());
+  reader::acknowledgeDecode(port());
   EXPECT_EQ(pty_->receive(), kHostAck);
 
   // Type 0x99: the real type (15) follows, then a byte that is not data; a
   // zero byte in the data takes two more bytes with it.
   channel().kind = reader::DeviceKind::SsiEngine4;
   sendSsiDecode({0x0D, 0xF3, 0x00, 0x00, 0x99, 0x0F, 0x01, 'A', 'B', 0x00, 0x11, 0x22, 'C'});
-  ASSERT_TRUE(reader::readDecode(channel(), out, kWaitMs));
+  ASSERT_TRUE(reader::readDecode(port(), out, kWaitMs));
   EXPECT_EQ(out.code, 15);
   EXPECT_EQ(out.name.toString(), "EAN 128");
   EXPECT_EQ(out.data.toString(), "ABC");
-  reader::acknowledgeDecode(channel());
+  reader::acknowledgeDecode(port());
   EXPECT_EQ(pty_->receive(), kHostAck);
 
   // Nothing to acknowledge on the text engine.
   channel().kind = reader::DeviceKind::TextEngine;
-  reader::acknowledgeDecode(channel());
+  reader::acknowledgeDecode(port());
   EXPECT_TRUE(pty_->receive(std::chrono::milliseconds(200)).empty());
 }
 
@@ -96,7 +96,7 @@ TEST_F(DecodeReadingTest, CancelledWaitTakesNoDecodeAndSendsNoAck) {
   channel().kind = reader::DeviceKind::SsiEngine3;
   sendSsiDecode({0x09, 0xF3, 0x00, 0x00, 0x03, 'A', 'B', '1', '2'});
   ScanResult out;
-  EXPECT_FALSE(reader::readDecode(channel(), out, kWaitMs, &cancel));
+  EXPECT_FALSE(reader::readDecode(port(), out, kWaitMs, &cancel));
   EXPECT_TRUE(pty_->receive(std::chrono::milliseconds(300)).empty());
 }
 

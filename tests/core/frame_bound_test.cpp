@@ -33,9 +33,9 @@ TEST_P(FrameBoundTest, AFrameWithoutItsEndIsGivenUpAtTheBound) {
   });
   channel().kind = GetParam();
   ByteString out;
-  const bool ok = reader::readFrame(channel(), out, 1000, false);
+  const bool ok = reader::readFrame(port(), out, 1000, false);
   stop = true;
-  reader::closePort(channel());  // unblocks a writer stuck on a full pty
+  reader::closePort(port());  // unblocks a writer stuck on a full pty
   babble.join();
   EXPECT_FALSE(ok);
   EXPECT_LE(out.length(), reader::kMaxFrameBytes);

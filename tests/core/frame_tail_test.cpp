@@ -28,7 +28,7 @@ class FrameTailTest : public testing_support::BarcodePortTest {
   bool read(int kind, ByteString &out, int firstByteTimeoutMs, bool decode,
             const reader::WaitCancel *cancel = nullptr) {
     channel().kind = kind;
-    return reader::readFrame(channel(), out, firstByteTimeoutMs, decode, cancel);
+    return reader::readFrame(port(), out, firstByteTimeoutMs, decode, cancel);
   }
   // Sends `text` a byte every `interval` (within every gap), then `after`
   // at once.
@@ -79,7 +79,7 @@ TEST_F(FrameTailTest, AReleaseInTheMiddleOfADecodeLeavesNoForgedFrame) {
 TEST_F(FrameTailTest, AFrameStillArrivingAtItsDeadlineIsDroppedWithItsTail) {
   // An answer (at most a few hundred bytes) that a device sends for ever
   // longer, a byte every 5 ms: past its deadline it is given up.
-  ASSERT_TRUE(reader::setBaud(channel(), 115200));
+  ASSERT_TRUE(reader::setBaud(port(), 115200));
   trickle(std::string(600, 'z') + "I000INJECTED", 5ms, "\rAFTER\r");
   ByteString out;
   const auto start = std::chrono::steady_clock::now();

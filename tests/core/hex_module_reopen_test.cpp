@@ -22,9 +22,7 @@ TEST(HexModuleReopen, IdlePortIsClosedAndReopenedWithItsProtocol) {
   EXPECT_FALSE(device.rfid.port.isOpen());
 
   device.rfid.protocolSelector = 3;
-  device.rfid.portLock.wait(reader::platform::kWaitForever);
-  const bool reopened = reader::reopenRfidPort(device.rfid);
-  device.rfid.portLock.release();
+  const bool reopened = reader::reopenRfidPort(*reader::PortLock::take(device.rfid));
   ASSERT_TRUE(reopened);
   EXPECT_TRUE(module.waitForHostOpenCount(2, kPatience));
   EXPECT_EQ(module.hostSpeed(), 115200);
@@ -34,7 +32,7 @@ TEST(HexModuleReopen, IdlePortIsClosedAndReopenedWithItsProtocol) {
   EXPECT_EQ(std::count(frames.begin(), frames.end(), std::string(readersim::HexModule::kSetupFrame1)), 1);
 
   // An open port is left as it is.
-  EXPECT_TRUE(reader::reopenRfidPort(device.rfid));
+  EXPECT_TRUE(reader::reopenRfidPort(*reader::PortLock::take(device.rfid)));
   EXPECT_EQ(module.frames().size(), frames.size());
 
   // The idle-close thread keeps working after the reopen.

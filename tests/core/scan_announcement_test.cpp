@@ -35,7 +35,7 @@ TEST_P(ScanAnnouncementTest, TheDecodeIsAnnouncedBeforeTheEngineIsAcknowledgedAn
   const int kind = GetParam();
   auto terminal = testing_support::startTerminal(testing_support::quickConfig(kind, 0));
   std::uint32_t result = 0;
-  ASSERT_TRUE(reader::openDevices(device(), true, false, result));
+  ASSERT_TRUE(reader::openDevices(device(), reader::library().ssiKnown, true, false, result));
   device().barcode.aimTime = kind == 4 ? 3 : 0;  // variant 4 aims on every other press
   const std::size_t before = receivedFrames(*terminal->engine()).size();
 
@@ -74,7 +74,7 @@ TEST_P(ScanAnnouncementTest, ADecodeThatDoesNotComeIsNotAnnounced) {
   const int kind = GetParam();
   auto terminal = testing_support::startTerminal(testing_support::quickConfig(kind, 0));
   std::uint32_t result = 0;
-  ASSERT_TRUE(reader::openDevices(device(), true, false, result));
+  ASSERT_TRUE(reader::openDevices(device(), reader::library().ssiKnown, true, false, result));
   int announcements = 0;
   int code = 0;
   reader::ByteString name, out;

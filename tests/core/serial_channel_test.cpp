@@ -21,7 +21,7 @@ class SerialChannelTest : public testing_support::BarcodePortTest {
  protected:
   bool read(int kind, ByteString &out, int firstByteTimeoutMs = 1000, bool decode = false) {
     channel().kind = kind;
-    return reader::readFrame(channel(), out, firstByteTimeoutMs, decode);
+    return reader::readFrame(port(), out, firstByteTimeoutMs, decode);
   }
 };
 
@@ -64,8 +64,8 @@ TEST_F(SerialChannelTest, SsiAnswerLeavesTheChecksumInThePort) {
   EXPECT_EQ(bytes(out), (std::vector<std::uint8_t>{0x04, 0xD0, 0x00, 0x00}));
   // The checksum is still there: the next read starts with it.
   std::uint8_t next = 0;
-  reader::setTimeout(channel(), 100, 'r');
-  ASSERT_TRUE(reader::readByte(channel(), next));
+  reader::setTimeout(port(), 100, 'r');
+  ASSERT_TRUE(reader::readByte(port(), next));
   EXPECT_EQ(next, 0xFF);
 }
 
@@ -137,7 +137,7 @@ TEST_F(SerialChannelTest, ABabblingDeviceCannotGrowAFrameWithoutBound) {
   ByteString out;
   const bool ok = read(6, out);  // a hex-frame module never pauses 40 ms
   stop = true;
-  reader::closePort(channel());  // unblocks a writer stuck on a full pty
+  reader::closePort(port());  // unblocks a writer stuck on a full pty
   babble.join();
   EXPECT_FALSE(ok);
   EXPECT_LE(out.length(), reader::kMaxFrameBytes);
@@ -153,20 +153,20 @@ TEST_F(SerialChannelTest, AVanishedDeviceFailsTheReadPromptly) {
 }
 
 TEST_F(SerialChannelTest, TimeoutsAreSetOnlyWhenTheyChange) {
-  EXPECT_TRUE(reader::setTimeout(channel(), 250, 'r'));
-  EXPECT_FALSE(reader::setTimeout(channel(), 250, 'r'));
-  EXPECT_TRUE(reader::setTimeout(channel(), 250, 'w'));
-  EXPECT_FALSE(reader::setTimeout(channel(), 250, 'w'));
-  EXPECT_FALSE(reader::setTimeout(channel(), 100, 'x'));
+  EXPECT_TRUE(reader::setTimeout(port(), 250, 'r'));
+  EXPECT_FALSE(reader::setTimeout(port(), 250, 'r'));
+  EXPECT_TRUE(reader::setTimeout(port(), 250, 'w'));
+  EXPECT_FALSE(reader::setTimeout(port(), 250, 'w'));
+  EXPECT_FALSE(reader::setTimeout(port(), 100, 'x'));
 }
 
 TEST_F(SerialChannelTest, WritePurgesStaleInputFirst) {
   pty_->send("stale\r");
   // Wait until the stale bytes are in the port before the write purges them.
   std::uint8_t first = 0;
-  reader::setTimeout(channel(), 1000, 'r');
-  ASSERT_TRUE(reader::readByte(channel(), first));
-  ASSERT_TRUE(reader::writeFrame(channel(), ByteString::fromText("VER")));
+  reader::setTimeout(port(), 1000, 'r');
+  ASSERT_TRUE(reader::readByte(port(), first));
+  ASSERT_TRUE(reader::writeFrame(port(), ByteString::fromText("VER")));
   EXPECT_EQ(pty_->receive(), (std::vector<std::uint8_t>{'V', 'E', 'R'}));
   pty_->send("\x1b" "fresh\r");
   ByteString out;
@@ -178,9 +178,10 @@ TEST(SerialChannelOpen, AMissingPortFailsWithTheSystemError) {
   unsetenv("READER_COM2");
   DeviceChannel &channel = reader::library().device.rfid;
   channel.portNumber = 2;
-  EXPECT_FALSE(reader::openPort(channel));
+  const auto lock = reader::PortLock::take(channel);
+  EXPECT_FALSE(reader::openPort(*lock));
   EXPECT_NE(channel.lastError.load(), 0u);
   EXPECT_FALSE(channel.port.isOpen());
-  EXPECT_FALSE(reader::setBaud(channel, 9600));
+  EXPECT_FALSE(reader::setBaud(*lock, 9600));
   EXPECT_EQ(channel.baudRate.load(), 9600);
 }

@@ -65,11 +65,12 @@ class HexModuleTagTest : public ::testing::Test {
     rfid.protocolSelector = selector;
     reader::library().device.rfidPresent = 1;
     if (portOpen) {
-      ASSERT_TRUE(reader::openPort(rfid) && reader::setBaud(rfid, 115200));
+      const auto lock = reader::PortLock::take(rfid);
+      ASSERT_TRUE(reader::openPort(*lock) && reader::setBaud(*lock, 115200));
     }
     rfid.baudRate = 115200;
   }
-  void TearDown() override { reader::closePort(channel()); }
+  void TearDown() override { reader::closePort(*reader::PortLock::take(channel())); }
 
   void presentTag(int protocol, const std::string &detection) {
     std::lock_guard lock(mutex_);
@@ -182,9 +183,10 @@ TEST_F(HexModuleTagTest, DetectionAnswersWithoutAUidAreNoTag) {
     presentTag(protocol, detection);
     channel().protocolSelector = protocol;
     reader::ScanResult out;
-    ASSERT_TRUE(reader::switchModuleReading(channel(), true));
-    EXPECT_FALSE(reader::readTag(channel(), out, reader::TagRequest{0, 16, reader::ByteString()})) << detection;
-    reader::switchModuleReading(channel(), false);
+    const auto lock = reader::PortLock::take(channel());
+    ASSERT_TRUE(reader::switchModuleReading(*lock, true));
+    EXPECT_FALSE(reader::readTag(*lock, out, reader::TagRequest{0, 16, reader::ByteString()})) << detection;
+    reader::switchModuleReading(*lock, false);
     EXPECT_EQ(channel().lastError, reader::ChannelError::NoTag) << detection;
     EXPECT_TRUE(out.data.empty());
   }

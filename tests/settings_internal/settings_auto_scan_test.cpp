@@ -24,7 +24,8 @@ TEST(SettingsAutoScan, ASelfTriggeredModeHandsTheLoopItsTokenAndAnotherModeTakes
   settings_testing::TextEngineDevice t;
   LibraryOptions options;
   platform::Semaphore sem{0, 1};
-  SettingsContext context{t.device, options, sem};
+  SsiKnownValues known;
+  SettingsContext context{t.device, options, known, sem};
   std::atomic<int> &token = t.device.barcode.autoScanToken;
   // Writes the trigger mode through the record, everything else unchanged.
   auto writeMode = [&](int mode) {

@@ -7,13 +7,16 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/device_kind.h"
 #include "core/engine_detection.h"
+#include "core/port_lock.h"
 #include "core/reader_device.h"
 #include "core/serial_channel.h"
 #include "readersim/ssi_engine.h"
+#include "settings/ssi_known_values.h"
 #include "readersim/text_engine.h"
 
 namespace settings_testing {
@@ -25,13 +28,20 @@ inline void openBarcodeChannel(reader::ReaderDevice &device, const std::string &
   ::setenv("READER_COM1", portPath.c_str(), 1);
   reader::DeviceChannel &channel = device.barcode;
   channel.portNumber = 1;
-  if (!reader::openPort(channel)) throw std::runtime_error("cannot open " + portPath);
-  reader::setBaud(channel, speed);
+  const auto lock = reader::PortLock::take(channel);
+  if (!reader::openPort(*lock)) throw std::runtime_error("cannot open " + portPath);
+  reader::setBaud(*lock, speed);
   channel.kind = kind;
   if (kind == reader::DeviceKind::TextEngine) {
-    reader::readConfiguration(channel, channel.configBlock);
+    reader::readConfiguration(*lock, channel.configBlock);
     reader::configBlockChanged(channel);
   }
+}
+
+// The engine's port lock for one call: the temporary lives to the end of the
+// statement.
+inline reader::PortLock portOf(reader::ReaderDevice &device) {
+  return std::move(*reader::PortLock::take(device.barcode));
 }
 
 struct TextEngineDevice {
@@ -44,6 +54,8 @@ struct TextEngineDevice {
     for (const std::string &c : engine.commands()) n += c.rfind("SAVE", 0) == 0 ? 1 : 0;
     return n;
   }
+
+  reader::PortLock port() { return portOf(device); }
 
   readersim::TextEngine engine;
   reader::ReaderDevice device;
@@ -61,8 +73,11 @@ struct SsiEngineDevice {
     return out;
   }
 
+  reader::PortLock port() { return portOf(device); }
+
   readersim::SsiEngine engine;
   reader::ReaderDevice device;
+  reader::SsiKnownValues known;
 };
 
 }  // namespace settings_testing
