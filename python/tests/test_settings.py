@@ -90,7 +90,7 @@ class SettingsTest(TerminalTestCase):
 
 class FieldTableTest(unittest.TestCase):
     def test_the_field_table_follows_readerctl(self):
-        source = os.path.join(SOURCE_DIR, "tools", "cli", "settings_fields.cpp")
+        source = os.path.join(SOURCE_DIR, "src", "settings", "settings_record_layout.h")
         if not os.path.exists(source):
             self.skipTest("no source tree")
         generator = os.path.join(os.path.dirname(__file__), "..", "tools", "generate_settings_fields.py")

@@ -15,6 +15,7 @@
 
 #include "core/port_lock.h"
 #include "core/reader_device.h"
+#include "settings/settings_record_layout.h"  // ConfigGroup
 
 namespace reader {
 
@@ -25,29 +26,6 @@ std::uint32_t getBits(std::uint32_t value, int lo, int hi);
 // leaving its other bits alone.
 void setBits(std::int16_t &element, int lo, int hi, std::uint32_t value);
 
-// The settings groups, in the order of the settings record.
-enum class ConfigGroup : std::uint8_t {
-  Group1,
-  Group6,
-  Group10,
-  Group17,
-  Group24,
-  Group31,
-  Group33,
-  Group39,
-  Group42,
-  Group48,
-  UpcEan,
-  Group62,
-  Group64,
-  Group74,
-  Code128,
-  Ean128,
-  Scan,
-  Group81,
-  Group82,
-};
-inline constexpr int kConfigGroupCount = 19;
 inline constexpr int kMaxConfigParameters = 10;
 
 // Operation codes shared by the settings operations.

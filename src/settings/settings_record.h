@@ -9,11 +9,10 @@
 #include "core/reader_device.h"
 #include "platform/semaphore.h"
 #include "settings/library_options.h"
+#include "settings/settings_record_layout.h"  // kSettingsRecordBytes
 #include "settings/ssi_known_values.h"
 
 namespace reader {
-
-inline constexpr int kSettingsRecordBytes = 401;
 
 // What the settings calls work on.
 struct SettingsContext {

@@ -10,9 +10,12 @@
 #include <array>
 #include <cstdint>
 
-#include "settings/ssi_group.h"
+#include "settings/settings_record_layout.h"  // SsiGroup
 
 namespace reader {
+
+// The most parameters (arguments) an SSI group has.
+inline constexpr int kMaxSsiParameters = 15;
 
 class SsiKnownValues {
  public:

@@ -16,7 +16,7 @@
 #include <span>
 
 #include "core/port_lock.h"
-#include "settings/ssi_group.h"
+#include "settings/settings_record_layout.h"  // SsiGroup
 #include "settings/ssi_known_values.h"
 
 namespace reader {

@@ -1,8 +1,9 @@
 // The settings record as named fields, for people: every byte of the record
 // that means something has a stable name ("k2.trigger_mode",
 // "k3.code39.length1", "prefix"), a kind that says which values it takes,
-// and a way to show and to parse its value. Built on the public record
-// layout only.
+// and a way to show and to parse its value. Built on the library's
+// description of the record's layout (settings_record_layout.h, a header of
+// data only).
 //
 // A field whose effect only the engine knows is named by its position: the
 // text engine's group and parameter number ("k2.group10.p6"), the SSI
@@ -14,22 +15,12 @@
 #include <string>
 #include <string_view>
 
+#include "settings/settings_record_layout.h"
+
 namespace readerctl {
 
-enum class FieldKind {
-  DeviceMask,    // byte 0: which engine is fitted; read only
-  Flag,          // 0 or 1
-  Bits2,         // 0 to 3
-  Bits4,         // 0 to 15
-  Bits7,         // 0 to 127
-  Byte,          // 0 to 255
-  OnWithValue,   // 0 = off, 1 to 4 = on with value 0 to 3
-  LengthMode,    // 0, 2 or 3
-  UpToTwo,       // 0 to 2
-  StartAddress,  // -1 (the tag family's default) to 254
-  VibrateTime,   // 0 to 255; also sets its on/off byte
-  Text,          // at most size - 1 characters
-};
+// The values a field takes.
+using FieldKind = reader::record_layout::FieldKind;
 
 struct SettingsField {
   std::string name;
