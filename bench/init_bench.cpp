@@ -11,15 +11,15 @@
 // the simulated devices run in this process, answering at the real byte time
 // of their line speed.
 #include <3100XE_DLL.h>
+#include <readersim/readersim.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <readersim/readersim.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -169,15 +169,15 @@ Row measure(const Case &c, Call call) {
 }
 
 void print(const Row &row) {
-  std::printf("%-40s %7d %10.1f %10.1f %10.1f %7.3f %10.1f\n", row.name.c_str(), row.result, row.wallMs,
-              row.longerMs, row.waits.imposedMs, row.longerMs > 0 ? row.wallMs / row.longerMs : 0.0,
-              row.waits.hostLineMs);
+  std::printf("%-40s %7d %10.1f %10.1f %10.1f %7.3f %10.1f\n", row.name.c_str(), row.result, row.wallMs, row.longerMs,
+              row.waits.imposedMs, row.longerMs > 0 ? row.wallMs / row.longerMs : 0.0, row.waits.hostLineMs);
   std::fflush(stdout);
 }
 
 }  // namespace
 
 int main() {
+  // clang-format off
   const Case cases[] = {
       {"engine 2 (text)", 2, 0, 9600},
       {"engine 3 (SSI) at 115200", 3, 0, 115200},
@@ -188,29 +188,35 @@ int main() {
       {"module 5 (ASCII) at 9600", 0, 5, 9600},
       {"module 6 (hex frames)", 0, 6, 115200},
   };
+  // clang-format on
   // Cold pairs: every device at 9600, as after a power cycle.
+  // clang-format off
   const Case pairs[] = {
       {"engine 2 + module 5", 2, 5, 9600}, {"engine 2 + module 6", 2, 6, 9600},
       {"engine 3 + module 5", 3, 5, 9600}, {"engine 3 + module 6", 3, 6, 9600},
       {"engine 4 + module 5", 4, 5, 9600}, {"engine 4 + module 6", 4, 6, 9600},
   };
+  // clang-format on
+  // clang-format off
   const Case resets[] = {
       {"engine 2 (text)", 2, 0, 9600},
       {"engine 3 (SSI)", 3, 0, 115200},
       {"engine 4 (SSI)", 4, 0, 38400},
   };
-  std::printf("%-40s %7s %10s %10s %10s %7s %10s\n", "device, start", "result", "wall ms", "imposed", "sum",
-              "ratio", "host line");
+  // clang-format on
+  std::printf("%-40s %7s %10s %10s %10s %7s %10s\n", "device, start", "result", "wall ms", "imposed", "sum", "ratio",
+              "host line");
   for (const Case &c : cases)
     for (Call call : {Call::InitReader, Call::InitReaderEx}) print(measure(c, call));
   for (const Case &c : pairs)
     for (Call call : {Call::InitReader, Call::InitReaderEx}) print(measure(c, call));
   for (const Case &c : resets) print(measure(c, Call::Reset));
-  std::printf("(imposed: the longer of the two devices' waits, which a start of both at once can reach;\n"
-              " sum: both devices' waits, one after the other. A device's waits: its answers at its line\n"
-              " speed, fixed pauses, frame-end silences, answer time-outs. ratio: wall / imposed. host\n"
-              " line: the host's own bytes, which a real line would add and a pseudo-terminal does not.\n"
-              " Reset: ResetReaderToDefault after a start, only the reset timed)\n");
+  std::printf(
+      "(imposed: the longer of the two devices' waits, which a start of both at once can reach;\n"
+      " sum: both devices' waits, one after the other. A device's waits: its answers at its line\n"
+      " speed, fixed pauses, frame-end silences, answer time-outs. ratio: wall / imposed. host\n"
+      " line: the host's own bytes, which a real line would add and a pseudo-terminal does not.\n"
+      " Reset: ResetReaderToDefault after a start, only the reset timed)\n");
 
   // Idle cost: both devices open, nothing happening, for 10 s.
   readersim::TerminalConfig config;

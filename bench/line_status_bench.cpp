@@ -15,7 +15,7 @@
 // The simulated engines answer at the real byte time of their line speed;
 // the library runs in this process, as an application would use it.
 #include <3100XE_DLL.h>
-
+#include <readersim/readersim.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -26,12 +26,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <readersim/readersim.h>
 #include <string>
 #include <vector>
 
 #include "announcement_clock.h"
-
 #include "platform/posix/device_calls.h"
 
 namespace {
@@ -226,17 +224,18 @@ int main(int argc, char **argv) {
   setenv("READER_ENGINE_STATUS", "cts", 1);
   reader::platform::posix::setDeviceCallsForTesting(&kWiredCalls);
   ReaderHostSetBroadcastListener(onBroadcast, nullptr);
-  std::printf("%-50s %5s %9s %9s %9s %9s %7s\n", "engine, link, call, status", "runs", "p50 ms", "p99 ms",
-              "imp p50", "imp p99", "q/write");
+  std::printf("%-50s %5s %9s %9s %9s %9s %7s\n", "engine, link, call, status", "runs", "p50 ms", "p99 ms", "imp p50",
+              "imp p99", "q/write");
   for (int kind : {3, 4}) {
     measureKind(kind, false, runs);
     measureKind(kind, true, runs);
   }
-  std::printf("(scan: press to WM_DECODEDATA; GetReaderSettings: the call's wall time. imposed: per SSI write\n"
-              " the wake line's waits, 100 ms after the assert and 50 ms before the release without a status,\n"
-              " one 10 ms poll after each with one answering at once, and the engine's answers at the line\n"
-              " speed where they outlast the second wait; for a scan only the start-decode exchange.\n"
-              " q/write: status reads per SSI write, 2 without a status (both fail), 4 answered at once)\n");
+  std::printf(
+      "(scan: press to WM_DECODEDATA; GetReaderSettings: the call's wall time. imposed: per SSI write\n"
+      " the wake line's waits, 100 ms after the assert and 50 ms before the release without a status,\n"
+      " one 10 ms poll after each with one answering at once, and the engine's answers at the line\n"
+      " speed where they outlast the second wait; for a scan only the start-decode exchange.\n"
+      " q/write: status reads per SSI write, 2 without a status (both fail), 4 answered at once)\n");
   ReaderHostSetBroadcastListener(nullptr, nullptr);
   reader::platform::posix::setDeviceCallsForTesting(nullptr);
   return 0;

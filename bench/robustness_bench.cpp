@@ -13,13 +13,13 @@
 //
 //   robustness_bench [RUNS]   (default 5 runs per figure; median and worst)
 #include <3100XE_DLL.h>
+#include <readersim/readersim.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <readersim/readersim.h>
 #include <string>
 #include <vector>
 
@@ -32,7 +32,9 @@ using namespace std::chrono_literals;
 
 constexpr auto kPatience = 30s;
 
-double msSince(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
+double msSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
 
 bool dispatchUntil(testing_support::LoadedModule &module, const std::function<bool()> &done) {
   const auto deadline = Clock::now() + kPatience;
@@ -155,8 +157,10 @@ double startOnce(const Device &d, int fromFrame, bool silent) {
   readersim::Terminal terminal(terminalFor(d));
   terminal.applyEnvironment();
   readersim::PtyDevice &device = d.engineKind != 0 ? *terminal.engine() : *terminal.module();
-  if (silent) device.setSilent(true);
-  else device.trickleFromFrame(d.moduleKind == 6 ? 25ms : 5ms, fromFrame);
+  if (silent)
+    device.setSilent(true);
+  else
+    device.trickleFromFrame(d.moduleKind == 6 ? 25ms : 5ms, fromFrame);
   testing_support::LoadedModule module(READER_MODULE_PATH);
   if (!module.loaded()) return -1;
   const auto start = Clock::now();
@@ -175,8 +179,8 @@ void measureStart(const Device &d, const char *label, int fromFrame, bool silent
   }
   if (values.empty()) return;
   std::sort(values.begin(), values.end());
-  std::printf("%-28s %-8s %-10s %5zu %9.1f %9.1f\n", d.name, "start", label, values.size(),
-              values[values.size() / 2], values.back());
+  std::printf("%-28s %-8s %-10s %5zu %9.1f %9.1f\n", d.name, "start", label, values.size(), values[values.size() / 2],
+              values.back());
   std::fflush(stdout);
 }
 
@@ -184,16 +188,20 @@ void measureStart(const Device &d, const char *label, int fromFrame, bool silent
 
 int main(int argc, char **argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  // clang-format off
   const Device engines[] = {
       {"engine 2 (text)", 2, 0, 79, 0},
       {"engine 3 (SSI)", 3, 0, 283, 0},
       {"engine 4 (SSI)", 4, 0, 165, 0},
       {"engine 4 (SSI), aiming 10 s", 4, 0, 165, 100},
   };
+  // clang-format on
+  // clang-format off
   const Device modules[] = {
       {"module 5 (ASCII)", 0, 5, 0, 0},
       {"module 6 (hex frames)", 0, 6, 0, 0},
   };
+  // clang-format on
   std::printf("%-28s %-8s %-10s %5s %9s %9s\n", "device", "what", "device is", "runs", "p50 ms", "max ms");
   for (const Device &d : engines) {
     if (d.aimTime == 0) measure(d, What::Release, Load::Trickle, runs);
@@ -217,8 +225,9 @@ int main(int argc, char **argv) {
     measureStart(d, "trickling", 1, false, startRuns);
     measureStart(d, "silent", 0, true, startRuns);
   }
-  std::printf("(release: trigger up to the engine's switch-off frame; halt: HaltReader's own time; unload:\n"
-              " dlclose's own time; trickling: a byte every 5 ms, 25 ms for module 6, never a frame end;\n"
-              " busy: a scan waiting for its decode, or a tag cycle without a tag)\n");
+  std::printf(
+      "(release: trigger up to the engine's switch-off frame; halt: HaltReader's own time; unload:\n"
+      " dlclose's own time; trickling: a byte every 5 ms, 25 ms for module 6, never a frame end;\n"
+      " busy: a scan waiting for its decode, or a tag cycle without a tag)\n");
   return 0;
 }

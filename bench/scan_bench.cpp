@@ -7,13 +7,13 @@
 // The simulated engines answer at the real byte time of their line speed;
 // the library runs in this process, as an application would use it.
 #include <3100XE_DLL.h>
+#include <readersim/readersim.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <readersim/readersim.h>
 #include <string>
 #include <vector>
 
@@ -99,8 +99,8 @@ void measure(const Case &c) {
   if (wall.empty()) return;
   const double p50 = percentile(wall, 0.5), p99 = percentile(wall, 0.99);
   const double i50 = percentile(imposed, 0.5), i99 = percentile(imposed, 0.99);
-  std::printf("%-30s %5zu %9.2f %9.2f %9.2f %9.2f %7.3f %7.3f %9.3f %9.3f\n", c.name, wall.size(), p50, p99, i50,
-              i99, p50 / i50, p99 / i99, percentile(overhead, 0.5), percentile(overhead, 0.99));
+  std::printf("%-30s %5zu %9.2f %9.2f %9.2f %9.2f %7.3f %7.3f %9.3f %9.3f\n", c.name, wall.size(), p50, p99, i50, i99,
+              p50 / i50, p99 / i99, percentile(overhead, 0.5), percentile(overhead, 0.99));
   std::fflush(stdout);
 }
 
@@ -125,9 +125,10 @@ void selfTriggeredRate() {
   record[78] = 0;
   SetReaderSettings(record);
   HaltReader(READER_DEVICE_ALL);
-  std::printf("\nself-triggered loop (kind 2, engine decoding every 10 ms, offering %.0f/s): %.2f decodes/s "
-              "over 10 s\n",
-              1000.0 / 10.0, decodes / 10.0);
+  std::printf(
+      "\nself-triggered loop (kind 2, engine decoding every 10 ms, offering %.0f/s): %.2f decodes/s "
+      "over 10 s\n",
+      1000.0 / 10.0, decodes / 10.0);
 }
 
 }  // namespace
@@ -135,6 +136,7 @@ void selfTriggeredRate() {
 int main(int argc, char **argv) {
   const int scans = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
   ReaderHostSetBroadcastListener(onBroadcast, nullptr);
+  // clang-format off
   const Case cases[] = {
       {"engine 2 (text) 115200, 8 B", 2, 8, scans},
       {"engine 2 (text) 115200, 200 B", 2, 200, scans},
@@ -142,12 +144,14 @@ int main(int argc, char **argv) {
       {"engine 4 (SSI) 38400, 8 B", 4, 8, scans},
       {"engine 4 (SSI) 38400, 200 B", 4, 200, scans},
   };
+  // clang-format on
   std::printf("%-30s %5s %9s %9s %9s %9s %7s %7s %9s %9s\n", "engine, link, data", "scans", "p50 ms", "p99 ms",
               "imp p50", "imp p99", "r p50", "r p99", "ovh p50", "ovh p99");
   for (const Case &c : cases) measure(c);
-  std::printf("(wall: press to WM_DECODEDATA; imposed: the engine's bytes at its line speed and, for SSI,\n"
-              " the wake line's 100 + 50 ms around the start-decode write; r: wall / imposed;\n"
-              " ovh: wall - imposed, ms)\n");
+  std::printf(
+      "(wall: press to WM_DECODEDATA; imposed: the engine's bytes at its line speed and, for SSI,\n"
+      " the wake line's 100 + 50 ms around the start-decode write; r: wall / imposed;\n"
+      " ovh: wall - imposed, ms)\n");
   selfTriggeredRate();
   ReaderHostSetBroadcastListener(nullptr, nullptr);
   return 0;

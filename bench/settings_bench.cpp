@@ -5,8 +5,8 @@
 
 #include <array>
 #include <chrono>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 #include "readersim/terminal.h"

@@ -6,11 +6,11 @@
 // The simulated modules answer at the real byte time of their line speed;
 // the library runs in this process.
 #include <3100XE_DLL.h>
+#include <readersim/readersim.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <readersim/readersim.h>
 #include <string>
 #include <vector>
 
@@ -90,8 +90,10 @@ void measure(const char *row, int kind, const std::string &tagText, const char *
   // The first cycle finds the tag's protocol; later ones start with it.
   ReadRfidData(READER_RFID_READ_UID, buffer, sizeof buffer, -1, 1, 0, key);
   const readersim::PtyDevice &module = *terminal.module();
-  const Timing r16 = timed(module, rounds, [&] { ReadRfidData(READER_RFID_READ_DATA, buffer, sizeof buffer, -1, 16, 0, key); });
-  const Timing r128 = timed(module, rounds, [&] { ReadRfidData(READER_RFID_READ_DATA, buffer, sizeof buffer, -1, 128, 0, key); });
+  const Timing r16 =
+      timed(module, rounds, [&] { ReadRfidData(READER_RFID_READ_DATA, buffer, sizeof buffer, -1, 16, 0, key); });
+  const Timing r128 =
+      timed(module, rounds, [&] { ReadRfidData(READER_RFID_READ_DATA, buffer, sizeof buffer, -1, 128, 0, key); });
   const unsigned char payload[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
   int written = 0;
   const Timing w16 = timed(module, rounds, [&] { WriteRfidData(payload, -1, 16, &written, 0, 0, key); });
@@ -115,8 +117,9 @@ int main(int argc, char **argv) {
   measure("module 5, srix4k", 5, "srix4k:D00201A2B3C4D5E6", nullptr, rounds);
   measure("module 6, iso15693 (philips)", 6, "philips:E004010203040506", nullptr, rounds);
   measure("module 6, tagit", 6, "tagit:A1B2C3D4", nullptr, rounds);
-  std::printf("(each operation is a whole cycle: detection, then the blocks; cycle: the three summed.\n"
-              " imposed: the module's answers at its line speed, 100 ms after each ASCII-module open,\n"
-              " 40 ms of silence after each hex-frame answer, 100 ms after a detection without a tag)\n");
+  std::printf(
+      "(each operation is a whole cycle: detection, then the blocks; cycle: the three summed.\n"
+      " imposed: the module's answers at its line speed, 100 ms after each ASCII-module open,\n"
+      " 40 ms of silence after each hex-frame answer, 100 ms after a detection without a tag)\n");
   return 0;
 }

@@ -21,7 +21,6 @@
 #define _POSIX_C_SOURCE 200809L
 
 #include <3100XE_DLL.h>
-
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>

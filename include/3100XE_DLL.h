@@ -22,6 +22,8 @@
 #ifndef READER_3100XE_DLL_H
 #define READER_3100XE_DLL_H
 
+/* clang-format off: the public header keeps the columns laid out for its readers. */
+
 #if defined(_WIN32)
 #  if defined(READER_BUILDING_LIBRARY)
 #    define READER_API __declspec(dllexport)
@@ -38,8 +40,8 @@
  * The release of this header and of the module built with it (the package
  * version). GetDllVer reports the same release in the terminal's own form,
  * "MAJOR.MM.PPPP": 2.0.27 is "2.00.0027". */
-#define READER_VERSION_MAJOR   2
-#define READER_VERSION_MINOR   0
+#define READER_VERSION_MAJOR  2
+#define READER_VERSION_MINOR  0
 #define READER_VERSION_PATCH  27
 #define READER_VERSION_STRING "2.0.27"
 
@@ -48,31 +50,31 @@ extern "C" {
 #endif
 
 /* ---- API return codes ------------------------------------------------- */
-#define READER_OK                      1
-#define READER_ERR_ALREADY_STARTED   (-51)  /* a device channel is already open */
-#define READER_ERR_NO_DEVICE        (-101)  /* neither engine nor module present */
-#define READER_ERR_START_FAILED     (-102)  /* window or open failed, nothing opened */
-#define READER_ERR_BARCODE_FAILED   (-111)  /* engine found but not opened / not set up */
-#define READER_ERR_RFID_FAILED      (-112)  /* module found but not opened / not set up */
-#define READER_ERR_SETTINGS         (-121)  /* null settings record */
-#define READER_ERR_NO_BARCODE       (-131)  /* barcode selected but none fitted */
-#define READER_ERR_NO_RFID          (-132)  /* RFID selected but none fitted */
-#define READER_ERR_NO_SOUND         (-242)  /* Beeper: no sound was named */
-#define READER_ERR_RFID_WRITE       (-276)  /* WriteRfidData: bad arguments, nothing written */
-#define READER_ERR_RFID_READ        (-280)  /* ReadRfidData: bad arguments or no tag */
-#define READER_ERR_BAD_BUFFER       (-300)  /* null buffer or size below 1 */
+#define READER_OK                  1
+#define READER_ERR_ALREADY_STARTED (-51)  /* a device channel is already open */
+#define READER_ERR_NO_DEVICE       (-101) /* neither engine nor module present */
+#define READER_ERR_START_FAILED    (-102) /* window or open failed, nothing opened */
+#define READER_ERR_BARCODE_FAILED  (-111) /* engine found but not opened / not set up */
+#define READER_ERR_RFID_FAILED     (-112) /* module found but not opened / not set up */
+#define READER_ERR_SETTINGS        (-121) /* null settings record */
+#define READER_ERR_NO_BARCODE      (-131) /* barcode selected but none fitted */
+#define READER_ERR_NO_RFID         (-132) /* RFID selected but none fitted */
+#define READER_ERR_NO_SOUND        (-242) /* Beeper: no sound was named */
+#define READER_ERR_RFID_WRITE      (-276) /* WriteRfidData: bad arguments, nothing written */
+#define READER_ERR_RFID_READ       (-280) /* ReadRfidData: bad arguments or no tag */
+#define READER_ERR_BAD_BUFFER      (-300) /* null buffer or size below 1 */
 
 /* ---- Device masks ----------------------------------------------------- */
-#define READER_DEVICE_BARCODE  7
+#define READER_DEVICE_BARCODE 7
 #define READER_DEVICE_RFID    32
-#define READER_DEVICE_ALL    255
+#define READER_DEVICE_ALL     255
 
 /* ---- Reader type mask (GetReaderType) --------------------------------- */
-#define READER_TYPE_TEXT_ENGINE    1   /* barcode engine driven by text commands */
-#define READER_TYPE_SSI_ENGINE_4   2   /* SSI engine, variant 4 */
-#define READER_TYPE_SSI_ENGINE_3   4   /* SSI engine, variant 3 */
-#define READER_TYPE_HEX_MODULE    16   /* RFID module taking hexadecimal frames */
-#define READER_TYPE_ASCII_MODULE  32   /* RFID module taking ASCII commands */
+#define READER_TYPE_TEXT_ENGINE  1  /* barcode engine driven by text commands */
+#define READER_TYPE_SSI_ENGINE_4 2  /* SSI engine, variant 4 */
+#define READER_TYPE_SSI_ENGINE_3 4  /* SSI engine, variant 3 */
+#define READER_TYPE_HEX_MODULE   16 /* RFID module taking hexadecimal frames */
+#define READER_TYPE_ASCII_MODULE 32 /* RFID module taking ASCII commands */
 
 /* ---- Lifecycle -------------------------------------------------------- */
 
@@ -196,8 +198,8 @@ READER_API int READER_CALL GetOutputRecord(int deviceMask, char *buffer, int siz
  * more per block. Any thread; the calls are serialised with each other and
  * with the auto-read. The tag read or written becomes the last RFID tag of
  * GetDecodeRfidUID and the other queries. */
-#define READER_RFID_READ_UID   1   /* ReadRfidData: the UID text */
-#define READER_RFID_READ_DATA  2   /* ReadRfidData: the data bytes */
+#define READER_RFID_READ_UID  1 /* ReadRfidData: the UID text */
+#define READER_RFID_READ_DATA 2 /* ReadRfidData: the data bytes */
 
 /* Reads the tag in the field and copies its UID (mode READER_RFID_READ_UID)
  * or `length` data bytes from byte address `start` (READER_RFID_READ_DATA)
@@ -209,8 +211,8 @@ READER_API int READER_CALL GetOutputRecord(int deviceMask, char *buffer, int siz
  * were not as long as its block size (no byte could be placed by its
  * address; the tag becomes the last RFID tag without data). `reserved` is
  * not used. */
-READER_API int READER_CALL ReadRfidData(int mode, char *buffer, unsigned int size, int start,
-                                        int length, int reserved, const char *key);
+READER_API int READER_CALL ReadRfidData(int mode, char *buffer, unsigned int size, int start, int length, int reserved,
+                                        const char *key);
 
 /* Writes the first `length` bytes of `data` (zero bytes included) into the
  * tag in the field from byte address `start`, each block read, overlaid and
@@ -224,9 +226,8 @@ READER_API int READER_CALL ReadRfidData(int mode, char *buffer, unsigned int siz
  * no block was written (`written` is then 0). A block the tag refuses (a
  * locked one), or one that reads back with another length than the tag's
  * block size, is not written. The reserved arguments are not used. */
-READER_API int READER_CALL WriteRfidData(const unsigned char *data, int start, int length,
-                                         int *written, int reserved1, int reserved2,
-                                         const char *key);
+READER_API int READER_CALL WriteRfidData(const unsigned char *data, int start, int length, int *written, int reserved1,
+                                         int reserved2, const char *key);
 
 /* ---- Feedback --------------------------------------------------------- */
 
@@ -318,10 +319,8 @@ READER_API int READER_CALL ReaderHostWaitEvent(const char *name, int timeoutMs);
  * functions. NULL removes the listener. Once the call returns, the old
  * listener is not running any more (unless the call was made from inside a
  * listener), so its context may be freed. */
-typedef void (*ReaderBroadcastListener)(const char *message, long wParam,
-                                        long lParam, void *context);
-READER_API void READER_CALL
-ReaderHostSetBroadcastListener(ReaderBroadcastListener listener, void *context);
+typedef void (*ReaderBroadcastListener)(const char *message, long wParam, long lParam, void *context);
+READER_API void READER_CALL ReaderHostSetBroadcastListener(ReaderBroadcastListener listener, void *context);
 
 /* Outputs of the terminal's own drivers, handed to the host. */
 enum ReaderOutputKind {
@@ -339,7 +338,7 @@ enum ReaderOutputKind {
 };
 
 typedef struct ReaderOutput {
-  int kind;           /* a ReaderOutputKind */
+  int kind; /* a ReaderOutputKind */
   long value;
   long value2;
   const char *text;
@@ -353,8 +352,7 @@ typedef struct ReaderOutput {
  * running calls of the old one, as above. A listener still set when the
  * module unloads receives the vibrator's final "off". */
 typedef void (*ReaderOutputListener)(const ReaderOutput *output, void *context);
-READER_API void READER_CALL
-ReaderHostSetOutputListener(ReaderOutputListener listener, void *context);
+READER_API void READER_CALL ReaderHostSetOutputListener(ReaderOutputListener listener, void *context);
 
 /* The link speed of COM port 1 (the engine) or 2 (the RFID module) in bit/s
  * while its device is present; 0 when it is not, or for another port. Does
@@ -365,5 +363,7 @@ READER_API int READER_CALL ReaderHostGetLinkSpeed(int port);
 #ifdef __cplusplus
 }
 #endif
+
+/* clang-format on */
 
 #endif /* READER_3100XE_DLL_H */

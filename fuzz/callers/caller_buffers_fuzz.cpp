@@ -11,7 +11,6 @@
 // large size, bit 5 an arbitrary mask) and the size. A sound name for
 // Beeper, with the same selector, checks the path the host receives.
 #include <3100XE_DLL.h>
-
 #include <stdlib.h>
 
 #include <algorithm>
@@ -202,13 +201,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   s.tagType = in.byte() % 20;
   s.uid = in.countedText(40);
   s.tagData = bytesText(in.counted(255));
-  constexpr int kKinds[] = {reader::DeviceKind::None, reader::DeviceKind::TextEngine,
-                            reader::DeviceKind::SsiEngine3, reader::DeviceKind::SsiEngine4};
+  constexpr int kKinds[] = {reader::DeviceKind::None, reader::DeviceKind::TextEngine, reader::DeviceKind::SsiEngine3,
+                            reader::DeviceKind::SsiEngine4};
   s.barcodeKind = kKinds[in.byte() % std::size(kKinds)];
   // Bytes outside the option section carry junk: with no engine they must
   // be ignored.
   s.record.fill(in.byte());
-  for (int offset = readerfuzz::kOptionsFirst; offset <= readerfuzz::kOptionsLast; ++offset) s.record[offset] = in.byte();
+  for (int offset = readerfuzz::kOptionsFirst; offset <= readerfuzz::kOptionsLast; ++offset)
+    s.record[offset] = in.byte();
   s.serialNumber = in.countedText(120);
   s.serialNumber = s.serialNumber.substr(0, std::min(s.serialNumber.find('\0'), std::size_t{99}));
 
@@ -238,35 +238,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if ((selector & 0x40) != 0) callSize = static_cast<int>(in.u32() | 0x40000000u);  // very large
     switch (selector & 0x07) {
       case 0:
-        checkCopy(s.barcodeData, Rule::Copy, callSize, null,
-                  [](char *b, int n, void *) { return GetDecodeData(b, n); }, nullptr);
+        checkCopy(
+            s.barcodeData, Rule::Copy, callSize, null, [](char *b, int n, void *) { return GetDecodeData(b, n); },
+            nullptr);
         break;
       case 1:
-        checkCopy(s.uid, Rule::Copy, callSize, null, [](char *b, int n, void *) { return GetDecodeRfidUID(b, n); },
-                  nullptr);
+        checkCopy(
+            s.uid, Rule::Copy, callSize, null, [](char *b, int n, void *) { return GetDecodeRfidUID(b, n); }, nullptr);
         break;
       case 2:
-        checkCopy(s.tagData, Rule::Copy, callSize, null,
-                  [](char *b, int n, void *) { return GetDecodeRfidData(b, n); }, nullptr);
+        checkCopy(
+            s.tagData, Rule::Copy, callSize, null, [](char *b, int n, void *) { return GetDecodeRfidData(b, n); },
+            nullptr);
         break;
       case 3:
-        checkCopy(kVersion, Rule::Version, callSize, null, [](char *b, int n, void *) { return GetDllVer(b, n); },
-                  nullptr);
+        checkCopy(
+            kVersion, Rule::Version, callSize, null, [](char *b, int n, void *) { return GetDllVer(b, n); }, nullptr);
         break;
       case 4:
-        checkCopy(s.serialNumber, Rule::SerialNumber, callSize, null,
-                  [](char *b, int n, void *) { return GetSerialNumber(b, n); }, nullptr);
+        checkCopy(
+            s.serialNumber, Rule::SerialNumber, callSize, null,
+            [](char *b, int n, void *) { return GetSerialNumber(b, n); }, nullptr);
         break;
-      case 7:
-        checkSoundName(in.countedText(255), null);
-        break;
+      case 7: checkSoundName(in.countedText(255), null); break;
       default: {
         MaskContext context{(selector & 0x07) == 5 ? READER_DEVICE_BARCODE : READER_DEVICE_RFID};
         if ((selector & 0x20) != 0) context.mask = static_cast<int>(in.u32());
         const int typeCode = context.mask == READER_DEVICE_RFID ? GetDecodeTagType() : decodeType;
-        checkCopy(expectedRecord(s, context.mask, typeCode), Rule::Copy, callSize, null,
-                  [](char *b, int n, void *c) { return GetOutputRecord(static_cast<MaskContext *>(c)->mask, b, n); },
-                  &context);
+        checkCopy(
+            expectedRecord(s, context.mask, typeCode), Rule::Copy, callSize, null,
+            [](char *b, int n, void *c) { return GetOutputRecord(static_cast<MaskContext *>(c)->mask, b, n); },
+            &context);
         break;
       }
     }

@@ -24,7 +24,7 @@
 #include "support/invariant_check.h"
 
 #ifndef READER_FUZZ_MODULE
-#define READER_FUZZ_MODULE 5
+#  define READER_FUZZ_MODULE 5
 #endif
 
 namespace {

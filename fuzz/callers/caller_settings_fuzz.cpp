@@ -23,7 +23,7 @@
 #include "support/settings_read_back.h"
 
 #ifndef READER_FUZZ_ENGINE
-#define READER_FUZZ_ENGINE 2
+#  define READER_FUZZ_ENGINE 2
 #endif
 
 namespace {

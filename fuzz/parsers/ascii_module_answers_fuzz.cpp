@@ -14,11 +14,11 @@
 #include <cstdlib>
 
 #include "core/channel_error.h"
-#include "rfid/tag_detection.h"
 #include "core/device_kind.h"
 #include "core/engine_detection.h"
 #include "rfid/module_status.h"
 #include "rfid/tag_block.h"
+#include "rfid/tag_detection.h"
 #include "support/input_fields.h"
 #include "support/invariant_check.h"
 #include "support/manual_clock.h"
@@ -38,8 +38,7 @@ void startModule(const reader::PortLock &lock) {
 }
 
 void readAndWriteTag(const reader::PortLock &lock, const readerfuzz::ScriptedSerialPort &port,
-                     const reader::TagRequest &request, const ByteString &writeData, int writeBlock,
-                     int writeOffset) {
+                     const reader::TagRequest &request, const ByteString &writeData, int writeBlock, int writeOffset) {
   reader::DeviceChannel &channel = lock.channel();
   reader::ScanResult tag;
   if (!reader::readTag(lock, tag, request)) {

@@ -13,8 +13,8 @@
 #include <cstdlib>
 
 #include "core/decode_naming.h"
-#include "rfid/tag_naming.h"
 #include "core/device_kind.h"
+#include "rfid/tag_naming.h"
 #include "support/input_fields.h"
 #include "support/invariant_check.h"
 #include "support/scripted_channel.h"
@@ -35,9 +35,7 @@ bool isThinnedFrom(const ByteString &part, const ByteString &whole) {
   return j == part.length();
 }
 
-bool sameText(const ByteString &a, const ByteString &b) {
-  return a.length() == b.length() && isThinnedFrom(a, b);
-}
+bool sameText(const ByteString &a, const ByteString &b) { return a.length() == b.length() && isThinnedFrom(a, b); }
 
 }  // namespace
 
@@ -71,8 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   // An ISO 15693 line too short for its manufacturer code stays unnamed and
   // whole; everything else gets a name.
   const bool shortIso15693 = kind == DeviceKind::AsciiModule && sent.length() < 5 && sent.byteAt(0) == 'V';
-  if (shortIso15693) READER_FUZZ_CHECK(result.code == 0 && result.name.empty() && sameText(result.data, sent));
-  else READER_FUZZ_CHECK(!result.name.empty());
+  if (shortIso15693)
+    READER_FUZZ_CHECK(result.code == 0 && result.name.empty() && sameText(result.data, sent));
+  else
+    READER_FUZZ_CHECK(!result.name.empty());
   READER_FUZZ_CHECK(result.data.length() <= sent.length() && isThinnedFrom(result.data, sent));
   const int marker = sent.empty() ? 0 : sent.byteAt(0);
   switch (kind) {
@@ -87,12 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
       if (result.code == 0) READER_FUZZ_CHECK(result.name.equals("unkonwn"));
       READER_FUZZ_CHECK(result.data.length() == (sent.empty() ? 0 : sent.length() - 1));
       break;
-    case DeviceKind::AsciiModule:
-      READER_FUZZ_CHECK(result.code >= 0 && result.code <= 16);
-      break;
-    case DeviceKind::HexModule:
-      READER_FUZZ_CHECK(result.code == selector && sameText(result.data, sent));
-      break;
+    case DeviceKind::AsciiModule: READER_FUZZ_CHECK(result.code >= 0 && result.code <= 16); break;
+    case DeviceKind::HexModule: READER_FUZZ_CHECK(result.code == selector && sameText(result.data, sent)); break;
     default: break;
   }
   readerfuzz::detachScript(channel);

@@ -40,22 +40,18 @@ void checkFrame(int kind, bool decode, bool ok, const ByteString &frame, std::si
   for (std::uint32_t i = 0; i < frame.length(); ++i) READER_FUZZ_CHECK(frame.at(i) >= 0 && frame.at(i) <= 0xFF);
   if (!ok) return;
   switch (kind) {
-    case DeviceKind::TextEngine:
-      READER_FUZZ_CHECK(!contains(frame, 0x0D));
-      break;
+    case DeviceKind::TextEngine: READER_FUZZ_CHECK(!contains(frame, 0x0D)); break;
     case DeviceKind::SsiEngine3:
     case DeviceKind::SsiEngine4:
       // An answer is as long as its length byte says (the byte itself
       // counted); a decode holds at least its type.
-      if (!decode) READER_FUZZ_CHECK(frame.length() == (frame.byteAt(0) > 1 ? frame.byteAt(0) : 1u));
-      else READER_FUZZ_CHECK(!frame.empty());
+      if (!decode)
+        READER_FUZZ_CHECK(frame.length() == (frame.byteAt(0) > 1 ? frame.byteAt(0) : 1u));
+      else
+        READER_FUZZ_CHECK(!frame.empty());
       break;
-    case DeviceKind::AsciiModule:
-      READER_FUZZ_CHECK(!contains(frame, 0x0A) && !contains(frame, 0x00));
-      break;
-    case DeviceKind::HexModule:
-      READER_FUZZ_CHECK(!frame.empty() && frame.length() == arrived);
-      break;
+    case DeviceKind::AsciiModule: READER_FUZZ_CHECK(!contains(frame, 0x0A) && !contains(frame, 0x00)); break;
+    case DeviceKind::HexModule: READER_FUZZ_CHECK(!frame.empty() && frame.length() == arrived); break;
     default: break;
   }
 }
@@ -70,8 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const bool cancellable = (options & 0x20) != 0;
   const int firstByteWait = kFirstByteWaits[input.choice(std::size(kFirstByteWaits))];
 
-  reader::DeviceChannel &channel = kind >= DeviceKind::AsciiModule ? readerfuzz::fuzzDevice().rfid
-                                                                   : readerfuzz::fuzzDevice().barcode;
+  reader::DeviceChannel &channel =
+      kind >= DeviceKind::AsciiModule ? readerfuzz::fuzzDevice().rfid : readerfuzz::fuzzDevice().barcode;
   auto port = readerfuzz::attachScript(channel, kind, input.rest(), input.remaining());
   std::atomic<int> never{0};
   const reader::WaitCancel cancel{&never, nullptr};

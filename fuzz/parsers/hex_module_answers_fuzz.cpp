@@ -14,11 +14,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "rfid/tag_detection.h"
 #include "core/device_kind.h"
 #include "core/engine_detection.h"
 #include "core/tag_type.h"
 #include "rfid/module_answer.h"
+#include "rfid/tag_detection.h"
 #include "support/input_fields.h"
 #include "support/invariant_check.h"
 #include "support/manual_clock.h"
@@ -68,7 +68,7 @@ void parseAnswer(int selector, reader::AnswerMode mode, const ByteString &answer
   // A field with content is what the type B and Tag-it parse takes.
   ByteString field;
   READER_FUZZ_CHECK(reader::answerHasField(answer) ==
-        reader::parseModuleAnswer(TagType::Iso14443B, answer, reader::AnswerMode::Uid, field));
+                    reader::parseModuleAnswer(TagType::Iso14443B, answer, reader::AnswerMode::Uid, field));
   if (!ok) return;
   if (selector == TagType::Iso15693) {
     if (mode == reader::AnswerMode::Uid) READER_FUZZ_CHECK(isUpperHexPairs(payload));
@@ -93,7 +93,8 @@ void parseAnswer(int selector, reader::AnswerMode mode, const ByteString &answer
 void detectTag(const reader::PortLock &lock, const reader::TagRequest &request, bool probe) {
   reader::DeviceChannel &channel = lock.channel();
   if (probe) {
-    if (reader::negotiateLink(lock)) READER_FUZZ_CHECK(channel.kind == reader::DeviceKind::HexModule && channel.moduleVariant == 2);
+    if (reader::negotiateLink(lock))
+      READER_FUZZ_CHECK(channel.kind == reader::DeviceKind::HexModule && channel.moduleVariant == 2);
     return;
   }
   reader::ScanResult tag;
@@ -123,7 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   readerfuzz::attachScript(channel, reader::DeviceKind::HexModule, input.rest(), input.remaining());
   channel.moduleVariant = 2;
   channel.protocolSelector = selector;
-  detectTag(*reader::PortLock::take(channel), reader::TagRequest{readStart, readLength, reader::ByteString()}, (options & 0x40) != 0);
+  detectTag(*reader::PortLock::take(channel), reader::TagRequest{readStart, readLength, reader::ByteString()},
+            (options & 0x40) != 0);
   readerfuzz::detachScript(channel);
   return 0;
 }

@@ -18,7 +18,8 @@ inline void checkTag(const reader::ScanResult &tag, int readLength) {
   const int cap = readLength < reader::kMaxTagDataBytes ? readLength : reader::kMaxTagDataBytes;
   READER_FUZZ_CHECK(static_cast<int>(tag.tagData.length()) <= (cap > 0 ? cap : 0));
   if (!tag.tagData.empty()) READER_FUZZ_CHECK(tag.blockSize > 0);
-  for (std::uint32_t i = 0; i < tag.tagData.length(); ++i) READER_FUZZ_CHECK(tag.tagData.at(i) >= 0 && tag.tagData.at(i) <= 0xFF);
+  for (std::uint32_t i = 0; i < tag.tagData.length(); ++i)
+    READER_FUZZ_CHECK(tag.tagData.at(i) >= 0 && tag.tagData.at(i) <= 0xFF);
 }
 
 }  // namespace readerfuzz

@@ -93,7 +93,7 @@ void runOperation(const reader::PortLock &engine, const readerfuzz::ScriptedSeri
   int *readers[reader::kMaxConfigParameters] = {};
   for (int i = 0; i < count; ++i) readers[i] = &readBack[i];
   READER_FUZZ_CHECK(reader::configGroupOperation(engine, op.group, reader::kReadSettings,
-                                     std::span<int *const>(readers, static_cast<std::size_t>(count))));
+                                                 std::span<int *const>(readers, static_cast<std::size_t>(count))));
   for (int i = 0; i < count; ++i)
     if (parameters[i] != nullptr) READER_FUZZ_CHECK(readBack[i] == values[i]);
 }
@@ -121,7 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     READER_FUZZ_CHECK(channel.kind == reader::DeviceKind::TextEngine);
     reader::readConfiguration(*lock, channel.configBlock);
     reader::configBlockChanged(channel);
-    const int mode = channel.configBlock.length() >= reader::kMinConfigBlockBytes ? channel.configBlock.byteAt(20) >> 4 : 0;
+    const int mode =
+        channel.configBlock.length() >= reader::kMinConfigBlockBytes ? channel.configBlock.byteAt(20) >> 4 : 0;
     READER_FUZZ_CHECK(channel.triggerMode == mode);
     for (const Operation &op : operations) runOperation(*lock, *port, op);
   }

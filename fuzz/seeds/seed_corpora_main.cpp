@@ -6,6 +6,7 @@
 // usage: reader_fuzz_seeds CORPUS_ROOT   (the checked-in fuzz/corpus)
 // Files are named seed_*; earlier seeds are replaced, other inputs kept.
 #include <3100XE_DLL.h>
+#include <readersim/readersim.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -21,8 +22,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <readersim/readersim.h>
 
 namespace {
 
@@ -134,8 +133,9 @@ void settingsRoundTrip() {
   if (GetReaderSettings(record.data()) == 1) SetReaderSettings(record.data());
 }
 
-const char *const kBarcodes[] = {"code39:SEED39", "code128:Seed-128", "ean13:4006381333931", "upca:036000291452",
-                                 "ean128:]C101234567890128", "i2of5:12345678", "qr:PAYLOAD", "code128/3:SEGMENTED-DATA"};
+const char *const kBarcodes[] = {"code39:SEED39",     "code128:Seed-128",         "ean13:4006381333931",
+                                 "upca:036000291452", "ean128:]C101234567890128", "i2of5:12345678",
+                                 "qr:PAYLOAD",        "code128/3:SEGMENTED-DATA"};
 
 // ---- Engines -----------------------------------------------------------------------
 
@@ -174,9 +174,11 @@ void engineSeeds(int kind, CorpusWriter &out) {
               join({{static_cast<std::uint8_t>(kindIndex | (ssiDecode ? 0x10 : 0)), 4}, frameScript}));
     if (ssiDecode) {
       const Bytes packet(answer.begin(), answer.end() - 2);
-      out.write("ssi_decode", name,
-                join({{static_cast<std::uint8_t>(kind == kSsiEngine4 ? 3 : 2), static_cast<std::uint8_t>(packet.size())},
-                      packet, frameScript}));
+      out.write(
+          "ssi_decode", name,
+          join({{static_cast<std::uint8_t>(kind == kSsiEngine4 ? 3 : 2), static_cast<std::uint8_t>(packet.size())},
+                packet,
+                frameScript}));
       // Naming: the type byte and the data, as the decode read leaves them.
       out.write("decode_naming", name, join({{kindIndex, 0, 0}, Bytes(answer.begin() + 4, answer.end() - 2)}));
     }
@@ -239,7 +241,8 @@ void moduleSeeds(int kind, CorpusWriter &out) {
       const Bytes head = {0x01, 0xFF, 16, 3, 'K', 'E', 'Y', 2, 0xA5, 0x5A, 4, 0};
       // With and without the switch-on's answer in front.
       out.write("ascii_module_answers", name, join({head, conversation(answers, startAnswers, session)}));
-      out.write("ascii_module_answers", name + "_after_on", join({head, conversation(answers, startAnswers + 1, session)}));
+      out.write("ascii_module_answers", name + "_after_on",
+                join({head, conversation(answers, startAnswers + 1, session)}));
       for (std::size_t i = startAnswers; i < answers.size(); ++i) {
         Bytes line = answers[i];
         while (!line.empty() && (line.back() == 0x0A || line.back() == 0x0D)) line.pop_back();
@@ -256,7 +259,8 @@ void moduleSeeds(int kind, CorpusWriter &out) {
                   join({{static_cast<std::uint8_t>(i % 4), 0xFF, 16}, answers[i]}));
       for (std::uint8_t selector = static_cast<std::uint8_t>(tagNumber % 2); selector < 4; selector += 2)
         out.write("hex_module_answers", name + "_session" + std::to_string(selector),
-                  join({{static_cast<std::uint8_t>(0x20 | selector), 0xFF, 16}, conversation(answers, answers.size() - std::min<std::size_t>(session, 6), 6)}));
+                  join({{static_cast<std::uint8_t>(0x20 | selector), 0xFF, 16},
+                        conversation(answers, answers.size() - std::min<std::size_t>(session, 6), 6)}));
     }
   }
   if (kind == kAsciiModule) {
@@ -264,7 +268,8 @@ void moduleSeeds(int kind, CorpusWriter &out) {
     InitReader();
     HaltReader(255);
     const std::vector<Bytes> answers = sentAnswers(*terminal->module());
-    out.write("ascii_module_answers", "k5_start", join({{0x03, 0, 0, 0, 0, 0, 0}, conversation(answers, 0, answers.size())}));
+    out.write("ascii_module_answers", "k5_start",
+              join({{0x03, 0, 0, 0, 0, 0, 0}, conversation(answers, 0, answers.size())}));
   }
 }
 

@@ -94,9 +94,9 @@ struct CycleArguments {
   int timeoutMs = 0;                      // barcode decode wait
   int start = 0, length = 0;              // tag memory range
   ByteString key;
-  int variantOrProtocol = 0;              // ASCII module variant, hex module protocol
+  int variantOrProtocol = 0;  // ASCII module variant, hex module protocol
   SettingsCall settingsCall = SettingsCall::Read;
-  readerfuzz::SettingsRecord record{};    // written by WriteThenRead
+  readerfuzz::SettingsRecord record{};  // written by WriteThenRead
   int resetMask = 0;
 };
 
@@ -150,7 +150,8 @@ void settingsCalls(reader::ReaderDevice &device, const CycleArguments &a) {
   reader::platform::Semaphore autoScan{0, 1};
   reader::SsiKnownValues known;
   reader::SettingsContext context{device, options, known, autoScan};
-  if (a.settingsCall == SettingsCall::WriteThenRead) READER_FUZZ_CHECK(reader::setReaderSettings(context, a.record.data()) == READER_OK);
+  if (a.settingsCall == SettingsCall::WriteThenRead)
+    READER_FUZZ_CHECK(reader::setReaderSettings(context, a.record.data()) == READER_OK);
   if (a.settingsCall == SettingsCall::ResetThenRead) {
     const int result = reader::resetReaderToDefault(context, a.resetMask);
     READER_FUZZ_CHECK(result == READER_OK || result == READER_ERR_BARCODE_FAILED);

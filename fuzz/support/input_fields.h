@@ -26,7 +26,8 @@ class InputFields {
   // The next `n` bytes, fewer at the end.
   reader::ByteString bytes(std::size_t n) {
     const std::size_t take = n < remaining() ? n : remaining();
-    reader::ByteString out = reader::ByteString::fromBytes(std::vector<std::uint8_t>(data_ + pos_, data_ + pos_ + take));
+    reader::ByteString out =
+        reader::ByteString::fromBytes(std::vector<std::uint8_t>(data_ + pos_, data_ + pos_ + take));
     pos_ += take;
     return out;
   }

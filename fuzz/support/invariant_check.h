@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define READER_FUZZ_CHECK(condition)                                                        \
-  do {                                                                                      \
-    if (!(condition)) {                                                                     \
+#define READER_FUZZ_CHECK(condition)                                                         \
+  do {                                                                                       \
+    if (!(condition)) {                                                                      \
       std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                         \
-    }                                                                                       \
+      std::abort();                                                                          \
+    }                                                                                        \
   } while (false)

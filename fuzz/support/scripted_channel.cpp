@@ -7,8 +7,8 @@ reader::ReaderDevice &fuzzDevice() {
   return device;
 }
 
-std::shared_ptr<ScriptedSerialPort> attachScript(reader::DeviceChannel &channel, int kind,
-                                                 const std::uint8_t *script, std::size_t size) {
+std::shared_ptr<ScriptedSerialPort> attachScript(reader::DeviceChannel &channel, int kind, const std::uint8_t *script,
+                                                 std::size_t size) {
   channel.upcAAsEan13 = 0;
   channel.sendEan13CheckDigit = 0;
   channel.sendUpcACheckDigit = 0;

@@ -19,8 +19,8 @@ reader::ReaderDevice &fuzzDevice();
 
 // Puts the channel back to its start state (kind `kind`, empty texts, device
 // options off), then gives it a scripted port serving `script`.
-std::shared_ptr<ScriptedSerialPort> attachScript(reader::DeviceChannel &channel, int kind,
-                                                 const std::uint8_t *script, std::size_t size);
+std::shared_ptr<ScriptedSerialPort> attachScript(reader::DeviceChannel &channel, int kind, const std::uint8_t *script,
+                                                 std::size_t size);
 
 // Takes the port off the channel again; the channel keeps nothing of the
 // input.

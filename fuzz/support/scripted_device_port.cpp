@@ -81,18 +81,13 @@ reader::platform::ReadStatus ScriptedDevicePort::readByte(std::uint8_t &out, std
     return reader::platform::ReadStatus::Byte;
   }
   switch (script_[next_]) {
-    case kScriptSilence:
-      ++next_;
-      return silence();
+    case kScriptSilence: ++next_; return silence();
     case kScriptFailure:
       ++next_;
       error = kLineFailure;
       return reader::platform::ReadStatus::Failed;
-    case kScriptLiteralEscape:
-      ++next_;
-      break;
-    default:
-      break;
+    case kScriptLiteralEscape: ++next_; break;
+    default: break;
   }
   out = kScriptEscape;
   return reader::platform::ReadStatus::Byte;

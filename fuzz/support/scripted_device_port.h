@@ -42,7 +42,7 @@ class ScriptedDevicePort final : public reader::platform::SerialPort {
   reader::platform::ErrorCode purge(reader::platform::PurgeScope scope) override;
   reader::platform::ErrorCode drain() override;
   reader::platform::ReadStatus readByte(std::uint8_t &out, std::uint32_t timeoutMs,
-                                       reader::platform::ErrorCode &error) override;
+                                        reader::platform::ErrorCode &error) override;
   reader::platform::ErrorCode write(const std::uint8_t *data, std::size_t size, std::size_t &written) override;
   reader::platform::ErrorCode setRts(bool on) override;
   reader::platform::ErrorCode setDtr(bool on) override;

@@ -6,8 +6,7 @@ namespace readerfuzz {
 
 namespace rp = reader::platform;
 
-ScriptedSerialPort::ScriptedSerialPort(const std::uint8_t *script, std::size_t size)
-    : nextArrivalMs_(manualClockMs()) {
+ScriptedSerialPort::ScriptedSerialPort(const std::uint8_t *script, std::size_t size) : nextArrivalMs_(manualClockMs()) {
   events_.reserve(size);
   for (std::size_t i = 0; i < size; ++i) {
     if (script[i] != kEscape) {

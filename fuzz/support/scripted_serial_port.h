@@ -40,7 +40,7 @@ class ScriptedSerialPort : public reader::platform::SerialPort {
   reader::platform::ErrorCode purge(reader::platform::PurgeScope scope) override;
   reader::platform::ErrorCode drain() override { return 0; }
   reader::platform::ReadStatus readByte(std::uint8_t &out, std::uint32_t timeoutMs,
-                                       reader::platform::ErrorCode &error) override;
+                                        reader::platform::ErrorCode &error) override;
   reader::platform::ErrorCode write(const std::uint8_t *data, std::size_t size, std::size_t &written) override;
   reader::platform::ErrorCode setRts(bool) override { return 0; }
   reader::platform::ErrorCode setDtr(bool) override { return 0; }

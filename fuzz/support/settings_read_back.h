@@ -2,11 +2,11 @@
 // SetReaderSettings took a record, whatever the engine section holds.
 #pragma once
 
+#include <3100XE_DLL.h>
+
 #include <array>
 #include <cstdint>
 #include <string>
-
-#include <3100XE_DLL.h>
 
 namespace readerfuzz {
 

@@ -18,12 +18,9 @@ struct CodeRange {
 };
 
 constexpr CodeRange kTagTypeCodes[] = {
-    {TagType::Icode, TagType::Icode, 'I'},
-    {TagType::MifareUltralight, TagType::MyDIso14443, 'M'},
-    {TagType::Iso14443B, TagType::Iso14443B, 'Z'},
-    {TagType::Sr176, TagType::Sr176, 'S'},
-    {TagType::Srix4k, TagType::Srix4k, 'Z'},
-    {TagType::Tagit, TagType::Tagit, 'T'},
+    {TagType::Icode, TagType::Icode, 'I'},         {TagType::MifareUltralight, TagType::MyDIso14443, 'M'},
+    {TagType::Iso14443B, TagType::Iso14443B, 'Z'}, {TagType::Sr176, TagType::Sr176, 'S'},
+    {TagType::Srix4k, TagType::Srix4k, 'Z'},       {TagType::Tagit, TagType::Tagit, 'T'},
     {TagType::Iso15693St, TagType::Iso15693, 'V'},
 };
 

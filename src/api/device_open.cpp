@@ -47,7 +47,7 @@ bool openBarcode(ReaderDevice &device, SsiKnownValues &known, Route route, int r
   if (portOpened) portOpened();
   platform::sleepMs(kEngineSettleMs);
   const bool identified = route == Route::Hardware ? identifyByHardware(lock, device.model)
-                                                    : identifyByRequest(lock, request, device.model);
+                                                   : identifyByRequest(lock, request, device.model);
   if (!identified) {
     closePort(lock);
     return false;
@@ -67,7 +67,7 @@ bool openModule(const PortLock &lock, ReaderDevice &device, SsiKnownValues &know
     return false;
   }
   const bool identified = route == Route::Hardware ? identifyByHardware(lock, device.model)
-                                                    : identifyByRequest(lock, request, device.model);
+                                                   : identifyByRequest(lock, request, device.model);
   if (!identified) {
     closePort(lock);
     return false;

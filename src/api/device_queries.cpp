@@ -22,8 +22,8 @@ struct KindBit {
   int bit;
 };
 constexpr KindBit kReaderTypeBits[] = {
-    {DeviceKind::TextEngine, READER_TYPE_TEXT_ENGINE},   {DeviceKind::SsiEngine3, READER_TYPE_SSI_ENGINE_3},
-    {DeviceKind::SsiEngine4, READER_TYPE_SSI_ENGINE_4},  {DeviceKind::AsciiModule, READER_TYPE_ASCII_MODULE},
+    {DeviceKind::TextEngine, READER_TYPE_TEXT_ENGINE},  {DeviceKind::SsiEngine3, READER_TYPE_SSI_ENGINE_3},
+    {DeviceKind::SsiEngine4, READER_TYPE_SSI_ENGINE_4}, {DeviceKind::AsciiModule, READER_TYPE_ASCII_MODULE},
     {DeviceKind::HexModule, READER_TYPE_HEX_MODULE},
 };
 
@@ -41,8 +41,7 @@ int readerType() {
 int activeDevice() {
   const ReaderDevice &device = library().device;
   const int kind = device.barcodeKind();
-  const bool barcode = device.barcodePresent != 0 && kind >= DeviceKind::TextEngine &&
-                       kind <= DeviceKind::SsiEngine4;
+  const bool barcode = device.barcodePresent != 0 && kind >= DeviceKind::TextEngine && kind <= DeviceKind::SsiEngine4;
   if (device.rfidPresent == 0) return barcode ? READER_DEVICE_BARCODE : 0;
   return barcode ? READER_DEVICE_ALL : READER_DEVICE_RFID;
 }

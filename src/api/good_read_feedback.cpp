@@ -34,8 +34,7 @@ constexpr std::uint32_t kStopFlags = 0x1;
 constexpr const char16_t *kSoundFolder = u"\\Windows\\";
 // Indexed by good-read sound number.
 constexpr const char16_t *kGoodReadSounds[] = {
-    nullptr, u"Default", u"Hwandsw", u"MenuPop", u"MsgBox", u"Notify",
-    u"VoicBeep", u"Alarm2", u"Alarm3", u"LowBatt",
+    nullptr, u"Default", u"Hwandsw", u"MenuPop", u"MsgBox", u"Notify", u"VoicBeep", u"Alarm2", u"Alarm3", u"LowBatt",
 };
 constexpr int kGoodReadSoundCount = static_cast<int>(sizeof kGoodReadSounds / sizeof kGoodReadSounds[0]);
 

@@ -76,10 +76,8 @@ Library::~Library() {
     platform::Semaphore &semaphore;
   };
   Stop stops[] = {
-      {threads.barcodeScan, barcodeStopFlag, barcodeTriggerSem},
-      {threads.rfidRead, rfidStopFlag, rfidTriggerSem},
-      {threads.autoScan, autoScanStopFlag, autoScanSem},
-      {threads.vibrate, vibrateStopFlag, vibrateSem},
+      {threads.barcodeScan, barcodeStopFlag, barcodeTriggerSem}, {threads.rfidRead, rfidStopFlag, rfidTriggerSem},
+      {threads.autoScan, autoScanStopFlag, autoScanSem},         {threads.vibrate, vibrateStopFlag, vibrateSem},
       {threads.feedback, feedbackStopFlag, feedbackSem},
   };
   for (Stop &stop : stops) stop.flag = 1;

@@ -2,12 +2,12 @@
 #include <3100XE_DLL.h>
 
 #include "api/api_guard.h"
+#include "api/device_open.h"
 #include "api/library.h"
 #include "api/window_procedure.h"
 #include "api/worker_threads.h"
 #include "core/channel_error.h"
 #include "core/device_kind.h"
-#include "api/device_open.h"
 #include "settings/library_options.h"
 
 namespace reader {
@@ -69,8 +69,7 @@ void closeOpenedBy(Library &lib, bool barcodeWasOpen, bool rfidWasOpen) {
 struct OpenBefore {
   bool barcode;
   bool rfid;
-  explicit OpenBefore(const ReaderDevice &device)
-      : barcode(device.barcodeKind() != 0), rfid(device.rfidKind() != 0) {}
+  explicit OpenBefore(const ReaderDevice &device) : barcode(device.barcodeKind() != 0), rfid(device.rfidKind() != 0) {}
 };
 
 int initReader() {
@@ -129,13 +128,9 @@ int haltReader(int mask) {
 
 extern "C" {
 
-READER_API int READER_CALL InitReader(void) {
-  return reader::guarded(READER_ERR_START_FAILED, reader::initReader);
-}
+READER_API int READER_CALL InitReader(void) { return reader::guarded(READER_ERR_START_FAILED, reader::initReader); }
 
-READER_API int READER_CALL InitReaderEx(void) {
-  return reader::guarded(READER_ERR_START_FAILED, reader::initReaderEx);
-}
+READER_API int READER_CALL InitReaderEx(void) { return reader::guarded(READER_ERR_START_FAILED, reader::initReaderEx); }
 
 READER_API int READER_CALL HaltReader(int deviceMask) {
   return reader::guarded(READER_ERR_NO_DEVICE, [deviceMask] { return reader::haltReader(deviceMask); });

@@ -24,8 +24,7 @@ int readRfidData(int mode, char *buffer, unsigned int size, int start, int lengt
   if (buffer == nullptr || size < 1 || length < 1) return READER_ERR_RFID_READ;
   ScanResult tag;
   bool wrongBlockLength = false;
-  if (!rfidReadCycle(library().device, start, length, keyText(key), tag, wrongBlockLength))
-    return READER_ERR_RFID_READ;
+  if (!rfidReadCycle(library().device, start, length, keyText(key), tag, wrongBlockLength)) return READER_ERR_RFID_READ;
   // Data that could not be read whole (block answers of the wrong length) is
   // a failed read; the UID was read all the same.
   if (mode == READER_RFID_READ_DATA && wrongBlockLength) return READER_ERR_RFID_READ;
@@ -54,12 +53,14 @@ extern "C" {
 
 READER_API int READER_CALL ReadRfidData(int mode, char *buffer, unsigned int size, int start, int length,
                                         int /*reserved*/, const char *key) {
-  return reader::guarded(READER_ERR_RFID_READ, [=] { return reader::readRfidData(mode, buffer, size, start, length, key); });
+  return reader::guarded(READER_ERR_RFID_READ,
+                         [=] { return reader::readRfidData(mode, buffer, size, start, length, key); });
 }
 
 READER_API int READER_CALL WriteRfidData(const unsigned char *data, int start, int length, int *written,
                                          int /*reserved1*/, int /*reserved2*/, const char *key) {
-  return reader::guarded(READER_ERR_RFID_WRITE, [=] { return reader::writeRfidData(data, start, length, written, key); });
+  return reader::guarded(READER_ERR_RFID_WRITE,
+                         [=] { return reader::writeRfidData(data, start, length, written, key); });
 }
 
 }  // extern "C"

@@ -27,15 +27,13 @@ int decodeTagType() { return tagTypeCode(library().device.rfid.result.code()); }
 extern "C" {
 
 READER_API int READER_CALL GetDecodeRfidData(char *buffer, int size) {
-  return reader::guarded(READER_ERR_BAD_BUFFER, [buffer, size] {
-    return reader::copyRfidField(&reader::ScanResult::tagData, buffer, size);
-  });
+  return reader::guarded(READER_ERR_BAD_BUFFER,
+                         [buffer, size] { return reader::copyRfidField(&reader::ScanResult::tagData, buffer, size); });
 }
 
 READER_API int READER_CALL GetDecodeRfidUID(char *buffer, int size) {
-  return reader::guarded(READER_ERR_BAD_BUFFER, [buffer, size] {
-    return reader::copyRfidField(&reader::ScanResult::data, buffer, size);
-  });
+  return reader::guarded(READER_ERR_BAD_BUFFER,
+                         [buffer, size] { return reader::copyRfidField(&reader::ScanResult::data, buffer, size); });
 }
 
 READER_API int READER_CALL GetDecodeTagType(void) { return reader::guarded(0, reader::decodeTagType); }

@@ -17,7 +17,9 @@ constexpr std::uintptr_t kRfidDecode = 2;
 constexpr std::uintptr_t kBarcodeMask = 7;
 constexpr std::uintptr_t kRfidMask = 32;
 
-bool isOneOf(std::uint32_t message, std::uint32_t a, std::uint32_t b) { return message != 0 && (message == a || message == b); }
+bool isOneOf(std::uint32_t message, std::uint32_t a, std::uint32_t b) {
+  return message != 0 && (message == a || message == b);
+}
 
 void triggerPressed(Library &lib) {
   if (lib.triggerKeyEnabled == 0) return;
@@ -74,8 +76,8 @@ std::intptr_t handleMessage(platform::WindowHandle window, std::uint32_t message
 
 }  // namespace
 
-std::intptr_t readerWindowProcedure(platform::WindowHandle window, std::uint32_t message,
-                                    std::uintptr_t wParam, std::intptr_t lParam) {
+std::intptr_t readerWindowProcedure(platform::WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                    std::intptr_t lParam) {
   // Runs inside the application's message loop: nothing may escape it.
   try {
     return handleMessage(window, message, wParam, lParam);

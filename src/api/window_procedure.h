@@ -10,7 +10,7 @@ namespace reader {
 
 inline constexpr const char *kWindowClassName = "ReaderDll";
 
-std::intptr_t readerWindowProcedure(platform::WindowHandle window, std::uint32_t message,
-                                    std::uintptr_t wParam, std::intptr_t lParam);
+std::intptr_t readerWindowProcedure(platform::WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                    std::intptr_t lParam);
 
 }  // namespace reader

@@ -22,8 +22,7 @@ constexpr std::uint32_t kLongestAnswer = 256;
 bool readLinkFrame(const PortLock &lock, ByteString &out, int firstByteTimeoutMs, bool, const WaitCancel *cancel) {
   FrameReader reader(lock, firstByteTimeoutMs, kInterByteGapMs, kLongestAnswer, 1, cancel);
   // Zero bytes are no part of a line.
-  if (!readTerminatedFrame(lock, reader, out, kLf, [](std::uint8_t b, bool) { return b != 0; }))
-    return false;
+  if (!readTerminatedFrame(lock, reader, out, kLf, [](std::uint8_t b, bool) { return b != 0; })) return false;
   if (!out.empty() && out.at(out.length() - 1) == kCr) out.popBack();
   return true;
 }

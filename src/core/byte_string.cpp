@@ -17,9 +17,7 @@ std::int16_t signExtend(char c) { return static_cast<std::int16_t>(static_cast<s
 
 }  // namespace
 
-ByteString::ByteString(std::uint32_t capacityHint) : capacityHint_(capacityHint) {
-  allocateFresh();
-}
+ByteString::ByteString(std::uint32_t capacityHint) : capacityHint_(capacityHint) { allocateFresh(); }
 
 ByteString::ByteString(const ByteString &other) : capacityHint_(other.capacityHint_) {
   allocateFresh();
@@ -96,9 +94,7 @@ void ByteString::growFor(std::uint32_t k) {
   if (capacity != capacity_) reallocate(capacity);
 }
 
-std::int16_t &ByteString::at(std::uint32_t index) {
-  return index < count_ ? elements_[index] : elements_[count_ - 1];
-}
+std::int16_t &ByteString::at(std::uint32_t index) { return index < count_ ? elements_[index] : elements_[count_ - 1]; }
 
 std::int16_t &ByteString::at(std::int32_t index) {
   if (index < 0) return elements_[0];
@@ -119,8 +115,7 @@ bool ByteString::equals(const char *text) const {
   const std::size_t n = std::strlen(text);
   if (n != length()) return false;
   for (std::size_t i = 0; i < n; ++i) {
-    if (static_cast<signed char>(elements_[i] & 0xFF) != static_cast<signed char>(text[i]))
-      return false;
+    if (static_cast<signed char>(elements_[i] & 0xFF) != static_cast<signed char>(text[i])) return false;
   }
   return true;
 }
@@ -151,9 +146,7 @@ void ByteString::appendUnits(const std::int16_t *units, std::uint32_t n) {
   elements_[count_ - 1] = 0;
 }
 
-void ByteString::append(const ByteString &source) {
-  appendUnits(source.elements_.get(), source.length());
-}
+void ByteString::append(const ByteString &source) { appendUnits(source.elements_.get(), source.length()); }
 
 void ByteString::appendText(const char *text) {
   if (text == nullptr) return;
@@ -227,8 +220,7 @@ bool ByteString::find(std::uint32_t start, const char *text, std::uint32_t &inde
   return false;
 }
 
-bool ByteString::findChar(std::int16_t value, std::uint32_t &index, std::uint32_t start,
-                          int direction) const {
+bool ByteString::findChar(std::int16_t value, std::uint32_t &index, std::uint32_t start, int direction) const {
   index = 0;
   if (direction == 0) {
     for (std::uint32_t i = start; i < length(); ++i) {
@@ -278,14 +270,20 @@ void ByteString::format(const char *fmt, ...) {
     if (conversion == 0) break;  // the format ended inside a directive
     char field[100];
     switch (conversion) {
-      case 'd': case 'i': case 'o': case 'u': case 'x': case 'X': {
+      case 'd':
+      case 'i':
+      case 'o':
+      case 'u':
+      case 'x':
+      case 'X': {
         directive += conversion;
         const int value = va_arg(args, int);
         std::snprintf(field, sizeof field, directive.c_str(), value);
         appendText(field);
         break;
       }
-      case 'c': case 'C': {
+      case 'c':
+      case 'C': {
         directive += 'c';
         const int value = va_arg(args, int);
         const int n = std::snprintf(field, sizeof field, directive.c_str(), value);
@@ -294,14 +292,19 @@ void ByteString::format(const char *fmt, ...) {
         appendText(std::string_view(field, len));
         break;
       }
-      case 'e': case 'E': case 'f': case 'g': case 'G': {
+      case 'e':
+      case 'E':
+      case 'f':
+      case 'g':
+      case 'G': {
         directive += conversion;
         const double value = va_arg(args, double);
         std::snprintf(field, sizeof field, directive.c_str(), value);
         appendText(field);
         break;
       }
-      case 's': case 'S': {
+      case 's':
+      case 'S': {
         const char *text = va_arg(args, const char *);
         appendText(text);
         break;
@@ -312,11 +315,8 @@ void ByteString::format(const char *fmt, ...) {
           for (const char16_t *q = text; *q != 0; ++q) append(static_cast<std::int16_t>(*q));
         break;
       }
-      case '%':
-        append('%');
-        break;
-      default:
-        break;
+      case '%': append('%'); break;
+      default: break;
     }
   }
   va_end(args);

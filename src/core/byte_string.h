@@ -48,9 +48,7 @@ class ByteString {
   std::int16_t at(std::int32_t index) const;
 
   // The element's low 8 bits: the byte value a byte frame holds there.
-  std::uint8_t byteAt(std::uint32_t index) const {
-    return static_cast<std::uint8_t>(at(index) & 0xFF);
-  }
+  std::uint8_t byteAt(std::uint32_t index) const { return static_cast<std::uint8_t>(at(index) & 0xFF); }
 
   bool equals(const char *text) const;
   bool startsWith(const char *text) const;
@@ -77,8 +75,7 @@ class ByteString {
   // First position >= start where the text matches; false when none.
   bool find(std::uint32_t start, const char *text, std::uint32_t &index) const;
   // Forward (direction 0) or backward search for one element value.
-  bool findChar(std::int16_t value, std::uint32_t &index, std::uint32_t start,
-                int direction) const;
+  bool findChar(std::int16_t value, std::uint32_t &index, std::uint32_t start, int direction) const;
 
   // Builds the string from a printf-like format: d i o u x X c C take an
   // int, e E f g G a double, s S an 8-bit text, w a UTF-16 text; "%%" is

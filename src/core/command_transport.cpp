@@ -24,8 +24,7 @@ bool exchange(const PortLock &lock, const ByteString &command, int timeoutMs, By
   if (attempts < 1) return false;
   const int answerTimeoutMs = link->answerTimeoutMs != 0 ? link->answerTimeoutMs : timeoutMs;
   for (int attempt = 0; attempt < attempts && mayTry(channel, cancel); ++attempt) {
-    if (link->write(lock, frame) && readFrame(lock, *answer, answerTimeoutMs, false, cancel) &&
-        !link->refused(*answer))
+    if (link->write(lock, frame) && readFrame(lock, *answer, answerTimeoutMs, false, cancel) && !link->refused(*answer))
       return true;
   }
   return false;
@@ -33,8 +32,8 @@ bool exchange(const PortLock &lock, const ByteString &command, int timeoutMs, By
 
 }  // namespace
 
-bool sendCommand(const PortLock &lock, const ByteString &command, int timeoutMs, ByteString *answer,
-                 int attempts, const WaitCancel *cancel) {
+bool sendCommand(const PortLock &lock, const ByteString &command, int timeoutMs, ByteString *answer, int attempts,
+                 const WaitCancel *cancel) {
   DeviceChannel &channel = lock.channel();
   // A device being closed (halt, unload) takes no more commands: retries and
   // wake-line waits against a port that is going would only delay the close.

@@ -23,12 +23,12 @@ struct WaitCancel;
 // being closed fails at once;
 // with `cancel`, a request ends the wait for the answer (and the attempts)
 // as a failure.
-bool sendCommand(const PortLock &lock, const ByteString &command, int timeoutMs, ByteString *answer,
-                 int attempts, const WaitCancel *cancel = nullptr);
+bool sendCommand(const PortLock &lock, const ByteString &command, int timeoutMs, ByteString *answer, int attempts,
+                 const WaitCancel *cancel = nullptr);
 
 // The same for a command built in place.
-inline bool sendCommand(const PortLock &lock, const char *text, int timeoutMs,
-                        ByteString *answer, int attempts, const WaitCancel *cancel = nullptr) {
+inline bool sendCommand(const PortLock &lock, const char *text, int timeoutMs, ByteString *answer, int attempts,
+                        const WaitCancel *cancel = nullptr) {
   return sendCommand(lock, ByteString::fromText(text), timeoutMs, answer, attempts, cancel);
 }
 

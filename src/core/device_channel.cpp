@@ -32,7 +32,6 @@ void resetChannel(DeviceChannel &channel) {
   channel.aimCancel.wait(0);
 }
 
-
 void configBlockChanged(DeviceChannel &channel) {
   constexpr std::uint32_t kTriggerModeByte = 20;
   constexpr std::uint32_t kCode128Byte = 22;

@@ -23,13 +23,13 @@ namespace reader {
 // last error, the last decode or tag, and the counters and flags that tell
 // whether an exchange may go on.
 struct LinkState {
-  std::atomic<int> portNumber{0};        // 1 barcode, 2 RFID once an open routine set it
-  PortSlot port;                         // the open port, or none
-  std::atomic<int> baudRate{9600};       // current link speed
-  std::atomic<int> kind{0};              // DeviceKind; 0 = no device
+  std::atomic<int> portNumber{0};           // 1 barcode, 2 RFID once an open routine set it
+  PortSlot port;                            // the open port, or none
+  std::atomic<int> baudRate{9600};          // current link speed
+  std::atomic<int> kind{0};                 // DeviceKind; 0 = no device
   std::atomic<std::uint32_t> lastError{0};  // ChannelError or system error code
 
-  ScanResultSlot result;                 // the last accepted decode or tag
+  ScanResultSlot result;  // the last accepted decode or tag
 
   // Text engine: the configuration block read from the engine. ASCII module:
   // the module parameter bytes read at start. Guarded by portLock; call
@@ -57,7 +57,7 @@ struct LinkState {
   // drops what is left of it, so that its tail is never read as a frame.
   std::atomic<int> frameTailPending{0};
 
-  platform::Semaphore portLock{1, 1};    // free: nobody is using the port (taken as a PortLock)
+  platform::Semaphore portLock{1, 1};            // free: nobody is using the port (taken as a PortLock)
   std::atomic<std::thread::id> portLockOwner{};  // the thread holding portLock, for the re-entry check
 };
 
@@ -77,8 +77,8 @@ struct EngineState {
   // trigger mode; the continuous-scan loop runs only then. A close of the
   // device takes it back.
   std::atomic<int> autoScanToken{0};
-  std::atomic<int> aimTime{0};           // SSI variant 4: aiming time in 100 ms, 0 none
-  std::atomic<int> aimToggle{1};         // SSI variant 4: 1 when the last press aimed or started at once
+  std::atomic<int> aimTime{0};    // SSI variant 4: aiming time in 100 ms, 0 none
+  std::atomic<int> aimToggle{1};  // SSI variant 4: 1 when the last press aimed or started at once
   // Text engine: options the engine's configuration holds for the library
   // (the engine sends what it was once asked for; the naming strips what
   // they say). They outlive a close of the port.
@@ -89,7 +89,7 @@ struct EngineState {
   // cycle that holds the port ends its decode wait and switches off itself,
   // so the release never talks to the engine while the cycle reads from it.
   std::atomic<int> stopRequested{0};
-  platform::Semaphore aimCancel{0, 1};   // ends a running aiming wait
+  platform::Semaphore aimCancel{0, 1};  // ends a running aiming wait
 };
 
 // What the library keeps of an RFID module (a read's request and what its

@@ -21,12 +21,8 @@ constexpr int kProbeTimeoutMs = 1000;
 bool identifyRfidByModel(const PortLock &lock, int model) {
   DeviceChannel &channel = lock.channel();
   switch (model) {
-    case Model::Hlm3100xe:
-      channel.kind = DeviceKind::HexModule;
-      return negotiateLink(lock);
-    case Model::Hlm3200xe:
-      channel.kind = DeviceKind::AsciiModule;
-      return negotiateLink(lock);
+    case Model::Hlm3100xe: channel.kind = DeviceKind::HexModule; return negotiateLink(lock);
+    case Model::Hlm3200xe: channel.kind = DeviceKind::AsciiModule; return negotiateLink(lock);
     default:
       channel.kind = DeviceKind::AsciiModule;
       if (negotiateLink(lock)) return true;

@@ -38,10 +38,13 @@ bool readPortByte(const PortLock &lock, std::uint8_t &out, std::uint32_t timeout
 // (a trigger release).
 class FrameReader {
  public:
-  FrameReader(const PortLock &lock, int firstByteTimeoutMs, int gapMs, std::uint32_t longestFrame,
-              int waitingReads = 1, const WaitCancel *cancel = nullptr)
-      : lock_(lock), firstByteTimeoutMs_(std::max(firstByteTimeoutMs, 0)), gapMs_(gapMs),
-        waitingReads_(waitingReads), cancel_(cancel),
+  FrameReader(const PortLock &lock, int firstByteTimeoutMs, int gapMs, std::uint32_t longestFrame, int waitingReads = 1,
+              const WaitCancel *cancel = nullptr)
+      : lock_(lock),
+        firstByteTimeoutMs_(std::max(firstByteTimeoutMs, 0)),
+        gapMs_(gapMs),
+        waitingReads_(waitingReads),
+        cancel_(cancel),
         deadline_(platform::monotonicMs() + static_cast<std::uint64_t>(firstByteTimeoutMs_) +
                   lineTimeMs(longestFrame, lock.channel().baudRate) + kFrameSlackMs) {}
 

@@ -30,11 +30,11 @@ class ReaderDevice {
   platform::Semaphore idleThreadDone{0, 1};  // released by the idle-close thread as it ends
   DeviceChannel barcode;
   DeviceChannel rfid;
-  ByteString initMessage;                    // failure text of the probing open
+  ByteString initMessage;  // failure text of the probing open
   std::unique_ptr<platform::Thread> idleThread;
 
   std::atomic<int> stopIdleThread{0};
-  std::atomic<int> model{0};                 // 0 unknown, 1 HLM3100XE, 2 HLM3200XE / Pocket_PC
+  std::atomic<int> model{0};  // 0 unknown, 1 HLM3100XE, 2 HLM3200XE / Pocket_PC
   std::atomic<int> barcodePresent{0};
   std::atomic<int> rfidPresent{0};
   std::atomic<int> autoReadStart{-1};

@@ -40,8 +40,7 @@ bool awaitSelfTriggeredDecode(ReaderDevice &device, int &code, ByteString &name,
   // Decodes that arrived meanwhile stay in the port, each a whole frame: the
   // next cycles take them in order. Only a frame cut short is lost.
   const WaitCancel cancel{&channel.closing, nullptr};
-  if (!readDecode(lock, candidate, timeoutMs, &cancel) || !accept(channel, candidate, code, name, data))
-    return false;
+  if (!readDecode(lock, candidate, timeoutMs, &cancel) || !accept(channel, candidate, code, name, data)) return false;
   if (announce) announce();
   return true;
 }
@@ -51,8 +50,7 @@ bool awaitSelfTriggeredDecode(ReaderDevice &device, int &code, ByteString &name,
 // unattended, and the next cycle must start it afresh.
 class ScanSwitchedOffOnExit {
  public:
-  explicit ScanSwitchedOffOnExit(const PortLock &lock)
-      : lock_(lock), exceptions_(std::uncaught_exceptions()) {}
+  explicit ScanSwitchedOffOnExit(const PortLock &lock) : lock_(lock), exceptions_(std::uncaught_exceptions()) {}
   ~ScanSwitchedOffOnExit() {
     if (lock_.channel().scanOn == 0 || std::uncaught_exceptions() == exceptions_) return;
     try {

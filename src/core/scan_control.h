@@ -3,8 +3,8 @@
 
 #include <functional>
 
-#include "core/port_lock.h"
 #include "core/byte_string.h"
+#include "core/port_lock.h"
 #include "core/reader_device.h"
 
 namespace reader {

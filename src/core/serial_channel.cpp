@@ -132,8 +132,7 @@ bool readByte(const PortLock &lock, std::uint8_t &out) {
   return readPortByte(lock, out, timeouts.readTotalMs);
 }
 
-bool readFrame(const PortLock &lock, ByteString &out, int firstByteTimeoutMs, bool decode,
-               const WaitCancel *cancel) {
+bool readFrame(const PortLock &lock, ByteString &out, int firstByteTimeoutMs, bool decode, const WaitCancel *cancel) {
   DeviceChannel &channel = lock.channel();
   out.reset();
   const LinkProtocol *link = linkProtocol(channel.kind);

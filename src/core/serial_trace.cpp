@@ -14,8 +14,7 @@ std::string portName(const DeviceChannel &channel) { return "COM" + std::to_stri
 
 }  // namespace
 
-void traceFrame(const DeviceChannel &channel, char direction, const ByteString &bytes,
-                bool complete) {
+void traceFrame(const DeviceChannel &channel, char direction, const ByteString &bytes, bool complete) {
   if (!platform::traceEnabled()) return;
   std::string line = portName(channel);
   line += ' ';

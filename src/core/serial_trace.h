@@ -9,8 +9,7 @@ namespace reader {
 
 // direction '>' for host to device, '<' for device to host; `complete` false
 // marks a failed write or a frame that was cut short or timed out.
-void traceFrame(const DeviceChannel &channel, char direction, const ByteString &bytes,
-                bool complete);
+void traceFrame(const DeviceChannel &channel, char direction, const ByteString &bytes, bool complete);
 void traceEvent(const DeviceChannel &channel, const char *what);
 // "COM<n> speed <bits per second>"
 void traceSpeed(const DeviceChannel &channel, int bitsPerSecond);

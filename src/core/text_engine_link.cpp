@@ -40,7 +40,7 @@ struct ConfigBit {
   std::uint32_t byte;
   std::uint8_t mask;
 };
-constexpr ConfigBit kUpcAKeepsNumberSystem{10, 0x01};  // keep the digit after the leading 0
+constexpr ConfigBit kUpcAKeepsNumberSystem{10, 0x01};   // keep the digit after the leading 0
 constexpr ConfigBit kEan128StripsIdentifier{22, 0x20};  // drop a leading "]C1"
 
 constexpr const char *kEan128Identifier = "]C1";
@@ -56,11 +56,9 @@ constexpr std::uint32_t kLongestAnswer = 1024;
 bool readLinkFrame(const PortLock &lock, ByteString &out, int firstByteTimeoutMs, bool decode,
                    const WaitCancel *cancel) {
   // Only a decode may be long: a barcode can hold any amount of data.
-  FrameReader reader(lock, firstByteTimeoutMs, kInterByteGapMs,
-                     decode ? kLongestDecode : kLongestAnswer, 1, cancel);
+  FrameReader reader(lock, firstByteTimeoutMs, kInterByteGapMs, decode ? kLongestDecode : kLongestAnswer, 1, cancel);
   // A first byte ESC is not part of the text.
-  return readTerminatedFrame(lock, reader, out, kCr,
-                             [](std::uint8_t b, bool first) { return !(first && b == kEsc); });
+  return readTerminatedFrame(lock, reader, out, kCr, [](std::uint8_t b, bool first) { return !(first && b == kEsc); });
 }
 
 ByteString wrap(const ByteString &command) {

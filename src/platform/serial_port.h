@@ -92,8 +92,7 @@ class SerialPort {
   // many were taken by the port; a time-out that wrote only part of the
   // bytes returns 0 (success) with the shorter count, a failure returns the
   // error code.
-  virtual ErrorCode write(const std::uint8_t *data, std::size_t size,
-                          std::size_t &written) = 0;
+  virtual ErrorCode write(const std::uint8_t *data, std::size_t size, std::size_t &written) = 0;
 
   // Modem control lines. A port without modem lines (a pseudo-terminal)
   // reports success: the lines simply do not exist there.

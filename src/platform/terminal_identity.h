@@ -11,7 +11,7 @@
 namespace reader::platform {
 
 // Device-information selectors.
-inline constexpr std::uint32_t kInfoSerialNumber = 225;  // the serial number text
+inline constexpr std::uint32_t kInfoSerialNumber = 225;    // the serial number text
 inline constexpr std::uint32_t kInfoFittedHardware = 226;  // engine and module text
 
 // Asks the platform for the device information of `selector` as an 8-bit

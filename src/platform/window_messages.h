@@ -18,8 +18,8 @@ using WindowHandle = std::uintptr_t;  // 0: no window
 // broadcast listener.
 inline constexpr WindowHandle kBroadcastWindow = 0xFFFF;
 
-using WindowProcedure = std::intptr_t (*)(WindowHandle window, std::uint32_t message,
-                                          std::uintptr_t wParam, std::intptr_t lParam);
+using WindowProcedure = std::intptr_t (*)(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                          std::intptr_t lParam);
 
 // Registers a message name; the same name always yields the same identifier
 // (0xC000 to 0xFFFF). 0 on failure.
@@ -42,26 +42,24 @@ bool isWindow(WindowHandle window);
 // Queues a message for the window's owner and returns at once. Fails for an
 // unknown window. kBroadcastWindow posts to every window and calls the host
 // broadcast listener.
-bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
-                 std::intptr_t lParam);
+bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 
 // Runs the window procedure on the owner thread and returns its result. From
 // the owner thread the procedure is called directly; from any other thread
 // the call blocks until the owner has dispatched it, or until the windows are
 // shut down (result 0).
-std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
-                          std::intptr_t lParam);
+std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 
 // As sendMessage, except that a wait for another thread also ends, with the
 // result 0, once `abandon` returns true; it is asked every few milliseconds
 // and must not call into the window system. A message abandoned before the
 // owner began to run it is never run; one already running is waited for.
-std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
-                          std::intptr_t lParam, const std::function<bool()> &abandon);
+std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
+                          const std::function<bool()> &abandon);
 
 // The default handling of a message the procedure does not handle: 0.
-std::intptr_t defaultWindowProcedure(WindowHandle window, std::uint32_t message,
-                                     std::uintptr_t wParam, std::intptr_t lParam);
+std::intptr_t defaultWindowProcedure(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                     std::intptr_t lParam);
 
 // Runs on unload, before the library's threads are stopped: every pending and
 // later sendMessage returns 0 at once, and posted messages are dropped.

@@ -64,12 +64,8 @@ struct AsciiModuleFamily {
   int tagType;
 };
 constexpr AsciiModuleFamily kAsciiModuleFamilies[] = {
-    {'I', TagType::Icode},
-    {'M', TagType::MifareFamily},
-    {'S', TagType::Sr176},
-    {'T', TagType::Tagit},
-    {'V', TagType::Iso15693},
-    {'Z', TagType::Iso14443B},
+    {'I', TagType::Icode}, {'M', TagType::MifareFamily}, {'S', TagType::Sr176},
+    {'T', TagType::Tagit}, {'V', TagType::Iso15693},     {'Z', TagType::Iso14443B},
 };
 
 // ISO 14443 type A: the UID length tells the product apart.
@@ -91,11 +87,8 @@ struct ManufacturerFamily {
 constexpr char kIso15693Letter = 'V';
 constexpr std::uint32_t kManufacturerCodeAt = 3;
 constexpr ManufacturerFamily kIso15693ByManufacturer[] = {
-    {"02", TagType::Iso15693St},
-    {"04", TagType::Iso15693Philips},
-    {"05", TagType::Iso15693Infineon},
-    {"07", TagType::Iso15693Ti},
-    {"16", TagType::Iso15693Em},
+    {"02", TagType::Iso15693St}, {"04", TagType::Iso15693Philips}, {"05", TagType::Iso15693Infineon},
+    {"07", TagType::Iso15693Ti}, {"16", TagType::Iso15693Em},
 };
 
 int iso14443AFamily(std::uint32_t uidLength) {

@@ -53,8 +53,7 @@ bool switchReading(const PortLock &lock, bool on) {
 }
 
 // The module reports no family; the protocol it was set to names the tag.
-constexpr int kHexModuleFamilies[] = {TagType::MifareFamily, TagType::Iso14443B, TagType::Tagit,
-                                      TagType::Iso15693};
+constexpr int kHexModuleFamilies[] = {TagType::MifareFamily, TagType::Iso14443B, TagType::Tagit, TagType::Iso15693};
 
 void nameHexModule(const DeviceChannel &channel, ScanResult &result) {
   const int selector = channel.protocolSelector;

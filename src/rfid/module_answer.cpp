@@ -130,8 +130,7 @@ bool parseModuleAnswer(int selector, const ByteString &answer, AnswerMode mode, 
   return ok;
 }
 
-bool extractTagUid(int selector, const ByteString &payload, ByteString &uid, int &tagInfoByte,
-                   int &tagBlockCount) {
+bool extractTagUid(int selector, const ByteString &payload, ByteString &uid, int &tagInfoByte, int &tagBlockCount) {
   tagInfoByte = 0;
   tagBlockCount = 0;
   ByteString found(payload);

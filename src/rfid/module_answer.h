@@ -32,8 +32,7 @@ bool parseModuleAnswer(int selector, const ByteString &answer, AnswerMode mode, 
 // characters 4 to 11 of a payload of exactly 20, whose bytes 8 and 9 are the
 // information byte and the block count. Otherwise the UID is the whole
 // payload and both counts are 0. True when the UID is not empty.
-bool extractTagUid(int selector, const ByteString &payload, ByteString &uid, int &tagInfoByte,
-                   int &tagBlockCount);
+bool extractTagUid(int selector, const ByteString &payload, ByteString &uid, int &tagInfoByte, int &tagBlockCount);
 
 // Tag-it block bytes arrive shifted by two bits: characters 6 to 15 of the
 // payload are five bytes b0..b4, and block byte i is the low six bits of b[i]

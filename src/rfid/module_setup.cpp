@@ -1,11 +1,12 @@
+#include "rfid/module_setup.h"
+
 #include <atomic>
 
 #include "core/command_transport.h"
 #include "core/engine_detection.h"
+#include "core/hex_module_frames.h"
 #include "core/serial_channel.h"
 #include "platform/clock.h"
-#include "core/hex_module_frames.h"
-#include "rfid/module_setup.h"
 
 namespace reader {
 

@@ -28,8 +28,8 @@ bool readTagBlock(const PortLock &lock, int tagType, int block, ByteString &byte
   return tags != nullptr && tags->readBlock(lock, tagType, block, bytes);
 }
 
-bool writeTagBlock(const PortLock &lock, int tagType, int blockSize, int block, int offset,
-                   const ByteString &data, std::uint32_t &placed) {
+bool writeTagBlock(const PortLock &lock, int tagType, int blockSize, int block, int offset, const ByteString &data,
+                   std::uint32_t &placed) {
   DeviceChannel &channel = lock.channel();
   placed = 0;
   const TagProtocol *tags = tagProtocol(channel.kind);

@@ -24,7 +24,7 @@ bool readTagBlock(const PortLock &lock, int tagType, int block, ByteString &byte
 // reads back shorter than the tag's `blockSize` (when given), or on the
 // hex-frame module with any other length (lastError ChannelError::WrongBlockLength), or a
 // write the module or the tag refused or did not answer (lastError says why).
-bool writeTagBlock(const PortLock &lock, int tagType, int blockSize, int block, int offset,
-                   const ByteString &data, std::uint32_t &placed);
+bool writeTagBlock(const PortLock &lock, int tagType, int blockSize, int block, int offset, const ByteString &data,
+                   std::uint32_t &placed);
 
 }  // namespace reader

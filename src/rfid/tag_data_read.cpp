@@ -47,8 +47,7 @@ void readAsciiModuleBlocks(const PortLock &lock, ScanResult &tag, const BlockRan
 
 // Tag-it: only with the counts from the detection, and never past the block
 // count the tag reported.
-void readTagitBlocks(const PortLock &lock, const TagDetection &detection, const BlockRange &range,
-                     ByteString &out) {
+void readTagitBlocks(const PortLock &lock, const TagDetection &detection, const BlockRange &range, ByteString &out) {
   const int blockCount = detection.blockCount;
   if (detection.infoByte == 0 || blockCount == 0) return;
   const int last = std::min(range.endBlock, blockCount - 1);
@@ -78,8 +77,8 @@ bool readIso15693Blocks(const PortLock &lock, std::uint32_t size, const BlockRan
 }
 
 // False when the blocks answered with another length than the block size.
-bool readHexModuleBlocks(const PortLock &lock, ScanResult &tag, const TagDetection &detection,
-                         const BlockRange &range, int length) {
+bool readHexModuleBlocks(const PortLock &lock, ScanResult &tag, const TagDetection &detection, const BlockRange &range,
+                         int length) {
   ByteString &out = tag.tagData;
   if (tag.code == TagType::Tagit) {
     readTagitBlocks(lock, detection, range, out);

@@ -20,7 +20,6 @@ namespace reader {
 //
 // True when tagData is not empty. The caller holds portLock and has switched
 // reading on.
-bool readTagData(const PortLock &lock, ScanResult &tag, const TagRequest &request,
-                 const TagDetection &detection = {});
+bool readTagData(const PortLock &lock, ScanResult &tag, const TagRequest &request, const TagDetection &detection = {});
 
 }  // namespace reader

@@ -25,7 +25,7 @@ struct BlockField {
   std::uint8_t byte = 0;
   std::uint8_t lo = 0;
   std::uint8_t hi = 0;
-  std::uint8_t partner = 0;                      // Summarised: the other byte 22 bit
+  std::uint8_t partner = 0;                         // Summarised: the other byte 22 bit
   std::atomic<int> DeviceChannel::*held = nullptr;  // Held: the option
 };
 
@@ -57,6 +57,7 @@ struct GroupDescription {
 };
 
 // Parameter i + 1 of each group is fields[i].
+// clang-format off
 constexpr std::array<GroupDescription, kConfigGroupCount> kGroups{{
     {ConfigGroup::Group1, false, 5, {bit(0, 7), bit(5, 6), bit(5, 5), bit(5, 4), bit(5, 7)}},
     {ConfigGroup::Group6, false, 4, {bit(0, 6), bit(0, 5), bit(5, 3), bit(5, 2)}},
@@ -89,6 +90,7 @@ constexpr std::array<GroupDescription, kConfigGroupCount> kGroups{{
     {ConfigGroup::Group81, false, 1, {bit(11, 4)}},
     {ConfigGroup::Group82, false, 1, {bit(11, 5)}},
 }};
+// clang-format on
 
 constexpr bool tableFollowsEnum() {
   for (int i = 0; i < kConfigGroupCount; ++i)
@@ -137,9 +139,7 @@ void writeField(DeviceChannel &engine, ByteString &block, const BlockField &fiel
       else if (!bitIsSet(block, field.byte, field.partner))
         putBit(block, kSummaryByte, kSummaryBit, false);
       return;
-    case FieldKind::Inverted:
-      putBit(block, field.byte, field.lo, !on);
-      return;
+    case FieldKind::Inverted: putBit(block, field.byte, field.lo, !on); return;
   }
 }
 
@@ -212,8 +212,7 @@ void setBits(std::int16_t &element, int lo, int hi, std::uint32_t value) {
 
 int configGroupParameterCount(ConfigGroup group) { return describe(group).count; }
 
-bool configGroupOperation(const PortLock &engine, ConfigGroup group, char operation,
-                          std::span<int *const> parameters) {
+bool configGroupOperation(const PortLock &engine, ConfigGroup group, char operation, std::span<int *const> parameters) {
   if (!blockUsable(engine)) return false;
   const GroupDescription &description = describe(group);
   if (operation == kReadSettings) {

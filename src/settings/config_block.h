@@ -40,8 +40,7 @@ int configGroupParameterCount(ConfigGroup group);
 // parameter alone. Returns false for an engine that is not the text engine,
 // a copy shorter than 30 bytes, another operation code, or a refused or
 // unanswered send.
-bool configGroupOperation(const PortLock &engine, ConfigGroup group, char operation,
-                          std::span<int *const> parameters);
+bool configGroupOperation(const PortLock &engine, ConfigGroup group, char operation, std::span<int *const> parameters);
 inline bool configGroupOperation(const PortLock &engine, ConfigGroup group, char operation,
                                  std::initializer_list<int *> parameters) {
   return configGroupOperation(engine, group, operation, std::span<int *const>(parameters.begin(), parameters.size()));

@@ -8,11 +8,11 @@
 #include "core/command_transport.h"
 #include "core/device_kind.h"
 #include "core/engine_detection.h"
+#include "core/port_lock.h"
 #include "core/serial_channel.h"
 #include "core/ssi_message.h"
 #include "settings/config_block.h"
 #include "settings/default_setup.h"
-#include "core/port_lock.h"
 #include "settings/ssi_parameters.h"
 
 namespace reader {
@@ -83,8 +83,8 @@ struct HeldValues {
 
 // Reads enable, L1 and L2 (arguments 1, l1 and l2 of the group) and writes
 // 1, wantedL1, 55 unless the engine already has them.
-void ensureLengthGroup(const SsiSession &engine, SsiGroup group, int l1Argument, int l2Argument,
-                       int wantedL1, HeldValues &held) {
+void ensureLengthGroup(const SsiSession &engine, SsiGroup group, int l1Argument, int l2Argument, int wantedL1,
+                       HeldValues &held) {
   std::array<int *, kMaxSsiParameters> parameters{};
   parameters[0] = &held.enable;
   parameters[l1Argument - 1] = &held.length1;

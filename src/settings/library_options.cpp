@@ -10,9 +10,8 @@ struct IntegerValue {
 };
 
 constexpr IntegerValue kStartValues[] = {
-    {&LibraryOptions::outputTypeCode, 0},  {&LibraryOptions::outputLength, 0},
-    {&LibraryOptions::rfidDataSeparator, 0}, {&LibraryOptions::rfidOutputUid, 0},
-    {&LibraryOptions::rfidOutputData, 0},  {&LibraryOptions::vibrateTime, 0},
+    {&LibraryOptions::outputTypeCode, 0}, {&LibraryOptions::outputLength, 0},   {&LibraryOptions::rfidDataSeparator, 0},
+    {&LibraryOptions::rfidOutputUid, 0},  {&LibraryOptions::rfidOutputData, 0}, {&LibraryOptions::vibrateTime, 0},
 };
 
 constexpr IntegerValue kDefaultValues[] = {

@@ -13,13 +13,13 @@
 namespace reader {
 
 struct LibraryOptions {
-  std::atomic<int> scanTimeout{3};            // seconds a scan waits for a decode
+  std::atomic<int> scanTimeout{3};  // seconds a scan waits for a decode
   std::atomic<int> rfidOutputUid{0};
   std::atomic<int> rfidOutputData{0};
   std::atomic<int> rfidDataSeparator{0};
   std::atomic<int> goodReadSound{1};
   std::atomic<int> spareOption{2};
-  std::atomic<int> vibrateTime{0};            // units of 500 ms
+  std::atomic<int> vibrateTime{0};  // units of 500 ms
   std::atomic<int> keyboardOutput{0};
   std::atomic<int> terminatorPosition{0};
   std::atomic<int> terminatorChar{0};

@@ -37,16 +37,15 @@ static_assert(parametersFit(record_layout::kTextEngineFields, kMaxConfigParamete
 static_assert(parametersFit(record_layout::kSsiEngine4Fields, kMaxSsiParameters));
 static_assert(parametersFit(record_layout::kSsiEngine3Fields, kMaxSsiParameters));
 
-constexpr G kTextEngineOrder[] = {G::Scan,    G::Group81, G::Group1,  G::Group6,  G::Group10,
-                                  G::Group17, G::Group24, G::Group31, G::Group33, G::Group39,
-                                  G::Group42, G::Group48, G::UpcEan,  G::Group62, G::Group64,
-                                  G::Group74, G::Code128, G::Ean128,  G::Group82};
-constexpr S kVariant3Order[] = {S::ScanTime, S::OptionF029, S::Upc, S::Ean, S::Code128, S::Code39,
-                                S::Code93, S::Code11, S::Interleaved2of5, S::Discrete2of5, S::Codabar,
-                                S::Msi, S::Postal, S::Rss, S::Composite, S::TwoD, S::OptionBC, S::Format};
-constexpr S kVariant4Order[] = {S::ScanTime4, S::Upc, S::Ean, S::Code128, S::Code39, S::Code93,
-                                S::Interleaved2of5, S::Discrete2of5, S::Codabar, S::Msi, S::Rss,
-                                S::Format};
+constexpr G kTextEngineOrder[] = {G::Scan,    G::Group81, G::Group1,  G::Group6,  G::Group10, G::Group17, G::Group24,
+                                  G::Group31, G::Group33, G::Group39, G::Group42, G::Group48, G::UpcEan,  G::Group62,
+                                  G::Group64, G::Group74, G::Code128, G::Ean128,  G::Group82};
+constexpr S kVariant3Order[] = {
+    S::ScanTime,        S::OptionF029,   S::Upc,     S::Ean, S::Code128, S::Code39, S::Code93,    S::Code11,
+    S::Interleaved2of5, S::Discrete2of5, S::Codabar, S::Msi, S::Postal,  S::Rss,    S::Composite, S::TwoD,
+    S::OptionBC,        S::Format};
+constexpr S kVariant4Order[] = {S::ScanTime4,       S::Upc,          S::Ean,     S::Code128, S::Code39, S::Code93,
+                                S::Interleaved2of5, S::Discrete2of5, S::Codabar, S::Msi,     S::Rss,    S::Format};
 
 template <class Group, std::size_t N>
 constexpr std::array<std::uint8_t, N> groupIndices(const Group (&groups)[N]) {
@@ -71,11 +70,13 @@ constexpr int kVariant4ScanTimeByte = record_layout::offsetOf(record_layout::kSs
 constexpr int kVariant3ScanTimeByte = record_layout::offsetOf(record_layout::kSsiEngine3Fields, "scan_time");
 static_assert(kTextEngineScanTimeByte > 0 && kVariant4ScanTimeByte > 0 && kVariant3ScanTimeByte > 0);
 
+// clang-format off
 const EngineSection kSections[] = {
     {record_layout::kTextEngineSection, 1, true, kTextEngineScanTimeByte, kTextEngineGroups},
     {record_layout::kSsiEngine4Section, 2, false, kVariant4ScanTimeByte, kVariant4Groups},
     {record_layout::kSsiEngine3Section, 4, false, kVariant3ScanTimeByte, kVariant3Groups},
 };
+// clang-format on
 static_assert(DeviceKind::TextEngine == record_layout::kTextEngineSection.engineKind &&
               DeviceKind::SsiEngine4 == record_layout::kSsiEngine4Section.engineKind &&
               DeviceKind::SsiEngine3 == record_layout::kSsiEngine3Section.engineKind);
@@ -97,8 +98,7 @@ const EngineSection *sectionFor(int kind) {
 class SectionUse {
  public:
   SectionUse(ReaderDevice &device, SsiKnownValues &known)
-      : lock_(PortLock::take(device.barcode)), known_(known),
-        unansweredAtStart_(device.barcode.unansweredExchanges) {}
+      : lock_(PortLock::take(device.barcode)), known_(known), unansweredAtStart_(device.barcode.unansweredExchanges) {}
   bool usable() const { return lock_ && lock_->channel().unansweredExchanges == unansweredAtStart_; }
 
   // Only while usable().
@@ -336,8 +336,7 @@ int setReaderSettings(SettingsContext &context, const std::uint8_t *record) {
 
 int resetReaderToDefault(SettingsContext &context, int deviceMask) {
   ReaderDevice &device = context.device;
-  if (device.barcodeKind() == DeviceKind::None && device.rfidKind() == DeviceKind::None)
-    return READER_ERR_NO_DEVICE;
+  if (device.barcodeKind() == DeviceKind::None && device.rfidKind() == DeviceKind::None) return READER_ERR_NO_DEVICE;
   resetOptionsToDefaults(context.options);
   device.autoReadStart = 0;
   device.autoReadLength = 128;
@@ -356,8 +355,7 @@ int resetReaderToDefault(SettingsContext &context, int deviceMask) {
 
 int getDllDefaultSettings(SettingsContext &context, std::uint8_t *record) {
   ReaderDevice &device = context.device;
-  if (device.barcodeKind() == DeviceKind::None && device.rfidKind() == DeviceKind::None)
-    return READER_ERR_NO_DEVICE;
+  if (device.barcodeKind() == DeviceKind::None && device.rfidKind() == DeviceKind::None) return READER_ERR_NO_DEVICE;
   resetReaderToDefault(context, READER_DEVICE_ALL);
   return getReaderSettings(context, record) == READER_OK ? READER_OK : READER_ERR_SETTINGS;
 }

@@ -97,10 +97,10 @@ enum class Coding : std::uint8_t {
 // One byte of an engine section.
 struct EngineField {
   std::uint16_t offset;
-  const char *name;        // readerctl's, without the section's prefix; null for a byte it does not show
+  const char *name;  // readerctl's, without the section's prefix; null for a byte it does not show
   FieldKind kind;
-  std::uint8_t group;      // a ConfigGroup or an SsiGroup, by the section
-  std::uint8_t parameter;  // 1-based argument of the group's operation
+  std::uint8_t group;       // a ConfigGroup or an SsiGroup, by the section
+  std::uint8_t parameter;   // 1-based argument of the group's operation
   std::uint8_t second = 0;  // OnPlusValue: the on/off parameter; LengthMode: L2
   Coding coding = Coding::Plain;
   // A byte the UPC and EAN groups share: the other group and its parameter
@@ -113,13 +113,14 @@ struct EngineField {
 
 constexpr EngineField cfg(int offset, const char *name, FieldKind kind, ConfigGroup group, int parameter,
                           const char *alias = nullptr) {
-  return {std::uint16_t(offset), name, kind, std::uint8_t(group), std::uint8_t(parameter), 0, Coding::Plain,
-          0, 0, alias};
+  return {
+      std::uint16_t(offset), name, kind, std::uint8_t(group), std::uint8_t(parameter), 0, Coding::Plain, 0, 0, alias};
 }
-constexpr EngineField onWithValue(int offset, const char *name, FieldKind kind, ConfigGroup group,
-                                  int valueParameter, int onParameter) {
-  return {std::uint16_t(offset), name, kind, std::uint8_t(group), std::uint8_t(valueParameter),
-          std::uint8_t(onParameter), Coding::OnPlusValue};
+constexpr EngineField onWithValue(int offset, const char *name, FieldKind kind, ConfigGroup group, int valueParameter,
+                                  int onParameter) {
+  return {
+      std::uint16_t(offset), name, kind, std::uint8_t(group), std::uint8_t(valueParameter), std::uint8_t(onParameter),
+      Coding::OnPlusValue};
 }
 constexpr EngineField ssi(int offset, const char *name, FieldKind kind, SsiGroup group, int parameter,
                           Coding coding = Coding::Plain) {
@@ -130,8 +131,9 @@ constexpr EngineField lengthMode(int offset, const char *name, FieldKind kind, S
           Coding::LengthMode};
 }
 constexpr EngineField upcEan(int offset, const char *name, FieldKind kind, int upcParameter, int eanParameter) {
-  return {std::uint16_t(offset), name, kind, std::uint8_t(SsiGroup::Upc), std::uint8_t(upcParameter), 0,
-          Coding::Plain, std::uint8_t(SsiGroup::Ean), std::uint8_t(eanParameter)};
+  return {std::uint16_t(offset),      name, kind,          std::uint8_t(SsiGroup::Upc),
+          std::uint8_t(upcParameter), 0,    Coding::Plain, std::uint8_t(SsiGroup::Ean),
+          std::uint8_t(eanParameter)};
 }
 
 inline constexpr FieldKind F = FieldKind::Flag;
@@ -148,6 +150,7 @@ using S = SsiGroup;
 // how UPC-A and EAN-13 results are trimmed), its name says so; the others
 // keep their group (named after its first byte in the record) and parameter
 // number, their effect being the engine's business.
+// clang-format off
 inline constexpr EngineField kTextEngineFields[] = {
     cfg(1, "group1.p1", F, G::Group1, 1),      cfg(2, "group1.p5", F, G::Group1, 5),
     cfg(3, "group1.p2", F, G::Group1, 2),      cfg(4, "group1.p3", F, G::Group1, 3),
@@ -194,10 +197,12 @@ inline constexpr EngineField kTextEngineFields[] = {
     cfg(79, "scan_time", B, G::Scan, 3),       cfg(80, "scan.p2", B2, G::Scan, 2),
     cfg(81, "group81.p1", F, G::Group81, 1),   cfg(82, "group82.p1", F, G::Group82, 1),
 };
+// clang-format on
 
 // The SSI sections name alike what they share. "param_XX" is the SSI
 // parameter number (F0_XX an extended one) of a parameter the library passes
 // through without knowing its effect.
+// clang-format off
 inline constexpr EngineField kSsiEngine4Fields[] = {
     ssi(101, "upc.upca", F, S::Upc, 1),          ssi(102, "upc.upce", F, S::Upc, 2),
     ssi(103, "upc.upce1", F, S::Upc, 3),         ssi(104, "ean.ean8", F, S::Ean, 1),
@@ -240,7 +245,9 @@ inline constexpr EngineField kSsiEngine4Fields[] = {
     ssi(165, "scan_time", B, S::ScanTime4, 1),   ssi(166, "param_89", B, S::ScanTime4, 3),
     ssi(167, "aim_time", B, S::ScanTime4, 6),    ssi(168, "param_2D", B, S::Format, 1),
 };
+// clang-format on
 
+// clang-format off
 inline constexpr EngineField kSsiEngine3Fields[] = {
     ssi(191, "upc.upca", F, S::Upc, 1),          ssi(192, "upc.upce", F, S::Upc, 2),
     ssi(193, "upc.upce1", F, S::Upc, 3),         ssi(194, "ean.ean8", F, S::Ean, 1),
@@ -301,6 +308,7 @@ inline constexpr EngineField kSsiEngine3Fields[] = {
     ssi(289, "param_F0_AD", B, S::OptionF029, 5),
     ssi(290, "param_2D", B, S::Format, 1),
 };
+// clang-format on
 
 // One engine section: meaningful only when an engine of its kind is fitted.
 struct EngineSection {
@@ -355,6 +363,7 @@ struct OptionField {
 
 inline constexpr int kVibrateSwitchByte = 344;
 
+// clang-format off
 inline constexpr OptionField kOptionFields[] = {
     {0, "device_mask", FieldKind::DeviceMask, Option::DeviceMask},
     {311, "rfid_output_uid", F, Option::RfidOutputUid},
@@ -377,6 +386,7 @@ inline constexpr OptionField kOptionFields[] = {
     {374, "good_read_indicator_time", B, Option::GoodReadIndicatorTime},
     {375, "good_read_indicator_mode", B, Option::GoodReadIndicatorMode},
 };
+// clang-format on
 inline constexpr int kFirstOptionByte = 311;
 inline constexpr int kLastOptionByte = 375;
 

@@ -3,9 +3,9 @@
 #include <array>
 
 #include "core/command_transport.h"
+#include "core/device_kind.h"
 #include "core/port_lock.h"
 #include "core/ssi_message.h"
-#include "core/device_kind.h"
 #include "settings/config_block.h"
 
 namespace reader {
@@ -49,6 +49,7 @@ struct SsiGroupDescription {
   std::array<std::uint8_t, kMaxSsiParameters> messageOrder;
 };
 
+// clang-format off
 constexpr std::array<SsiGroupDescription, kSsiGroupCount> kGroups{{
     {SsiGroup::Code39, kBothVariants, 9,
      {flag(0x00), flag(0x0D), flag(0x56), flag(0xE7), flag(0x30), flag(0x2B), flag(0x11), value(0x12),
@@ -97,6 +98,7 @@ constexpr std::array<SsiGroupDescription, kSsiGroupCount> kGroups{{
      {value(0x88), value(0xBF), value(0x89), value(0x4E), flag(0x43), aimTime()},
      {}},
 }};
+// clang-format on
 
 constexpr bool tableIsConsistent() {
   for (int g = 0; g < kSsiGroupCount; ++g) {
@@ -164,7 +166,6 @@ std::uint8_t wireValue(const SsiParameter &p, int v) {
   return static_cast<std::uint8_t>(v & 0xFF);
 }
 
-
 // The argument a parameter number in an answer stands for, or -1. A
 // two-byte number is known by its second byte; its 0xF0 matches nothing.
 int matchAnswerNumber(const SsiGroupDescription &d, int kind, std::uint8_t number) {
@@ -174,8 +175,8 @@ int matchAnswerNumber(const SsiGroupDescription &d, int kind, std::uint8_t numbe
 }
 
 bool isParamSendAnswer(const ByteString &answer) {
-  return answer.length() >= kAnswerDataStart && answer.byteAt(1) == kParamSend &&
-         answer.byteAt(2) == kSourceEngine && answer.byteAt(3) == 0x00 && answer.byteAt(4) == kNoBeep;
+  return answer.length() >= kAnswerDataStart && answer.byteAt(1) == kParamSend && answer.byteAt(2) == kSourceEngine &&
+         answer.byteAt(3) == 0x00 && answer.byteAt(4) == kNoBeep;
 }
 
 bool readGroup(const SsiSession &engine, const SsiGroupDescription &d, int kind, std::span<int *const> parameters) {

@@ -2,9 +2,8 @@
 // trigger press -> engine on -> decode -> WM_DECODEDATA and "DecodeEventBC"
 // -> queries and output record -> keystrokes and feedback, with the wire
 // traffic each step leaves; and what must not happen when a scan fails.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <array>
 #include <atomic>
@@ -104,14 +103,20 @@ TEST_P(ScanTest, ATriggerPressScansAnnouncesTypesAndGivesFeedback) {
   record[kTerminatorPositionByte] = 1;  // after the record
   record[kTerminatorCharByte] = 1;      // carriage return: the Enter key
   ASSERT_EQ(SetReaderSettings(record.data()), 1);
-  engine().presentBarcode(barcodeOf("code128:AB\xE9" "1"));
+  engine().presentBarcode(
+      barcodeOf("code128:AB\xE9"
+                "1"));
   const std::size_t before = commands().size();
 
   ASSERT_TRUE(host_.pressUntil([&] { return host_.announced() == 1; }));
   EXPECT_EQ(ReaderHostWaitEvent("DecodeEventBC", 0), 1);
-  EXPECT_EQ(decodeData(), "AB\xE9" "1");
+  EXPECT_EQ(decodeData(),
+            "AB\xE9"
+            "1");
   EXPECT_EQ(GetDecodeType(), 'I');
-  EXPECT_EQ(outputRecord(7), "AB\xE9" "1");
+  EXPECT_EQ(outputRecord(7),
+            "AB\xE9"
+            "1");
 
   // Switched on, decoded (and acknowledged on the SSI engines), switched off.
   ASSERT_TRUE(ScanHost::dispatchUntil([&] { return countOf(after(commands(), before), offCommand()) == 1; }));
@@ -151,7 +156,7 @@ TEST_P(ScanTest, AFailedScanKeepsTheLastResultAndAnnouncesNothing) {
   engine().presentBarcode(barcodeOf("code39:FIRST"));
   ASSERT_TRUE(host_.pressUntil([&] { return host_.announced() == 1; }));
 
-  engine().presentNoRead();   // the text engine says "*000"; the SSI engines say nothing
+  engine().presentNoRead();  // the text engine says "*000"; the SSI engines say nothing
   scanOnce();
   engine().presentSilence();  // the wait runs out
   scanOnce();

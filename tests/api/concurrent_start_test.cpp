@@ -2,9 +2,8 @@
 // port: each port sees exactly the traffic it sees when its device is started
 // alone, and the start's results are those of the devices one after the
 // other.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>

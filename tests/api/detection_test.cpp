@@ -1,9 +1,8 @@
 // Detection through the exported API against simulated terminals: every
 // device kind on both routes, and the link speed each one ends up at, as the
 // devices saw it on the wire.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 
@@ -37,7 +36,8 @@ std::vector<std::string> moduleCommands(const readersim::PtyDevice &device) {
 
 int countGarbled(const readersim::PtyDevice &device) {
   const auto frames = receivedFrames(device);
-  return static_cast<int>(std::count_if(frames.begin(), frames.end(), [](const ReceivedFrame &f) { return f.garbled; }));
+  return static_cast<int>(
+      std::count_if(frames.begin(), frames.end(), [](const ReceivedFrame &f) { return f.garbled; }));
 }
 
 }  // namespace
@@ -68,8 +68,8 @@ TEST_F(DetectionTest, SsiEngineAlreadyAtItsSpeedGetsTheFirstParameterSetUp) {
   const auto frames = receivedFrames(*terminal_->engine());
   ASSERT_EQ(frames.size(), 2u);
   EXPECT_EQ(frames[0].bytes, withChecksum({0x04, 0xA3, 0x04, 0x00}));
-  EXPECT_EQ(frames[1].bytes, withChecksum({17, 0xC6, 0x04, 0x08, 0xFF, 0x8A, 0x08, 0xEC, 0x00, 0xEE, 0x01,
-                                           0x9B, 0x14, 0x88, 0x1E, 0x9F, 0x01}));
+  EXPECT_EQ(frames[1].bytes, withChecksum({17, 0xC6, 0x04, 0x08, 0xFF, 0x8A, 0x08, 0xEC, 0x00, 0xEE, 0x01, 0x9B, 0x14,
+                                           0x88, 0x1E, 0x9F, 0x01}));
   EXPECT_EQ(frames[1].hostSpeed, 115200);
 }
 
@@ -87,7 +87,8 @@ TEST_F(DetectionTest, SsiEngineSittingAt9600IsMovedToItsWorkingSpeed) {
   // request at 9600, the speed change to code 11, and the set-up at 115200.
   EXPECT_EQ(countGarbled(engine), 5);
   std::vector<ReceivedFrame> heard;
-  std::copy_if(frames.begin(), frames.end(), std::back_inserter(heard), [](const ReceivedFrame &f) { return !f.garbled; });
+  std::copy_if(frames.begin(), frames.end(), std::back_inserter(heard),
+               [](const ReceivedFrame &f) { return !f.garbled; });
   ASSERT_EQ(heard.size(), 3u);
   EXPECT_EQ(ssiOpcode(heard[0]), 0xA3);
   EXPECT_EQ(heard[0].hostSpeed, 9600);
@@ -106,8 +107,8 @@ TEST_F(DetectionTest, VariantFourEngineIsMovedTo38400AndGetsItsExtraParameter) {
   EXPECT_EQ(terminal_->engine()->speed(), 38400);
   const auto frames = receivedFrames(*terminal_->engine());
   ASSERT_FALSE(frames.empty());
-  EXPECT_EQ(frames.back().bytes, withChecksum({19, 0xC6, 0x04, 0x08, 0xFF, 0x8A, 0x08, 0xEC, 0x00, 0xEE, 0x01,
-                                               0x9B, 0x14, 0x88, 0x1E, 0x9F, 0x01, 0xED, 0x00}));
+  EXPECT_EQ(frames.back().bytes, withChecksum({19, 0xC6, 0x04, 0x08, 0xFF, 0x8A, 0x08, 0xEC, 0x00, 0xEE, 0x01, 0x9B,
+                                               0x14, 0x88, 0x1E, 0x9F, 0x01, 0xED, 0x00}));
   EXPECT_EQ(frames.back().hostSpeed, 38400);
 }
 
@@ -151,7 +152,8 @@ TEST_F(DetectionTest, AsciiModuleIsMovedTo57600AndSetUpWithItsPortClosedAfterwar
 }
 
 TEST_F(DetectionTest, AsciiModuleRefusingTheSpeedChangeStaysAt9600) {
-  for (auto answer : {readersim::AsciiModule::SpeedChangeAnswer::Fail, readersim::AsciiModule::SpeedChangeAnswer::Refuse}) {
+  for (auto answer :
+       {readersim::AsciiModule::SpeedChangeAnswer::Fail, readersim::AsciiModule::SpeedChangeAnswer::Refuse}) {
     TerminalConfig config = quickConfig(0, 5);
     config.asciiModule.startSpeed = 9600;
     config.asciiModule.speedChangeAnswer = answer;

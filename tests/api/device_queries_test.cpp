@@ -1,11 +1,10 @@
 // The small queries: reader type, active devices, trigger keys, version and
 // serial number, including their buffer rules and bad arguments.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <cstring>
-#include <stdlib.h>
 
 #include "support/test_terminal.h"
 

@@ -1,9 +1,7 @@
 // Devices that misbehave during the start: refusals, garbage, a device that
 // disappears mid-exchange. The start reports the failure and never hangs.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
-
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <future>
@@ -45,7 +43,10 @@ TEST_F(FaultsTest, EngineRefusingEveryCommandIsNotTakenForAnEngine) {
 
 TEST_F(FaultsTest, ModuleAnsweringGarbageToTheVersionQueryIsNotIdentified) {
   TerminalConfig config = quickConfig(2, 5);
-  config.asciiModule.versionLine = std::string("\x01\x7f" "garbage\xff", 11);
+  config.asciiModule.versionLine = std::string(
+      "\x01\x7f"
+      "garbage\xff",
+      11);
   terminal_ = startTerminal(config);
   EXPECT_EQ(InitReader(), READER_ERR_RFID_FAILED);
   EXPECT_EQ(GetReaderType(), READER_TYPE_TEXT_ENGINE);

@@ -2,10 +2,8 @@
 // child has the parent's ports but none of its threads. Whatever the child
 // does with the library, ending included, it neither hangs nor crashes, and
 // it leaves the parent's devices, threads and exclusive claim alone.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
-
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 

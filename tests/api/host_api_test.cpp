@@ -1,9 +1,8 @@
 // The POSIX host API as an application uses it with a started reader: trigger
 // keys reach the hidden window and the broadcast listener, named events can
 // be waited for, and nothing happens before the window exists.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <mutex>
 #include <string>

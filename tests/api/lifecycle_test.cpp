@@ -1,9 +1,8 @@
 // Starting, halting and restarting the reader through the exported API: every
 // start result, the threads each start leaves running, and what HaltReader,
 // InitReader and InitReaderEx do after one another.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <thread>
 
@@ -201,7 +200,7 @@ TEST_F(LifecycleTest, HexModulePortIsClosedWhenIdleAndReopenedByTheNextStart) {
   ASSERT_EQ(InitReader(), READER_OK);
   ASSERT_TRUE(module.waitForHostCloseCount(1, 60s));
   EXPECT_GE(std::chrono::steady_clock::now() - opened, 19s);  // closed for idleness, not before
-  EXPECT_EQ(GetReaderType(), READER_TYPE_HEX_MODULE);  // still the reader's module
+  EXPECT_EQ(GetReaderType(), READER_TYPE_HEX_MODULE);         // still the reader's module
 
   // Nothing is open any more, so a start identifies the module again; the
   // set-up frames went out once and are not sent again.

@@ -1,9 +1,8 @@
 // The ASCII module's older firmware ("ISO 0.9v"): identified as the ASCII
 // module, and its tag memory reached with that firmware's short block
 // commands ("rNN", "wNN"), which the newer firmware's forms would not reach.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>

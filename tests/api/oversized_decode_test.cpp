@@ -3,9 +3,8 @@
 // of its own, so that whoever prints a barcode cannot choose the type and
 // data the library announces. A long decode within the bound comes through
 // whole.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>

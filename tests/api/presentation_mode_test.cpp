@@ -2,9 +2,8 @@
 // quickly: every decode the engine sends is announced once, in order, and
 // each is still the decode the queries return while its announcement is
 // handled. Decodes waiting in the port are not thrown away.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
@@ -53,9 +52,7 @@ TEST_P(PresentationModeTest, EveryDecodeIsAnnouncedOnceInOrder) {
 
 // 5 ms: decodes come far faster than the loop's pause after an empty cycle.
 INSTANTIATE_TEST_SUITE_P(Spacings, PresentationModeTest, ::testing::Values(5, 100, 150),
-                         [](const ::testing::TestParamInfo<int> &info) {
-                           return std::to_string(info.param) + "ms";
-                         });
+                         [](const ::testing::TestParamInfo<int> &info) { return std::to_string(info.param) + "ms"; });
 
 TEST(PresentationModeHaltTest, AHaltWithdrawsADecodeTheWindowThreadHasNotAnnounced) {
   clearReaderEnvironment();

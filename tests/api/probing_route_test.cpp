@@ -1,8 +1,7 @@
 // The probing start (InitReaderEx) finds every kind of device without the
 // hardware text, and leaves each at its working speed after the set-up.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include "support/test_terminal.h"
 

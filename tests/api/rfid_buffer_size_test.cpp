@@ -1,8 +1,7 @@
 // ReadRfidData takes its buffer size unsigned: a size beyond the int range
 // must still count as large (the whole text and its NUL), never as negative.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>

@@ -1,9 +1,8 @@
 // Login keys that the ASCII module would split: a key text holding a line
 // end must never reach the module, where the rest of the key would run as a
 // command of its own and its answers would be taken for later ones.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>

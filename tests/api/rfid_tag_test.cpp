@@ -2,9 +2,8 @@
 // kinds: the auto-read on a trigger press with its announcement and queries,
 // the hex-frame module's protocol rotation, reads and writes by byte address
 // (Mifare sectors, logins, the 128-byte cap), and the tag memory afterwards.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
@@ -25,7 +24,8 @@ namespace {
 
 Bytes uidOf(const std::string &text) {
   Bytes out;
-  for (std::size_t i = 0; i + 1 < text.size(); i += 2) out.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+  for (std::size_t i = 0; i + 1 < text.size(); i += 2)
+    out.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
   return out;
 }
 
@@ -232,11 +232,16 @@ TEST_F(RfidTagTest, EveryFamilyIsReadFromItsFirstDataBlockUpToItsLastBlock) {
     int expectedBytes;
     int typeCode;
   } families[] = {
-      {"icode:E00401A2B3C4D5E6", 44, 'I'},           {"ultralight:04A1B2C3D4E5F6", 48, 'M'},
-      {"mifare:04A1B2C3", 128, 'M'},                  {"myd:04A1B2C3D4E5F607", 128, 'M'},
-      {"iso14443b:A1B2C3D4", 128, 'Z'},               {"sr176:D00201A2B3C4D5E6", 22, 'S'},
-      {"srix4k:D00201A2B3C4D5E6", 128, 'Z'},          {"tagit:A1B2C3D4", 32, 'T'},
-      {"st:E00201A2B3C4D5E6", 128, 'V'},              {"myd-vicinity:E00501A2B3C4D5E6", 128, 'V'},
+      {"icode:E00401A2B3C4D5E6", 44, 'I'},
+      {"ultralight:04A1B2C3D4E5F6", 48, 'M'},
+      {"mifare:04A1B2C3", 128, 'M'},
+      {"myd:04A1B2C3D4E5F607", 128, 'M'},
+      {"iso14443b:A1B2C3D4", 128, 'Z'},
+      {"sr176:D00201A2B3C4D5E6", 22, 'S'},
+      {"srix4k:D00201A2B3C4D5E6", 128, 'Z'},
+      {"tagit:A1B2C3D4", 32, 'T'},
+      {"st:E00201A2B3C4D5E6", 128, 'V'},
+      {"myd-vicinity:E00501A2B3C4D5E6", 128, 'V'},
       {"infineon-em4135:E01601A2B3C4D5E6", 128, 'V'},
   };
   start(5, {});
@@ -289,8 +294,7 @@ TEST_F(RfidTagTest, ConcurrentReadsWritesAndAutoReadsAreServedOneAtATime) {
       if (WriteRfidData(data.data(), 40, 4, &written, 0, 0, nullptr) != 1 || written != 4) ++failures;
     }
   });
-  for (int press = 1; press <= 3; ++press)
-    EXPECT_TRUE(host_.pressUntil([&] { return host_.announced(32) >= press; }));
+  for (int press = 1; press <= 3; ++press) EXPECT_TRUE(host_.pressUntil([&] { return host_.announced(32) >= press; }));
   reader.join();
   writer.join();
   EXPECT_EQ(failures, 0);

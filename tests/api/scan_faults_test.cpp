@@ -2,9 +2,8 @@
 // every command, presses with nothing to scan, presses faster than cycles,
 // and a halt in the middle of a cycle. No crash, no hang past the time-outs,
 // nothing announced, the last good result kept.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <array>
 #include <chrono>

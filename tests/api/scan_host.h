@@ -3,9 +3,8 @@
 // dispatch loop on the thread that started the reader.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <array>
 #include <chrono>

@@ -4,9 +4,8 @@
 // its own address on both module kinds, and block answers of another length
 // than the block size fail the call instead of moving bytes. What is on the
 // tag is checked in the simulator, which records every write.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
@@ -35,7 +34,8 @@ readersim::SimTag addressedTag(const std::string &text) {
 }
 
 Bytes slice(const Bytes &bytes, std::size_t from, std::size_t count) {
-  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(from + count));
+  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+               bytes.begin() + static_cast<std::ptrdiff_t>(from + count));
 }
 
 class TagMemoryTest : public ::testing::Test {

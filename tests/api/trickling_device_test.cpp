@@ -2,9 +2,8 @@
 // time, each just within the gap that would end its frame, and never ends
 // it. The trigger release, HaltReader and the start see through it: no call
 // waits longer than a real answer would take.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <future>
@@ -33,9 +32,7 @@ std::size_t textCommands(const readersim::PtyDevice &engine, const std::string &
   return n;
 }
 
-double secondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 class TricklingDeviceTest : public ::testing::Test {
  protected:

@@ -2,11 +2,9 @@
 // no serial line): a device the hardware text names is fitted all the same,
 // so InitReader reports it as failed, and the trace names the port, its path
 // and the system's reason.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 

@@ -1,7 +1,6 @@
 // GetDecodeData and GetDecodeType on a stored barcode result.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
@@ -37,8 +36,8 @@ TEST(DecodeQueries, GetDecodeDataCopiesByTheBufferRule) {
 TEST(DecodeQueries, GetDecodeTypeTranslatesSsiNumbersOnly) {
   reader::DeviceChannel &barcode = reader::library().device.barcode;
   const std::pair<int, int> ssi[] = {
-      {11, 'P'}, {13, 0}, {8, '^'}, {49, '\\'}, {81, 'v'}, {89, 'v'}, {90, 'd'}, {96, 0},
-      {97, 'v'}, {104, 'v'}, {105, 0}, {25, 0}, {56, 0}, {144, 'c'}, {145, 0}, {0, 0},
+      {11, 'P'}, {13, 0},    {8, '^'}, {49, '\\'}, {81, 'v'}, {89, 'v'},  {90, 'd'}, {96, 0},
+      {97, 'v'}, {104, 'v'}, {105, 0}, {25, 0},    {56, 0},   {144, 'c'}, {145, 0},  {0, 0},
   };
   for (int kind : {reader::DeviceKind::SsiEngine3, reader::DeviceKind::SsiEngine4}) {
     barcode.kind = kind;

@@ -2,9 +2,8 @@
 // on the pulses, the audio driver only on the first handheld model, and the
 // results of Beeper and SetVibrator. Waits go through a recording pause, so
 // their lengths are seen without waiting them out.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
@@ -43,8 +42,8 @@ TEST_F(FeedbackTest, FirstModelGetsCappedSignalAndIndicatorThenTheSound) {
                                  "audio 7777 param 2 switch 0", "pause 25500", "audio 8888 param 0 switch 0",
                                  "sound stop", "sound \\Windows\\MsgBox 22001"}));
   ASSERT_EQ(log_.audioRecords.size(), 4u);  // every byte but the fields is 0
-  EXPECT_EQ(log_.audioRecords[0], (std::vector<std::uint8_t>{0, 0, 0, 0, 0x22, 0x11, 0, 0, 0, 0, 0, 0, 2, 0, 0,
-                                                             0, 1, 0, 0, 0}));
+  EXPECT_EQ(log_.audioRecords[0],
+            (std::vector<std::uint8_t>{0, 0, 0, 0, 0x22, 0x11, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0}));
 
   // Zero times send no command at all.
   log_.take();

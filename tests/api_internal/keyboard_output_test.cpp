@@ -1,12 +1,13 @@
 // The keyboard path: the record with its terminator, and how it is typed
 // (character runs, line ends as key presses, bytes above 127 as their
 // values), as the host's output listener sees it.
+#include "api/keyboard_output.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "api/keyboard_output.h"
 #include "api/output_record.h"
 #include "output_log.h"
 #include "stored_results.h"
@@ -61,8 +62,8 @@ TEST(KeyboardTyping, EnterKeyAfterTheCharactersAndTabInTheRun) {
 TEST(KeyboardTyping, LineEndsSplitTheRunsAndHighBytesKeepTheirValues) {
   OutputLog log;
   reader::typeRecord(ByteString::fromText("A\rBC\n\r\xE9"));
-  EXPECT_EQ(log.lines(), (Lines{"chars 65", "key 13 down", "key 13 up", "chars 66 67", "key 10 down",
-                                "key 10 up", "key 13 down", "key 13 up", "chars 233"}));
+  EXPECT_EQ(log.lines(), (Lines{"chars 65", "key 13 down", "key 13 up", "chars 66 67", "key 10 down", "key 10 up",
+                                "key 13 down", "key 13 up", "chars 233"}));
 }
 
 }  // namespace

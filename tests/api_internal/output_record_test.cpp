@@ -1,8 +1,7 @@
 // GetOutputRecord: the barcode and RFID record layouts under the output
 // options, and the buffer copy rule on records.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
@@ -65,7 +64,7 @@ TEST(OutputRecord, RfidUidSeparatorAndTagData) {
   EXPECT_EQ(record(READER_DEVICE_RFID), "0004AB");
 
   options().outputLength = 0;
-  options().outputTypeCode = 1;  // the family letter
+  options().outputTypeCode = 1;                   // the family letter
   storeRfidResult(12, "E0", {0x01, 0x00, 0xFF});  // zero bytes are data too
   EXPECT_EQ(record(READER_DEVICE_RFID), std::string("V\x01\x00\xFF", 4));
   storeRfidResult(7, "E0", {});

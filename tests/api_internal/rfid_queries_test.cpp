@@ -1,8 +1,7 @@
 // The RFID queries on a stored tag, and the tag memory calls' argument
 // checks, which run no cycle.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
@@ -39,8 +38,8 @@ TEST(RfidQueries, DataAndUidAreCopiedByTheBufferRule) {
 
 TEST(RfidQueries, TagTypeIsTheFamilyLetter) {
   EXPECT_EQ(GetDecodeTagType(), 0);
-  const std::pair<int, int> families[] = {{1, 'I'}, {2, 'M'}, {4, 'M'}, {5, 'Z'}, {7, 'Z'},  {6, 'S'},
-                                          {8, 'T'}, {9, 'V'}, {12, 'V'}, {16, 'V'}, {17, 0}, {0, 0}};
+  const std::pair<int, int> families[] = {{1, 'I'}, {2, 'M'}, {4, 'M'},  {5, 'Z'},  {7, 'Z'}, {6, 'S'},
+                                          {8, 'T'}, {9, 'V'}, {12, 'V'}, {16, 'V'}, {17, 0},  {0, 0}};
   for (auto [tagType, letter] : families) {
     storeRfidResult(tagType, "01", {});
     EXPECT_EQ(GetDecodeTagType(), letter) << tagType;

@@ -1,11 +1,9 @@
 // A second process on ports the reader holds: readerctl, run as root as
 // these tests are, finds them busy and says so, and the first process's
 // engine keeps its speed, its exclusive use and its scans.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 

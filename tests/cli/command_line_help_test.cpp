@@ -1,10 +1,8 @@
 // readerctl explaining itself: --version, `help [COMMAND]`, usage errors
 // that show the one line concerned, the option spellings it shares with
 // reader-sim, and the simulator options refused when real devices are set.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
-
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <cstdio>
@@ -48,8 +46,8 @@ TEST_F(ReaderctlHelpTest, VersionNamesTheProjectVersionThatTheLibraryVersionEnco
 }
 
 TEST_F(ReaderctlHelpTest, HelpListsEveryCommandOnALineAndShowsEachOnesUsage) {
-  const Args commands = {"info",  "settings get", "settings set", "settings reset", "settings defaults",
-                         "scan",  "watch",        "tag read",     "tag write",      "tag watch"};
+  const Args commands = {"info", "settings get", "settings set", "settings reset", "settings defaults",
+                         "scan", "watch",        "tag read",     "tag write",      "tag watch"};
   const CliRun list = readerctl({"help"});
   ASSERT_EQ(list.status, 0) << list.err;
   for (const std::string &command : commands) {
@@ -83,6 +81,7 @@ TEST_F(ReaderctlHelpTest, HelpListsEveryCommandOnALineAndShowsEachOnesUsage) {
 }
 
 TEST_F(ReaderctlHelpTest, AUsageErrorShowsTheProblemAndTheOneLineItConcerns) {
+  // clang-format off
   const std::vector<std::pair<Args, std::string>> cases = {
       {{"scan", "--timeout", "0"},
        "readerctl: scan: --timeout takes seconds above 0, e.g. 5 or 0.5, not '0'\n"
@@ -109,6 +108,7 @@ TEST_F(ReaderctlHelpTest, AUsageErrorShowsTheProblemAndTheOneLineItConcerns) {
        "usage: readerctl [options] COMMAND [ARGUMENTS]\n"
        "see 'readerctl help'\n"},
   };
+  // clang-format on
   for (const auto &[args, expected] : cases) {
     const CliRun run = readerctl(args);
     EXPECT_EQ(run.status, 2) << args.front();
@@ -122,11 +122,13 @@ TEST_F(ReaderctlHelpTest, AUsageErrorShowsTheProblemAndTheOneLineItConcerns) {
 }
 
 TEST_F(ReaderctlHelpTest, TheSimulatorOptionsTakeReaderSimsSpellingsAndTheOldOnes) {
+  // clang-format off
   const std::vector<Args> spellings = {
       {"--hw", "7-1", "--pace", "--engine", "3", "--module", "5", "info"},
       {"--hw-info", "7-1", "--pacing", "--engine=3", "--module=5", "info"},
       {"--hw-info=7-1", "--pace", "--engine", "3", "--module=5", "info"},
   };
+  // clang-format on
   for (const Args &args : spellings) {
     std::ostringstream out, err;
     int status = -1;
@@ -147,12 +149,14 @@ TEST_F(ReaderctlHelpTest, TheSimulatorOptionsTakeReaderSimsSpellingsAndTheOldOne
 }
 
 TEST_F(ReaderctlHelpTest, SimulatorOptionsWithRealDevicesAreUsageErrors) {
+  // clang-format off
   const std::vector<Args> options = {
       {"--serial", "FOO"}, {"--engine", "3"},        {"--module=5"},          {"--model", "HLM3200XE"},
       {"--hw", "1-0"},     {"--hw-info", "1-0"},     {"--engine-speed", "115200"}, {"--pace"},
       {"--pacing"},        {"--traffic"},            {"--barcode", "code39:A"},    {"--steady", "code39:A"},
       {"--tag", "tagit:A1B2C3D4"},
   };
+  // clang-format on
   for (const char *variable : {"READER_COM1", "READER_COM2"}) {
     testing_support::clearReaderEnvironment();
     ::setenv(variable, "/dev/null", 1);
@@ -175,8 +179,9 @@ TEST_F(ReaderctlHelpTest, SimulatorOptionsWithRealDevicesAreUsageErrors) {
   const cli_testing::ProcessRun run = cli_testing::runReaderctlProcess({"--serial", "FOO", "info"});
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.status, 2);
-  EXPECT_TRUE(has(run.err, "readerctl: --serial is for the built-in simulated terminal, which is not used: "
-                           "READER_COM1 is set (real devices)\n"))
+  EXPECT_TRUE(has(run.err,
+                  "readerctl: --serial is for the built-in simulated terminal, which is not used: "
+                  "READER_COM1 is set (real devices)\n"))
       << run.err;
 }
 

@@ -1,10 +1,10 @@
 // readerctl names the decode type codes from the library's symbology tables:
 // each engine family by its own names, a code an engine never reports by none.
+#include "decode_type_names.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "decode_type_names.h"
 
 namespace {
 

@@ -32,8 +32,9 @@ TEST_F(Iso15693UidTest, KindSixShowsTheUidAndTheResponseFlagsApart) {
   EXPECT_TRUE(has(six.out, "UID:       E00401A2B3C4D5E600 (UID E00401A2B3C4D5E6, response flags 00)\n")) << six.out;
   const CliRun sixJson = readerctl(module(6) + kTag + Args{"tag", "read", "--uid", "--json"});
   ASSERT_EQ(sixJson.status, 0) << sixJson.err;
-  EXPECT_TRUE(has(sixJson.out, "\"uid\": \"E00401A2B3C4D5E600\", \"uid_bytes\": \"E00401A2B3C4D5E6\", "
-                               "\"flags\": \"00\""))
+  EXPECT_TRUE(has(sixJson.out,
+                  "\"uid\": \"E00401A2B3C4D5E600\", \"uid_bytes\": \"E00401A2B3C4D5E6\", "
+                  "\"flags\": \"00\""))
       << sixJson.out;
 
   // Kind 5 gives the UID alone, and there is nothing to explain.
@@ -41,8 +42,9 @@ TEST_F(Iso15693UidTest, KindSixShowsTheUidAndTheResponseFlagsApart) {
   ASSERT_EQ(five.status, 0) << five.err;
   EXPECT_TRUE(has(five.out, "UID:       E00401A2B3C4D5E6\n")) << five.out;
   const CliRun fiveJson = readerctl(module(5) + kTag + Args{"tag", "read", "--uid", "--json"});
-  EXPECT_TRUE(has(fiveJson.out, "\"uid\": \"E00401A2B3C4D5E6\", \"uid_bytes\": \"E00401A2B3C4D5E6\", "
-                                "\"flags\": null"))
+  EXPECT_TRUE(has(fiveJson.out,
+                  "\"uid\": \"E00401A2B3C4D5E6\", \"uid_bytes\": \"E00401A2B3C4D5E6\", "
+                  "\"flags\": null"))
       << fiveJson.out;
 }
 
@@ -54,8 +56,9 @@ TEST_F(Iso15693UidTest, TheTriggersAutoReadIsShownAlike) {
       << line.out;
   const CliRun json = readerctl(module(6) + kTag + Args{"tag", "watch", "--json", "--count", "1"});
   ASSERT_EQ(json.status, 0) << json.err;
-  EXPECT_TRUE(has(json.out, "\"uid\": \"E00401A2B3C4D5E600\", \"uid_bytes\": \"E00401A2B3C4D5E6\", "
-                            "\"flags\": \"00\", \"data\": \"41"))
+  EXPECT_TRUE(has(json.out,
+                  "\"uid\": \"E00401A2B3C4D5E600\", \"uid_bytes\": \"E00401A2B3C4D5E6\", "
+                  "\"flags\": \"00\", \"data\": \"41"))
       << json.out;
 }
 

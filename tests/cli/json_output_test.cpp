@@ -3,7 +3,6 @@
 // there, the simulated terminal's notice included, with the shapes the
 // README documents.
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 
 #include <string>
@@ -53,9 +52,10 @@ TEST_F(JsonOutputTest, InfoPrintsOneObjectAndTheNoticeGoesToStandardError) {
   ::setenv("READER_COM1", "/nonexistent/ttyUSB7", 1);
   const CliRun failed = readerctl({"--ex", "info", "--json"});
   EXPECT_EQ(failed.status, 1);
-  EXPECT_TRUE(has(failed.out, "\"serial_number\": null, \"start\": {\"function\": \"InitReaderEx\", \"result\": -102, "
-                              "\"text\": \"no device could be opened\"}, \"engine\": null, \"module\": null, "
-                              "\"reader_type\": 0, \"active_devices\": 0"))
+  EXPECT_TRUE(has(failed.out,
+                  "\"serial_number\": null, \"start\": {\"function\": \"InitReaderEx\", \"result\": -102, "
+                  "\"text\": \"no device could be opened\"}, \"engine\": null, \"module\": null, "
+                  "\"reader_type\": 0, \"active_devices\": 0"))
       << failed.out;
 }
 
@@ -68,8 +68,9 @@ TEST_F(JsonOutputTest, TagReadAndWriteEachPrintOneObject) {
             "\"uid_bytes\": \"A1B2C3D4\", \"flags\": null, \"start\": -1, \"data\": \"48656C6C6F\"}\n");
   const CliRun uid = readerctl(module + Args{"tag", "read", "--uid", "--json"});
   ASSERT_EQ(uid.status, 0) << uid.err;
-  EXPECT_TRUE(has(uid.out, "\"uid\": \"A1B2C3D4\", \"uid_bytes\": \"A1B2C3D4\", \"flags\": null, \"start\": -1, "
-                           "\"data\": null}\n"))
+  EXPECT_TRUE(has(uid.out,
+                  "\"uid\": \"A1B2C3D4\", \"uid_bytes\": \"A1B2C3D4\", \"flags\": null, \"start\": -1, "
+                  "\"data\": null}\n"))
       << uid.out;
 
   const CliRun write = readerctl(module + Args{"tag", "write", "--start", "2", "--text", "Hi", "--json"});
@@ -82,8 +83,9 @@ TEST_F(JsonOutputTest, TagReadAndWriteEachPrintOneObject) {
   const CliRun none =
       readerctl({"--engine", "0", "--module", "6", "--tag", "mifare:04A1B2C3:4F4B", "tag", "read", "--json"});
   EXPECT_EQ(none.status, 1);
-  EXPECT_TRUE(none.out.ends_with("\"uid\": \"04A1B2C3\", \"uid_bytes\": \"04A1B2C3\", \"flags\": null, "
-                                 "\"start\": -1, \"data\": \"\"}\n"))
+  EXPECT_TRUE(
+      none.out.ends_with("\"uid\": \"04A1B2C3\", \"uid_bytes\": \"04A1B2C3\", \"flags\": null, "
+                         "\"start\": -1, \"data\": \"\"}\n"))
       << none.out;
 }
 

@@ -1,8 +1,7 @@
 // readerctl when a port cannot be opened: the start's failure once, then a
 // line for each port with its device and the system's reason.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,8 +39,8 @@ TEST(ReaderctlOpenFailure, NamesThePathAndTheReasonOfEachPort) {
     setenv("READER_COM1", path.c_str(), 1);
     const CliRun run = readerctl({"info"});
     EXPECT_EQ(run.status, 1) << path;
-    EXPECT_EQ(run.err, std::string(kStartFailed) + "readerctl: cannot open COM1: " + path + " (READER_COM1): " +
-                           reason + "\n" + kNoModulePort);
+    EXPECT_EQ(run.err, std::string(kStartFailed) + "readerctl: cannot open COM1: " + path +
+                           " (READER_COM1): " + reason + "\n" + kNoModulePort);
   }
   ::unlink(file);
 
@@ -49,9 +48,10 @@ TEST(ReaderctlOpenFailure, NamesThePathAndTheReasonOfEachPort) {
   setenv("READER_COM1", "/nonexistent/ttyUSB7", 1);
   const CliRun scan = readerctl({"scan"});
   EXPECT_EQ(scan.status, 1);
-  EXPECT_EQ(scan.err, "readerctl: start failed: result -102 (no device could be opened)\n"
-                      "readerctl: cannot open COM1: /nonexistent/ttyUSB7 (READER_COM1): no such device (errno 2)\n" +
-                          std::string(kNoModulePort));
+  EXPECT_EQ(scan.err,
+            "readerctl: start failed: result -102 (no device could be opened)\n"
+            "readerctl: cannot open COM1: /nonexistent/ttyUSB7 (READER_COM1): no such device (errno 2)\n" +
+                std::string(kNoModulePort));
 }
 
 TEST(ReaderctlOpenFailure, APortItMayNotOpenIsAPermissionProblem) {
@@ -65,8 +65,8 @@ TEST(ReaderctlOpenFailure, APortItMayNotOpenIsAPermissionProblem) {
   ASSERT_TRUE(run.finished) << run.err;
   if (run.status == 126 || run.status == 127) GTEST_SKIP() << "cannot run readerctl as an unprivileged user here";
   EXPECT_EQ(run.status, 1) << run.err;
-  EXPECT_TRUE(has(run.err,
-                  "readerctl: cannot open COM1: " + enginePath + " (READER_COM1): permission denied (errno 13)\n"))
+  EXPECT_TRUE(
+      has(run.err, "readerctl: cannot open COM1: " + enginePath + " (READER_COM1): permission denied (errno 13)\n"))
       << run.err;
 }
 

@@ -77,11 +77,11 @@ inline ProcessRun runReaderctlProcess(std::vector<std::string> args, std::option
 }
 
 struct OutputRun {
-  bool finished = false;  // false: killed when the patience ran out
-  bool signalled = false; // ended by a signal (SIGPIPE, say)
-  int status = -1;        // exit status when not signalled
-  std::string out;        // what was read before the output was closed
-  std::string err;        // standard error, or what the terminal showed
+  bool finished = false;   // false: killed when the patience ran out
+  bool signalled = false;  // ended by a signal (SIGPIPE, say)
+  int status = -1;         // exit status when not signalled
+  std::string out;         // what was read before the output was closed
+  std::string err;         // standard error, or what the terminal showed
 };
 
 struct OutputPlan {

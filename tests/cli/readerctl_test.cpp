@@ -1,9 +1,8 @@
 // readerctl's scan and watch, and the order in which it checks a command line
 // and starts the reader: whole command lines run in this process against the
 // built-in simulated terminal, and the executable itself for its signals.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -82,7 +81,7 @@ TEST_F(ReaderctlTest, ScanNamesTheTypeAsTheFittedEngineReportsIt) {
 }
 
 TEST_F(ReaderctlTest, WatchPrintsEveryDecodeInOrderUpToTheCount) {
-  const std::vector<std::string> barcodes = {"--barcode", "code39:ONE", "--barcode", "ean8:12345670",
+  const std::vector<std::string> barcodes = {"--barcode", "code39:ONE",   "--barcode", "ean8:12345670",
                                              "--barcode", "code39:THREE", "--barcode", "code39:NOT SHOWN"};
   const CliRun json = readerctl(kSsiEngine + barcodes + std::vector<std::string>{"watch", "--json", "--count", "3"});
   ASSERT_EQ(json.status, 0) << json.err;
@@ -95,7 +94,7 @@ TEST_F(ReaderctlTest, WatchPrintsEveryDecodeInOrderUpToTheCount) {
 
   // The self-triggered engine's decodes come one after another unasked.
   const CliRun text = readerctl(std::vector<std::string>{"--module", "0"} + barcodes +
-                             std::vector<std::string>{"watch", "--count", "2"});
+                                std::vector<std::string>{"watch", "--count", "2"});
   ASSERT_EQ(text.status, 0) << text.err;
   EXPECT_EQ(text.out,
             "type 65 'A' (Code 39)  data \"ONE\"  output record \"ONE\"\n"
@@ -157,7 +156,7 @@ TEST_F(ReaderctlTest, UsageErrorsAreReportedBeforeAnyTerminalStarts) {
   }
   ::setenv("READER_COM1", "/dev/null", 1);
   for (const std::vector<std::string> &args : {std::vector<std::string>{"--barcode", "code39:A", "scan"},
-                                                std::vector<std::string>{"--tag", "mifare:04A1B2C3", "tag", "read"}}) {
+                                               std::vector<std::string>{"--tag", "mifare:04A1B2C3", "tag", "read"}}) {
     const CliRun real = readerctl(args);
     EXPECT_EQ(real.status, 2) << args.front();
     EXPECT_TRUE(has(real.err, "READER_COM1")) << real.err;
@@ -190,7 +189,7 @@ TEST_F(ReaderctlTest, WatchEndsOnSigtermWithStatusZero) {
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addclose(&actions, out[0]);
   std::vector<std::string> args = std::vector<std::string>{READERCTL_PATH} + kSsiEngine +
-                                   std::vector<std::string>{"--steady", "code39:AGAIN", "watch"};
+                                  std::vector<std::string>{"--steady", "code39:AGAIN", "watch"};
   std::vector<char *> argv;
   for (std::string &arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);

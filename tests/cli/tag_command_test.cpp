@@ -35,8 +35,8 @@ class TagReadTest : public TagCommandTest, public ::testing::WithParamInterface<
 
 TEST_P(TagReadTest, PrintsTheTagTypeUidAndDataAsTheModuleReadsThem) {
   // Tag-it reads alike through both kinds (kind 6 realigns its blocks).
-  const CliRun data = readerctl(module() + Args{"--tag", "tagit:A1B2C3D4:48656C6C6F2C207461670001020304050607",
-                                                "tag", "read", "--length", "20"});
+  const CliRun data = readerctl(
+      module() + Args{"--tag", "tagit:A1B2C3D4:48656C6C6F2C207461670001020304050607", "tag", "read", "--length", "20"});
   ASSERT_EQ(data.status, 0) << data.err;
   EXPECT_EQ(data.out,
             "Tag type:  84 'T' (Tag-it)\n"
@@ -88,8 +88,9 @@ TEST_P(TagWriteTest, AWriteIsReadBackAndAnEmptyFieldExitsWithOne) {
 
   const CliRun read = readerctl({"tag", "read", "--start", "4", "--length", "12"});
   ASSERT_EQ(read.status, 0) << read.err;
-  EXPECT_TRUE(has(read.out, "Data:      12 bytes from byte 4\n"
-                            "    0  B0 B1 48 69 00 74 68 65 72 65 A2 A3              ..Hi.there..\n"))
+  EXPECT_TRUE(has(read.out,
+                  "Data:      12 bytes from byte 4\n"
+                  "    0  B0 B1 48 69 00 74 68 65 72 65 A2 A3              ..Hi.there..\n"))
       << read.out;
 
   ASSERT_FALSE(terminal->clearTags().has_value());
@@ -111,12 +112,13 @@ TEST_F(TagCommandTest, WatchPrintsTheAnnouncedTagsUpToTheCount) {
   const Args tag = {"--tag", "tagit:A1B2C3D4:41424344", "tag", "watch"};
   const CliRun json = readerctl(Args{"--module", "6"} + tag + Args{"--json", "--count", "1"});
   ASSERT_EQ(json.status, 0) << json.err;
-  EXPECT_EQ(json.out, "{\"type_code\": 84, \"type_char\": \"T\", \"family\": \"Tag-it\", \"uid\": \"A1B2C3D4\", "
-                      "\"uid_bytes\": \"A1B2C3D4\", \"flags\": null, \"data\": \"41424344" +
-                          std::string(56, '0') + "\"}\n");
+  EXPECT_EQ(json.out,
+            "{\"type_code\": 84, \"type_char\": \"T\", \"family\": \"Tag-it\", \"uid\": \"A1B2C3D4\", "
+            "\"uid_bytes\": \"A1B2C3D4\", \"flags\": null, \"data\": \"41424344" +
+                std::string(56, '0') + "\"}\n");
 
-  const CliRun lines = readerctl(Args{"--engine", "3", "--engine-speed", "115200", "--module", "5"} + tag +
-                                 Args{"--count", "2"});
+  const CliRun lines =
+      readerctl(Args{"--engine", "3", "--engine-speed", "115200", "--module", "5"} + tag + Args{"--count", "2"});
   ASSERT_EQ(lines.status, 0) << lines.err;
   const std::vector<std::string> printed = linesOf(lines.out);
   ASSERT_EQ(printed.size(), 2u) << lines.out;

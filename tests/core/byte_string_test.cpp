@@ -1,9 +1,10 @@
+#include "core/byte_string.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "core/byte_string.h"
 #include "core/hex_text.h"
 #include "core/ssi_checksum.h"
 

@@ -2,10 +2,10 @@
 // every operation fails with the invalid-port error and none reaches a port.
 #include <gtest/gtest.h>
 
+#include "barcode_port_fixture.h"
 #include "core/device_kind.h"
 #include "core/serial_channel.h"
 #include "platform/serial_port.h"
-#include "barcode_port_fixture.h"
 
 using reader::ByteString;
 

@@ -1,10 +1,11 @@
 // The command transport against scripted devices: framing on the wire,
 // retries, and which answers count as refusals.
+#include "core/command_transport.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "core/command_transport.h"
 #include "barcode_port_fixture.h"
 
 using reader::ByteString;
@@ -76,7 +77,8 @@ TEST_F(CommandTransportTest, SsiPacketGetsItsChecksumAndOnlyEngineNaksAreRefusal
   channel().kind = 3;
   // A NAK from the engine (source 0) is retried; one claiming the host as
   // its source is an answer like any other.
-  ScriptedDevice device(*pty_, {{0x05, 0xD1, 0x00, 0x00, 0x01, 0xFF, 0x25}, {0x05, 0xD1, 0x04, 0x00, 0x01, 0xFF, 0x21}});
+  ScriptedDevice device(*pty_,
+                        {{0x05, 0xD1, 0x00, 0x00, 0x01, 0xFF, 0x25}, {0x05, 0xD1, 0x04, 0x00, 0x01, 0xFF, 0x21}});
   ByteString packet = ByteString::fromBytes({0x04, 0xE4, 0x04, 0x00});
   ByteString answer;
   EXPECT_TRUE(reader::sendCommand(port(), packet, 1000, &answer, 5));

@@ -1,6 +1,8 @@
 // Naming decodes: type markers to codes and names, and the trimming of the
 // data, for every device kind; no data, however short or odd, reaches out of
 // range.
+#include "core/decode_naming.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,10 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/decode_naming.h"
-#include "rfid/tag_naming.h"
 #include "core/device_kind.h"
 #include "core/reader_device.h"
+#include "rfid/tag_naming.h"
 
 using reader::ByteString;
 using reader::ScanResult;
@@ -58,7 +59,10 @@ TEST_F(DecodeNamingTest, TextEngineLetterNamesTheCodeAndFourCharactersGo) {
   EXPECT_EQ(text(r.data), "ABC");
   EXPECT_EQ(text(name(Kind::TextEngine, "A00").data), "A00");  // shorter than the prefix
 
-  for (const char *unknown : {"V000DATA", "\xC9" "000DATA", ""}) {
+  for (const char *unknown : {"V000DATA",
+                              "\xC9"
+                              "000DATA",
+                              ""}) {
     r = name(Kind::TextEngine, unknown);
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(text(r.name), "unknown");  // the text engine spells it right

@@ -1,6 +1,8 @@
 // Reading one decode from a hand-fed port: the candidate is named and handed
 // back, the SSI engine gets its acknowledgement when the caller sends it, and
 // the channel's stored result stays as it was whatever arrives.
+#include "core/decode_reading.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,7 +12,6 @@
 
 #include "barcode_port_fixture.h"
 #include "core/channel_error.h"
-#include "core/decode_reading.h"
 #include "core/device_kind.h"
 
 using reader::ScanResult;

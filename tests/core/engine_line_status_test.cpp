@@ -5,11 +5,9 @@
 // port drive the engine's wake line, and the status lines (CTS, DSR wired
 // active-low, a GPIO line) show whether the engine is awake. The wiring
 // logs each step: 'A' wake line asserted, 'R' released, 'q' status read.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/gpio.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
@@ -39,8 +37,8 @@ constexpr const char *kChipPath = "/dev/gpiochip7";
 // What one SSI write looks like on the wiring: the status read before the
 // assert, the polls after it, the read before the release, the polls after.
 const std::string kAnsweredAtOnce = "qAqqRq";
-const std::string kFixedWaits = "qAqR";         // every status read failed
-const std::string kNoStatusAtAll = "AR";        // no source to read
+const std::string kFixedWaits = "qAqR";   // every status read failed
+const std::string kNoStatusAtAll = "AR";  // no source to read
 const std::string kNeverNoticed = "qA" + std::string(10, 'q') + "qRq";
 
 class Wiring {
@@ -234,8 +232,7 @@ class EngineLineStatusTest : public ::testing::TestWithParam<int> {
   // Starts the reader (the engine noticing after `notice`), scans and reads
   // the settings; every write went with `perWrite`'s status reads, under the
   // asserted wake line.
-  void runExpecting(const std::string &perWrite,
-                    std::optional<std::chrono::milliseconds> notice = 0ms) {
+  void runExpecting(const std::string &perWrite, std::optional<std::chrono::milliseconds> notice = 0ms) {
     ASSERT_NO_FATAL_FAILURE(start(notice));
     ASSERT_NO_FATAL_FAILURE(scanAndReadSettings());
     const std::string events = gWiring.events();
@@ -261,8 +258,7 @@ class EngineLineStatusTest : public ::testing::TestWithParam<int> {
   }
   std::size_t stopDecodes() const {
     std::size_t count = 0;
-    for (const ReceivedFrame &frame : receivedFrames(*terminal_->engine()))
-      count += ssiOpcode(frame) == 0xE5 ? 1 : 0;
+    for (const ReceivedFrame &frame : receivedFrames(*terminal_->engine())) count += ssiOpcode(frame) == 0xE5 ? 1 : 0;
     return count;
   }
   static void onBroadcast(const char *message, long wParam, long, void *context) {

@@ -8,16 +8,15 @@
 #include <thread>
 #include <vector>
 
+#include "barcode_port_fixture.h"
 #include "core/device_kind.h"
 #include "core/serial_channel.h"
-#include "barcode_port_fixture.h"
 
 using reader::ByteString;
 
 namespace {
 
-class FrameBoundTest : public testing_support::BarcodePortTest,
-                       public ::testing::WithParamInterface<int> {};
+class FrameBoundTest : public testing_support::BarcodePortTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(FrameBoundTest, AFrameWithoutItsEndIsGivenUpAtTheBound) {
   std::atomic<bool> stop{false};

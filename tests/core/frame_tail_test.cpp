@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "barcode_port_fixture.h"
 #include "core/device_kind.h"
 #include "core/serial_channel.h"
-#include "barcode_port_fixture.h"
 
 using reader::ByteString;
 using namespace std::chrono_literals;

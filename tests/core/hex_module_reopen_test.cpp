@@ -1,9 +1,8 @@
 // The hex-frame module's idle close and reopen, with a short idle time so the
 // round trip is quick: the port closes when idle, a reopen sets the speed,
 // sends no set-up twice and selects the tag family again.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include "api/library.h"
 #include "rfid/module_port_reopen.h"

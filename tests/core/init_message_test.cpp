@@ -1,9 +1,7 @@
 // The probing start's failure text when a port cannot be opened: the text
 // and code as always, then a line naming the device and the system's reason.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
-
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include "api/library.h"

@@ -1,5 +1,7 @@
 // The port lock as a token: one holder at a time, handed on by a move
 // without being given up twice, and never taken again by its holder.
+#include "core/port_lock.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -7,7 +9,6 @@
 #include <utility>
 
 #include "core/device_channel.h"
-#include "core/port_lock.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "api/device_open.h"
 #include "api/library.h"
 #include "core/device_kind.h"
-#include "api/device_open.h"
 #include "core/reader_device.h"
 #include "core/scan_control.h"
 #include "support/test_terminal.h"

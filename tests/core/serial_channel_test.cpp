@@ -1,15 +1,16 @@
 // Frame reading on a real pseudo-terminal, fed hand-made bytes: every
 // framing, the gaps that end or bound a frame, and what a babbling or
 // vanishing device does to a read.
+#include "core/serial_channel.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
 
 #include "api/library.h"
-#include "core/device_kind.h"
-#include "core/serial_channel.h"
 #include "barcode_port_fixture.h"
+#include "core/device_kind.h"
 
 using reader::ByteString;
 using reader::DeviceChannel;
@@ -31,7 +32,9 @@ std::vector<std::uint8_t> bytes(const ByteString &s) { return s.toBytes(); }
 
 TEST_F(SerialChannelTest, TextEngineFrameDropsEscAndEndsAtCr) {
   ByteString out;
-  pty_->send("\x1b" "AB\r");
+  pty_->send(
+      "\x1b"
+      "AB\r");
   ASSERT_TRUE(read(2, out));
   EXPECT_TRUE(out.equals("AB"));
 
@@ -39,7 +42,9 @@ TEST_F(SerialChannelTest, TextEngineFrameDropsEscAndEndsAtCr) {
   ASSERT_TRUE(read(2, out));
   EXPECT_TRUE(out.equals("*000"));
 
-  pty_->send("\x1b" "CD");  // the CR never comes within the gap
+  pty_->send(
+      "\x1b"
+      "CD");  // the CR never comes within the gap
   EXPECT_FALSE(read(2, out));
   EXPECT_TRUE(out.equals("CD"));  // what arrived is kept
 }
@@ -101,7 +106,8 @@ TEST_F(SerialChannelTest, SsiMultipacketDecodeDropsTheBytesAfterAZero) {
   ByteString out;
   // Length 12: F3, source, status, 0x99, real type 0x1B, one skipped byte,
   // then 'X', 0 (+2 skipped), 'Y' : count reaches 12 - 4 - 1 - 2 = 5.
-  pty_->send(std::vector<std::uint8_t>{0xFF, 0x2C, 0x0C, 0xF3, 0x00, 0x00, 0x99, 0x1B, 0x01, 'X', 0x00, 0x55, 0x66, 'Y'});
+  pty_->send(
+      std::vector<std::uint8_t>{0xFF, 0x2C, 0x0C, 0xF3, 0x00, 0x00, 0x99, 0x1B, 0x01, 'X', 0x00, 0x55, 0x66, 'Y'});
   ASSERT_TRUE(read(3, out, 1000, true));
   EXPECT_EQ(bytes(out), (std::vector<std::uint8_t>{0x1B, 'X', 'Y'}));
 }
@@ -168,7 +174,9 @@ TEST_F(SerialChannelTest, WritePurgesStaleInputFirst) {
   ASSERT_TRUE(reader::readByte(port(), first));
   ASSERT_TRUE(reader::writeFrame(port(), ByteString::fromText("VER")));
   EXPECT_EQ(pty_->receive(), (std::vector<std::uint8_t>{'V', 'E', 'R'}));
-  pty_->send("\x1b" "fresh\r");
+  pty_->send(
+      "\x1b"
+      "fresh\r");
   ByteString out;
   ASSERT_TRUE(read(2, out));
   EXPECT_TRUE(out.equals("fresh"));

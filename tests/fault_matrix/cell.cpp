@@ -81,8 +81,8 @@ void PrintTo(const Cell &cell, std::ostream *out) { *out << cell.name() << " exp
 std::string Cell::name() const { return "Kind" + std::to_string(kind) + "_" + opName(op) + "_" + faultName(fault); }
 
 std::vector<Cell> allCells() {
-  const Fault faults[] = {Fault::Silent, Fault::Garbage,    Fault::Cut,    Fault::Oversized,
-                          Fault::Refusal, Fault::Vanish, Fault::WrongSpeed, Fault::Trickle};
+  const Fault faults[] = {Fault::Silent,  Fault::Garbage, Fault::Cut,        Fault::Oversized,
+                          Fault::Refusal, Fault::Vanish,  Fault::WrongSpeed, Fault::Trickle};
   std::vector<Cell> cells;
   for (int kind : {2, 3, 4, 5, 6}) {
     // The text engine's scans are driven by the trigger once its settings

@@ -4,34 +4,31 @@
 // that the operation works again once the fault is gone (after a re-start
 // where the library cannot reopen the port itself), and that no descriptor
 // or thread is left behind.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
-
 #include <dirent.h>
-
-#include <future>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "cell.h"
+#include "api/scan_host.h"
 #include "call_guard.h"
+#include "cell.h"
 #include "fault_switch.h"
 #include "support/hex_bytes.h"
 #include "support/test_terminal.h"
-#include "api/scan_host.h"
 
 using namespace testing_support;
 using namespace fault_matrix;
-using scan_testing::ScanHost;
 using readersim::barcodeOf;
 using readersim::tagOf;
+using scan_testing::ScanHost;
 
 namespace {
 
@@ -76,7 +73,9 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
   int deviceMask() const { return cell().isEngine() ? READER_DEVICE_BARCODE : READER_DEVICE_RFID; }
   int failedStart() const { return cell().isEngine() ? READER_ERR_BARCODE_FAILED : READER_ERR_RFID_FAILED; }
 
-  int start() { return guard_.run("InitReader", [] { return InitReader(); }); }
+  int start() {
+    return guard_.run("InitReader", [] { return InitReader(); });
+  }
 
   // A device that keeps talking holds no call longer than its time-outs and
   // attempts allow (the longest: a hex-frame module's four air protocols,
@@ -89,7 +88,9 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
     if (cell().fault != Fault::Trickle) return;
     EXPECT_LE(guard_.lastDuration(), kTrickleCallBound) << what << " took " << guard_.lastDuration().count() << " ms";
   }
-  int halt() { return guard_.run("HaltReader", [] { return HaltReader(READER_DEVICE_ALL); }); }
+  int halt() {
+    return guard_.run("HaltReader", [] { return HaltReader(READER_DEVICE_ALL); });
+  }
 
   // Halts and takes the counts every later halt must come back to: the
   // library's threads outlive a halt, so they are counted after the first.
@@ -138,16 +139,16 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {
   void scanSucceeds(const std::string &data) {
     const int before = host_.announced();
     ASSERT_FALSE(terminal_->presentBarcode(barcodeOf("code39:" + data)));
-    ASSERT_TRUE(host_.pressUntil([&] { return host_.announced() > before; })) << "no decode of " << data << "; the device received " << receivedText();
+    ASSERT_TRUE(host_.pressUntil([&] { return host_.announced() > before; }))
+        << "no decode of " << data << "; the device received " << receivedText();
     EXPECT_EQ(host_.announced(), before + 1);
     EXPECT_EQ(scan_testing::decodeData(), data);
   }
 
   int readTag(Bytes &out) {
     char buffer[300] = {};
-    const int n = guard_.run("ReadRfidData", [&] {
-      return ReadRfidData(READER_RFID_READ_DATA, buffer, sizeof buffer, 0, 8, 0, nullptr);
-    });
+    const int n = guard_.run(
+        "ReadRfidData", [&] { return ReadRfidData(READER_RFID_READ_DATA, buffer, sizeof buffer, 0, 8, 0, nullptr); });
     out.assign(buffer, buffer + std::max(n, 0));
     return n;
   }

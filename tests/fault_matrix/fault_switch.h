@@ -5,6 +5,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <readersim/readersim.h>
 
 #include <algorithm>
 #include <chrono>
@@ -13,8 +14,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <readersim/readersim.h>
 
 #include "cell.h"
 #include "support/test_terminal.h"
@@ -86,9 +85,7 @@ class FaultSwitch {
 
   // A byte every 25 ms keeps a hex-frame module's frame open (it ends at a
   // 40 ms gap); the other kinds end a frame at a 20 ms gap.
-  std::chrono::milliseconds trickleInterval() const {
-    return std::chrono::milliseconds(cell_.kind == 6 ? 25 : 5);
-  }
+  std::chrono::milliseconds trickleInterval() const { return std::chrono::milliseconds(cell_.kind == 6 ? 25 : 5); }
 
   // A vanished device's port stays dead to the library until it is started
   // again; only the kind-5 module's port is opened afresh for every cycle.
@@ -117,9 +114,7 @@ class FaultSwitch {
   std::size_t switchOnsSeen() const { return countSent(switchOnBytes()); }
 
  private:
-  readersim::PtyDevice &device() const {
-    return cell_.isEngine() ? *terminal_.engine() : *terminal_.module();
-  }
+  readersim::PtyDevice &device() const { return cell_.isEngine() ? *terminal_.engine() : *terminal_.module(); }
   // The host's tries at starting an SSI engine's decode in one cycle.
   static constexpr std::size_t kStartDecodeAttempts = 5;
 

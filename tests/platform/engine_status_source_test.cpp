@@ -46,11 +46,29 @@ TEST(EngineStatusSource, GpioLinesByChipPathAndOffset) {
 }
 
 TEST(EngineStatusSource, AnythingElseIsRefused) {
-  for (const char *text : {"", "!", "!!cts", " cts", "cts ", "ctsx", "rts", "dtr", "c ts", "gpio", "gpio:",
-                           "gpio:/dev/gpiochip0", "gpio:/dev/gpiochip0:", "gpio::17", "gpio:17",
-                           "gpio:/dev/gpiochip0:x", "gpio:/dev/gpiochip0:-1", "gpio:/dev/gpiochip0:+1",
-                           "gpio:/dev/gpiochip0: 1", "gpio:/dev/gpiochip0:4294967296",
-                           "gpio:/dev/gpiochip0:99999999999", "gpiochip0:17", "1"})
+  for (const char *text : {"",
+                           "!",
+                           "!!cts",
+                           " cts",
+                           "cts ",
+                           "ctsx",
+                           "rts",
+                           "dtr",
+                           "c ts",
+                           "gpio",
+                           "gpio:",
+                           "gpio:/dev/gpiochip0",
+                           "gpio:/dev/gpiochip0:",
+                           "gpio::17",
+                           "gpio:17",
+                           "gpio:/dev/gpiochip0:x",
+                           "gpio:/dev/gpiochip0:-1",
+                           "gpio:/dev/gpiochip0:+1",
+                           "gpio:/dev/gpiochip0: 1",
+                           "gpio:/dev/gpiochip0:4294967296",
+                           "gpio:/dev/gpiochip0:99999999999",
+                           "gpiochip0:17",
+                           "1"})
     EXPECT_FALSE(parseEngineStatusSource(text)) << '"' << text << '"';
 }
 

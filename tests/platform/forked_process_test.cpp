@@ -2,7 +2,6 @@
 // What the platform gives the library lets a child end without waiting for
 // (or touching) its parent's threads.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 

@@ -54,7 +54,7 @@ TEST(HostOutputs, DriverOutputsReachTheOutputListener) {
                       "1 0 0 (null)",
                       "2 1122 0 (null) 0 0 0 0 22 11 0 0 0 0 0 0 0 0 0 0 0 0 0 ee",
                       "3 20001 0 \\Windows\\caf\xC3\xA9 \xF0\x9F\x98\x80.wav",  // UTF-8
-                      "3 0 0 (null)",  // stop the playing sound
+                      "3 0 0 (null)",                                           // stop the playing sound
                       "4 0 0 (null) 31 20ac d",
                       "5 d 1 (null)",
                       "6 0 0 COM1 > 04 E4 04 00 FF 14",

@@ -181,8 +181,8 @@ TEST(PortCallGate, AForkedChildLetsItsCopyGoWithoutTheLockItsParentHeld) {
   // A child stuck on the inherited lock is a failure, not a hang.
   pollfd ready{reply[0], POLLIN, 0};
   char result = 0;
-  const bool returned = ::poll(&ready, 1, static_cast<int>(platform_test::kPromptMs)) == 1 &&
-                        ::read(reply[0], &result, 1) == 1;
+  const bool returned =
+      ::poll(&ready, 1, static_cast<int>(platform_test::kPromptMs)) == 1 && ::read(reply[0], &result, 1) == 1;
   ::close(reply[0]);
   if (!returned) ::kill(child, SIGKILL);
   int status = 0;

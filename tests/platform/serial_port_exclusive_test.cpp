@@ -3,8 +3,6 @@
 // opener fails at once as busy and leaves the holder's speed, input and flag
 // alone, and a forked child closing its inherited copy takes nothing from
 // the parent.
-#include "platform/serial_port.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -17,6 +15,7 @@
 #include <string>
 
 #include "platform/platform_test_support.h"
+#include "platform/serial_port.h"
 #include "support/port_claim.h"
 
 namespace {

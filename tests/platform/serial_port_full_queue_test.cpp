@@ -1,8 +1,6 @@
 // A device that stops taking bytes: writes to a port whose output queue is
 // full. The write time-out bounds them, what the port took arrives whole and
 // in order, and a close or a hang-up ends a write that waits for room.
-#include "platform/serial_port.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +12,7 @@
 #include <vector>
 
 #include "platform/platform_test_support.h"
+#include "platform/serial_port.h"
 
 namespace {
 

@@ -1,9 +1,7 @@
 // Why a port could not be opened, as one line a person can act on: the
 // device path, the variable that names it and the system's reason.
-#include "platform/serial_port.h"
-
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -14,6 +12,7 @@
 
 #include "platform/platform_test_support.h"
 #include "platform/posix/serial_error_text.h"
+#include "platform/serial_port.h"
 
 namespace {
 

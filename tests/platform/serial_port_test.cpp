@@ -87,7 +87,10 @@ TEST_F(SerialPortTest, BytesTravelBothWaysUnaltered) {
   EXPECT_EQ(written, sizeof out);
   EXPECT_EQ(pty_.receive(sizeof out), std::string(reinterpret_cast<const char *>(out), sizeof out));
 
-  const std::string in("\x1B" "a\r\n\x00\xFF\x11\x13\x03\x7F", 10);
+  const std::string in(
+      "\x1B"
+      "a\r\n\x00\xFF\x11\x13\x03\x7F",
+      10);
   ASSERT_TRUE(pty_.send(in));
   for (char expected : in) EXPECT_EQ(readOne(), static_cast<std::uint8_t>(expected));
 }

@@ -16,7 +16,7 @@ using namespace platform_test;
 using namespace reader::platform;
 
 TEST(Semaphore, HoldsOneReleaseAtMostAndTimesOutNoEarlierThanItsTimeout) {
-  Semaphore lock(1, 1);  // created free
+  Semaphore lock(1, 1);          // created free
   EXPECT_FALSE(lock.release());  // beyond the maximum: refused, still one
   EXPECT_EQ(lock.wait(0), WaitResult::Signaled);
   for (std::uint32_t timeoutMs : {0u, 1u, 10u, 40u}) {
@@ -93,7 +93,7 @@ TEST(NamedEvent, UnknownNamesGiveMinusOne) {
   ASSERT_NE(first, nullptr);
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(ReaderHostWaitEvent("shared", 0), -1);  // names are case-sensitive
-  EXPECT_TRUE(second->set());  // one event under two objects
+  EXPECT_TRUE(second->set());                       // one event under two objects
   first.reset();
   EXPECT_EQ(ReaderHostWaitEvent("Shared", 0), 1);
   second.reset();  // the last object for the name

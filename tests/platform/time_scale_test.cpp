@@ -2,7 +2,6 @@
 // makes every wait of the library that many times shorter, keeps a wait for
 // a device's bytes above its floor, and leaves a wait forever as it is.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 

@@ -1,9 +1,8 @@
 // Resources that fail: an allocation that fails inside a worker thread's
 // cycle, and a thread that cannot be created during a start. A failure ends
 // one cycle, or fails the start honestly; the reader works again afterwards.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <array>
 #include <string>

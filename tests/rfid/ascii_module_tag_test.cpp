@@ -1,8 +1,7 @@
 // Tag cycles, reads and writes against an ASCII module played by the test:
 // the commands sent, the bytes returned, the blocks written.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <cctype>
 #include <cstring>
@@ -19,8 +18,8 @@
 #include "core/device_kind.h"
 #include "core/tag_type.h"
 #include "rfid/tag_cycle.h"
-#include "support/hex_bytes.h"
 #include "scripted_module.h"
+#include "support/hex_bytes.h"
 
 using testing_support::Bytes;
 using testing_support::hex;

@@ -1,8 +1,7 @@
 // Tag cycles, reads and writes against a hex-frame module played by the
 // test: the protocol rotation, the block frames, the answers that are no tag.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
@@ -12,14 +11,14 @@
 
 #include "api/library.h"
 #include "core/channel_error.h"
-#include "rfid/tag_detection.h"
 #include "core/device_kind.h"
-#include "rfid/module_reading_switch.h"
 #include "core/serial_channel.h"
 #include "core/tag_type.h"
+#include "rfid/module_reading_switch.h"
 #include "rfid/tag_cycle.h"
-#include "support/hex_bytes.h"
+#include "rfid/tag_detection.h"
 #include "scripted_module.h"
+#include "support/hex_bytes.h"
 
 using testing_support::Bytes;
 using testing_support::hex;
@@ -40,8 +39,8 @@ constexpr const char *kSelectIso15693 = "010C00030410002101000000";
 // A Tag-it block as the module reports it: shifted right by two bits.
 std::string tagitShifted(const Bytes &d) {
   return hex({static_cast<std::uint8_t>(d[0] >> 2), static_cast<std::uint8_t>((d[0] & 3) << 6 | d[1] >> 2),
-              static_cast<std::uint8_t>((d[1] & 3) << 6 | d[2] >> 2), static_cast<std::uint8_t>((d[2] & 3) << 6 | d[3] >> 2),
-              static_cast<std::uint8_t>((d[3] & 3) << 6)});
+              static_cast<std::uint8_t>((d[1] & 3) << 6 | d[2] >> 2),
+              static_cast<std::uint8_t>((d[2] & 3) << 6 | d[3] >> 2), static_cast<std::uint8_t>((d[3] & 3) << 6)});
 }
 
 // The module with one tag of one protocol in its field, whose 4-byte block n

@@ -1,14 +1,15 @@
 // The hex-frame module's answers cut into UIDs and block bytes, and the
 // commands and frames of both modules as they go on the wire.
+#include "rfid/module_answer.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "core/byte_string.h"
-#include "rfid/ascii_module_commands.h"
 #include "core/hex_module_frames.h"
-#include "rfid/module_answer.h"
+#include "rfid/ascii_module_commands.h"
 #include "rfid/module_frame.h"
 
 using reader::AnswerMode;
@@ -99,7 +100,9 @@ TEST(ModuleCommands, BothModulesGetTheirExactCommandText) {
   EXPECT_EQ(reader::blockPairReadFrame(1).toString(), "010C00030418002301010000");
   EXPECT_EQ(reader::blockWriteFrame(16, 0, bytes({0xDE, 0xAD, 0xBE, 0xEF})).toString(),
             "010F00030418002100DEADBEEF0000");
-  EXPECT_EQ(reader::blockWriteFrame(8, 2, bytes({0, 1, 2, 3})).toString(), "010F0003041800280200010203" "0000");
+  EXPECT_EQ(reader::blockWriteFrame(8, 2, bytes({0, 1, 2, 3})).toString(),
+            "010F0003041800280200010203"
+            "0000");
   EXPECT_TRUE(reader::blockReadFrame(3, 0).empty());
   EXPECT_TRUE(reader::blockReadFrame(16, 256).empty());
   EXPECT_TRUE(reader::blockWriteFrame(5, 0, bytes({1})).empty());

@@ -2,7 +2,6 @@
 // are compiled in here: they use only the public interface, as this test
 // executable does.
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 
 #include <string>

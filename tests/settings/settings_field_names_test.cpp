@@ -3,7 +3,6 @@
 // taken for the same byte, and a former name and the new one sending the
 // engine the same bytes.
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 
 #include <algorithm>
@@ -33,11 +32,12 @@ struct OldName {
 };
 
 struct OldSsiName {
-  const char *name;  // without the section prefix
+  const char *name;    // without the section prefix
   int variant4Offset;  // 0: not in that section
   int variant3Offset;
 };
 
+// clang-format off
 constexpr OldName kOldTextEngineNames[] = {
     {"k2.group1.p1", 1}, {"k2.group1.p5", 2}, {"k2.group1.p2", 3}, {"k2.group1.p3", 4}, {"k2.group1.p4", 5},
     {"k2.group6.p1", 6}, {"k2.group6.p3", 7}, {"k2.group6.p2", 8}, {"k2.group6.p4", 9}, {"k2.group10.p1", 10},
@@ -61,7 +61,9 @@ constexpr OldName kOldTextEngineNames[] = {
     {"k2.trigger_mode", 78}, {"k2.scan_time", 79}, {"k2.scan.p2", 80}, {"k2.group81.p1", 81},
     {"k2.group82.p1", 82},
 };
+// clang-format on
 
+// clang-format off
 constexpr OldSsiName kOldSsiNames[] = {
     {"upc.upca", 101, 191}, {"upc.upce", 102, 192}, {"upc.upce1", 103, 193}, {"ean.ean8", 104, 194},
     {"ean.ean13", 105, 195}, {"ean.bookland", 106, 196}, {"param_10", 107, 197}, {"param_50", 108, 198},
@@ -92,7 +94,9 @@ constexpr OldSsiName kOldSsiNames[] = {
     {"param_F0_2A", 0, 286}, {"param_F0_32", 0, 287}, {"param_F0_A6", 0, 288}, {"param_F0_AD", 0, 289},
     {"param_2D", 168, 290},
 };
+// clang-format on
 
+// clang-format off
 constexpr OldName kOldOptionNames[] = {
     {"device_mask", 0}, {"rfid_output_uid", 311}, {"rfid_output_data", 312}, {"rfid_data_separator", 314},
     {"auto_read_start", 318}, {"auto_read_length", 319}, {"auto_read_key", 321}, {"good_read_sound", 342},
@@ -101,6 +105,7 @@ constexpr OldName kOldOptionNames[] = {
     {"output_length", 372}, {"good_read_signal_time", 373}, {"good_read_indicator_time", 374},
     {"good_read_indicator_mode", 375},
 };
+// clang-format on
 
 // The names that gave way to descriptive ones.
 const std::map<std::string, std::string> kRenamed = {
@@ -128,8 +133,8 @@ std::vector<OldField> oldFields() {
 // 1 to 82 but 77, the kind-4 section but its unused byte 119, the whole
 // kind-3 section, and the options (byte 344 goes with vibrate_time).
 std::set<int> bytesInUse() {
-  std::set<int> bytes = {0, 311, 312, 314, 318, 319, 321, 342, 343, 345, 346,
-                         347, 348, 349, 360, 371, 372, 373, 374, 375};
+  std::set<int> bytes = {0,   311, 312, 314, 318, 319, 321, 342, 343, 345,
+                         346, 347, 348, 349, 360, 371, 372, 373, 374, 375};
   for (int b = 1; b <= 82; ++b)
     if (b != 77) bytes.insert(b);
   for (int b = 101; b <= 168; ++b)
@@ -146,13 +151,12 @@ int sectionOfByte(int offset) {
 }
 
 bool wellFormed(const std::string &name) {
-  if (name.empty() || name.front() == '.' || name.back() == '.' || name.find("..") != std::string::npos)
-    return false;
+  if (name.empty() || name.front() == '.' || name.back() == '.' || name.find("..") != std::string::npos) return false;
   // Upper case only for the hexadecimal digits of an SSI parameter number.
   const bool hexNumber = name.find("param_") != std::string::npos;
   return std::all_of(name.begin(), name.end(), [hexNumber](char c) {
-    return std::islower(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c)) ||
-           c == '_' || c == '.' || (hexNumber && c >= 'A' && c <= 'F');
+    return std::islower(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c)) || c == '_' ||
+           c == '.' || (hexNumber && c >= 'A' && c <= 'F');
   });
 }
 
@@ -278,9 +282,9 @@ TEST(SettingsFieldNames, NearMissesOfANameAreUsageErrorsAndNothingIsSentOrKept) 
   SimulatedTerminal t(2);
   ASSERT_EQ(InitReader(), 1);
   TrafficSince traffic(t.textEngine());
-  for (const std::string name : {"k2.upc_ean.p10", "k2.UPC_EAN.P9", "k2.upc_ean", "k2.upc_ean.send_upca",
-                                 "k2.upc_ean.send_upca_system_digit.x", "upc_ean.send_upca_system_digit",
-                                 "upc_ean.p9", "k3.upc_ean.p9", "k2.group10.p6 ", "k2.param_E7"}) {
+  for (const std::string name :
+       {"k2.upc_ean.p10", "k2.UPC_EAN.P9", "k2.upc_ean", "k2.upc_ean.send_upca", "k2.upc_ean.send_upca_system_digit.x",
+        "upc_ean.send_upca_system_digit", "upc_ean.p9", "k3.upc_ean.p9", "k2.group10.p6 ", "k2.param_E7"}) {
     const CliRun run = settings({"set", "good_read_sound=7", name + "=1"});
     EXPECT_EQ(run.status, 2) << name;
     EXPECT_TRUE(has(run.err, "unknown field '" + name + "'")) << run.err;

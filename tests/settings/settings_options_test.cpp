@@ -1,7 +1,6 @@
 // The library options section of the settings record and the calls' own
 // failures, with no device started.
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 
 #include <atomic>

@@ -16,8 +16,8 @@ namespace {
 using readersim::ssi::twoByte;
 
 struct Section {
-  int first, last;                 // record bytes
-  std::vector<int> lengthModes;    // each followed by its L1 and L2 bytes
+  int first, last;               // record bytes
+  std::vector<int> lengthModes;  // each followed by its L1 and L2 bytes
   int code39Enable, upcE;
 };
 
@@ -123,8 +123,8 @@ TEST_P(SettingsSsiSetUp, AResetGoesThroughTheEnginesDefaultsToTheLibrarysAndForg
   // Code 128 is on after the engine's reset: read, and left alone.
   EXPECT_FALSE(anySendSets(packets, 0x08));
   // Variant 3 also clears the engine's redundancy (0x4D).
-  const std::pair<int, int> values[] = {{0x00, 1},  {0x12, 4},  {0x13, 55}, {0x18, kind == 3 ? 5 : 4},
-                                        {0x19, 55}, {0x53, 1},  {0x88, 30}, {0x4D, kind == 3 ? 0 : 1}};
+  const std::pair<int, int> values[] = {{0x00, 1},  {0x12, 4}, {0x13, 55}, {0x18, kind == 3 ? 5 : 4},
+                                        {0x19, 55}, {0x53, 1}, {0x88, 30}, {0x4D, kind == 3 ? 0 : 1}};
   for (const auto &[number, value] : values) EXPECT_EQ(e.parameter(number), value) << "parameter " << number;
   if (kind == 3) {
     for (auto n : {twoByte(0x55), twoByte(0x46), twoByte(0x29)}) EXPECT_EQ(e.parameter(n), 1) << n;

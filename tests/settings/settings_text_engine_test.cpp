@@ -14,10 +14,22 @@ namespace {
 // byte 32 is coded 0 to 4.
 int widthOf(int byte) {
   switch (byte) {
-    case 11: case 18: case 25: case 34: case 35: case 80: return 2;
+    case 11:
+    case 18:
+    case 25:
+    case 34:
+    case 35:
+    case 80: return 2;
     case 78: return 4;
-    case 15: case 22: case 29: case 37: return 7;
-    case 16: case 23: case 30: case 38: case 79: return 8;
+    case 15:
+    case 22:
+    case 29:
+    case 37: return 7;
+    case 16:
+    case 23:
+    case 30:
+    case 38:
+    case 79: return 8;
     case 77: return 0;
     default: return 1;
   }
@@ -99,8 +111,8 @@ TEST(SettingsTextEngine, TheDefaultSetUpWritesTheDefaultsAndARepeatSendsOnlyCode
   EXPECT_EQ(commandsIn(again.frames()), (std::vector<std::string>{"SET", "SAVE", "SAVE"}));
   // The copy was just read from the engine ("SET").
   const Record record = getSettings();
-  const std::pair<int, int> defaults[] = {{15, 127}, {16, 4},  {25, 2},  {32, 0}, {56, 1},
-                                          {75, 0},   {76, 0},  {78, 6},  {79, 3}, {80, 0}};
+  const std::pair<int, int> defaults[] = {{15, 127}, {16, 4}, {25, 2}, {32, 0}, {56, 1},
+                                          {75, 0},   {76, 0}, {78, 6}, {79, 3}, {80, 0}};
   for (const auto &[byte, value] : defaults) EXPECT_EQ(record[byte], value) << "record byte " << byte;
 }
 

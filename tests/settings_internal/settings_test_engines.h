@@ -16,15 +16,14 @@
 #include "core/reader_device.h"
 #include "core/serial_channel.h"
 #include "readersim/ssi_engine.h"
-#include "settings/ssi_known_values.h"
 #include "readersim/text_engine.h"
+#include "settings/ssi_known_values.h"
 
 namespace settings_testing {
 
 // Opens COM1 on `portPath` at `speed` as an engine of `kind`; the text
 // engine's configuration block is read as the open routine reads it.
-inline void openBarcodeChannel(reader::ReaderDevice &device, const std::string &portPath, int kind,
-                               int speed) {
+inline void openBarcodeChannel(reader::ReaderDevice &device, const std::string &portPath, int kind, int speed) {
   ::setenv("READER_COM1", portPath.c_str(), 1);
   reader::DeviceChannel &channel = device.barcode;
   channel.portNumber = 1;

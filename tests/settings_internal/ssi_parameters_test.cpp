@@ -1,5 +1,7 @@
 // The SSI group operations against a simulated engine (what is requested and
 // sent) and against a hand-made answer (how an answer is walked).
+#include "settings/ssi_parameters.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,10 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "support/raw_pty.h"
 #include "readersim/ssi_packet.h"
-#include "settings/ssi_parameters.h"
 #include "settings_test_engines.h"
+#include "support/raw_pty.h"
 
 namespace reader {
 namespace {
@@ -63,8 +64,8 @@ TEST_F(SsiParameters, PairsFollowTheGroupsMessageOrderWithTwoByteNumbers) {
   const auto sends = t.sends();
   ASSERT_EQ(sends.size(), 3u);
   EXPECT_EQ(sends[0], (Bytes{0xFF, 0x0A, 1, 0x1C, 9, 0x1D, 30, 0x34, 2, 0x2F, 0}));
-  EXPECT_EQ(sends[1], (Bytes{0xFF, 0x59, 1, 0x5A, 1, 0x5B, 1, 0x60, 0, 0x5F, 0, 0xF0, 0x22, 1, 0xF0, 0x23, 1,
-                             0xF0, 0x46, 1}));
+  EXPECT_EQ(sends[1],
+            (Bytes{0xFF, 0x59, 1, 0x5A, 1, 0x5B, 1, 0x60, 0, 0x5F, 0, 0xF0, 0x22, 1, 0xF0, 0x23, 1, 0xF0, 0x46, 1}));
   EXPECT_EQ(sends[2], (Bytes{0xFF, 0xF0, 0x7D, 0x06}));
 }
 

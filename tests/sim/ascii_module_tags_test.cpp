@@ -74,17 +74,17 @@ TEST_F(AsciiTags, BlocksAreReadAndWrittenUntilTheTagLeavesWithTheStatusLettersOf
   icode.setReadOnly(6);
   module_.placeTag(icode);
   module_.placeTag(tagOf("tagit:01020304"));
-  EXPECT_EQ(exchange("rb05"), "N");  // nothing selected yet
+  EXPECT_EQ(exchange("rb05"), "N");               // nothing selected yet
   EXPECT_EQ(exchange("s"), "IE0040100A1B2C3D4");  // the first tag placed
   EXPECT_EQ(exchange("rb05"), "11223344");
   EXPECT_EQ(exchange("rb0a"), "00000000");  // the host's lowercase number
-  EXPECT_EQ(exchange("r05"), "?");           // the ISO 0.9v form
+  EXPECT_EQ(exchange("r05"), "?");          // the ISO 0.9v form
   EXPECT_EQ(exchange("wb05DEADbeef"), "DEADBEEF");
   EXPECT_EQ(exchange("rb05"), "DEADBEEF");
   EXPECT_EQ(module_.tag(icode.uid())->block(5), (std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}));
-  EXPECT_EQ(exchange("wb05DEAD"), "?");      // not one block
-  EXPECT_EQ(exchange("wb0511223"), "?");     // not hexadecimal bytes
-  EXPECT_EQ(exchange("rb10"), "O");          // an Icode has blocks 0 to 15
+  EXPECT_EQ(exchange("wb05DEAD"), "?");   // not one block
+  EXPECT_EQ(exchange("wb0511223"), "?");  // not hexadecimal bytes
+  EXPECT_EQ(exchange("rb10"), "O");       // an Icode has blocks 0 to 15
   EXPECT_EQ(exchange("wb0600000000"), "R");
   EXPECT_EQ(module_.tag(icode.uid())->block(6), icode.block(6));
 
@@ -141,13 +141,13 @@ TEST_F(AsciiTags, MifareBlocksAnswerOnlyInTheOneSectorLoggedInWithItsKey) {
   EXPECT_EQ(exchange("l01FFFFFFFFFFFF"), "L");
   EXPECT_EQ(exchange("rb04"), std::string(32, '1'));
   EXPECT_EQ(exchange("rb07"), "000000000000FF078069FFFFFFFFFFFF");  // the trailer, read when asked for
-  EXPECT_EQ(exchange("rb08"), "F");  // sector 2
+  EXPECT_EQ(exchange("rb08"), "F");                                 // sector 2
   EXPECT_EQ(exchange("wb06" + std::string(32, 'A')), std::string(32, 'A'));
-  EXPECT_EQ(exchange("l02"), "L");  // the empty key is sector 2's
+  EXPECT_EQ(exchange("l02"), "L");                    // the empty key is sector 2's
   EXPECT_EQ(exchange("rb08"), std::string(32, '4'));  // block 7 was passed over
-  EXPECT_EQ(exchange("rb06"), "F");  // one sector at a time
-  EXPECT_EQ(exchange("l40"), "F");  // sectors 0 to 63
-  EXPECT_EQ(exchange("rb08"), "F");  // a refused login ends the last one
+  EXPECT_EQ(exchange("rb06"), "F");                   // one sector at a time
+  EXPECT_EQ(exchange("l40"), "F");                    // sectors 0 to 63
+  EXPECT_EQ(exchange("rb08"), "F");                   // a refused login ends the last one
   EXPECT_EQ(exchange("l00"), "L");
   EXPECT_EQ(exchange("wb00" + std::string(32, '0')), "R");  // the manufacturer block
   EXPECT_EQ(exchange("l02"), "L");

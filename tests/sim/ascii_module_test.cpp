@@ -34,8 +34,8 @@ TEST(AsciiModule, SpeedWriteIsRefusedOnDemandOrEchoedAtTheOldSpeedBeforeTheMove)
   EXPECT_EQ(module.speed(), 9600);
 
   EXPECT_EQ(exchange("wp0C03"), "03\r\n");
-  ASSERT_TRUE(module.log().waitForCount([](const TrafficRecord &r) { return r.type == RecordType::SpeedChanged; },
-                                        1, testing::kTimeout));
+  ASSERT_TRUE(module.log().waitForCount([](const TrafficRecord &r) { return r.type == RecordType::SpeedChanged; }, 1,
+                                        testing::kTimeout));
   EXPECT_EQ(module.speed(), 57600);
   host.setSpeed(57600);
   EXPECT_EQ(exchange("rp0c"), "03\r\n");

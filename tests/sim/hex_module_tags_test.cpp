@@ -176,7 +176,7 @@ TEST_F(HexTags, FailuresOnDemandAndATagLeavingMidReadGiveSilenceGarbageOrNoTag) 
   EXPECT_EQ(exchange(HexModule::kSelectIso15693), "[00]");
   module_.failBlockRead(2, "", 1);
   module_.failNext("010b00030418002005", "[zz!", 1);  // block 5, by a prefix in either case
-  ASSERT_TRUE(host_.write(vicinityReadTwo(1)));  // blocks 1 and 2: no answer
+  ASSERT_TRUE(host_.write(vicinityReadTwo(1)));       // blocks 1 and 2: no answer
   EXPECT_EQ(exchange(vicinityRead(3)), "[0000000000]");
   EXPECT_EQ(exchange(vicinityRead(5)), "[zz!");
   EXPECT_EQ(exchange(vicinityReadTwo(1)), "[000000000000000000]");  // used up

@@ -106,7 +106,8 @@ inline std::vector<std::uint8_t> realignTagitBlock(std::string_view field) {
   auto b = field.size() >= 16 ? fromHexText(field.substr(6, 10)) : std::nullopt;
   if (!b) return {};
   std::vector<std::uint8_t> out;
-  for (std::size_t i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(((*b)[i] & 0x3F) << 2 | (*b)[i + 1] >> 6));
+  for (std::size_t i = 0; i < 4; ++i)
+    out.push_back(static_cast<std::uint8_t>(((*b)[i] & 0x3F) << 2 | (*b)[i + 1] >> 6));
   return out;
 }
 

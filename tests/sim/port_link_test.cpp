@@ -1,14 +1,14 @@
 // A port that comes back: the host finds the device plugged in again under
 // the same name, never at the vanished pseudo-terminal's old path.
-#include <gtest/gtest.h>
+#include "readersim/port_link.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <string>
 
 #include "host_port.h"
 #include "readersim/ascii_module.h"
-#include "readersim/port_link.h"
 #include "readersim/tag_text.h"
 #include "readersim/terminal.h"
 

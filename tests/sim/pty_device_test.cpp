@@ -36,15 +36,15 @@ TEST(PtyDevice, NoiseAtAnotherSpeedAndFramesWhileSilentGetNoAnswer) {
   AsciiModule module;  // 9600
   HostPort host(module.portPath(), 115200);
   ASSERT_TRUE(host.write("v"));
-  ASSERT_TRUE(module.log().waitForCount([](const TrafficRecord &r) { return r.has(traffic_flag::kGarbled); }, 1,
-                                        kTimeout));
+  ASSERT_TRUE(
+      module.log().waitForCount([](const TrafficRecord &r) { return r.has(traffic_flag::kGarbled); }, 1, kTimeout));
   host.setSpeed(9600);
   module.setSilent(true);
   ASSERT_TRUE(host.write("v"));
   ASSERT_TRUE(module.waitForFrames(1, kTimeout));  // recorded, not acted upon
   module.setSilent(false);
   ASSERT_TRUE(host.write("rp0a"));
-  EXPECT_EQ(host.readUntil('\n'), "01\r\n");  // the first answer is the last command's
+  EXPECT_EQ(host.readUntil('\n'), "01\r\n");                              // the first answer is the last command's
   EXPECT_EQ(module.commands(), (std::vector<std::string>{"v", "rp0a"}));  // not the noise
 }
 

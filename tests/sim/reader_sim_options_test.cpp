@@ -1,9 +1,8 @@
 // reader-sim's command line as a user meets it: --version, a usage error in
 // a few lines, the default terminal (the one readerctl builds in), and the
 // option spellings readerctl used, still taken.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>

@@ -60,8 +60,8 @@ TEST_F(SsiEngineTest, BadChecksumsCutPacketsAndRefusalsOnDemandAreNotActedOn) {
   // A cut packet is given up after a silence; the retry is answered.
   auto whole = hostPacket(ssi::kOpcodeStartDecode);
   ASSERT_TRUE(host.write(Bytes(whole.begin(), whole.begin() + 3)));
-  ASSERT_TRUE(engine.log().waitForCount([](const TrafficRecord &r) { return r.has(traffic_flag::kIncomplete); }, 1,
-                                        kTimeout));
+  ASSERT_TRUE(
+      engine.log().waitForCount([](const TrafficRecord &r) { return r.has(traffic_flag::kIncomplete); }, 1, kTimeout));
   EXPECT_EQ(exchange(whole), ack());
   EXPECT_TRUE(engine.decoding());
 }

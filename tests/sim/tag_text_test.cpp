@@ -10,8 +10,8 @@ namespace {
 
 TEST(TagText, EveryFamilyNameAndAliasParsesAndFormatsBack) {
   for (const TagFamilyInfo &info : tagFamilyTable()) {
-    std::string uid = info.letter == 'V' ? "E0" + toHexText(std::vector{info.manufacturerCode.value_or(0x99)})
-                                         : std::string("04");
+    std::string uid =
+        info.letter == 'V' ? "E0" + toHexText(std::vector{info.manufacturerCode.value_or(0x99)}) : std::string("04");
     uid.resize(2 * info.uidLengths[0], '1');
     for (std::string_view name : {info.name, info.alias}) {
       if (name.empty()) continue;

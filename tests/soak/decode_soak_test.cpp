@@ -6,9 +6,8 @@
 // Cycle counts come from the environment (SOAK_KIND2_CYCLES, ...), the
 // defaults being the full run; scripts/soak.sh runs them and collects the
 // "SOAK" lines they print.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>

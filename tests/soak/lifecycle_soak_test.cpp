@@ -6,9 +6,8 @@
 // engine is identified and set up on every start), so most cycles use a
 // module-only terminal and fewer an engine and a module. Counts come from
 // SOAK_INIT_MODULE_CYCLES and SOAK_INIT_ENGINE_CYCLES.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>

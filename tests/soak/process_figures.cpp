@@ -18,11 +18,11 @@ namespace {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool kMemoryComparable = false;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#  if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 constexpr bool kMemoryComparable = false;
-#else
+#  else
 constexpr bool kMemoryComparable = true;
-#endif
+#  endif
 #else
 constexpr bool kMemoryComparable = true;
 #endif

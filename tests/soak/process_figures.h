@@ -10,11 +10,11 @@
 namespace soak_testing {
 
 struct ProcessFigures {
-  long rssKb = 0;          // VmRSS
-  long hwmKb = 0;          // VmHWM, the peak resident size so far
+  long rssKb = 0;              // VmRSS
+  long hwmKb = 0;              // VmHWM, the peak resident size so far
   std::int64_t heapInUse = 0;  // bytes malloc has handed out and not had back
-  int descriptors = 0;     // entries of /proc/self/fd
-  int threads = 0;         // entries of /proc/self/task
+  int descriptors = 0;         // entries of /proc/self/fd
+  int threads = 0;             // entries of /proc/self/task
 
   static ProcessFigures now();
 };

@@ -66,8 +66,8 @@ class TagReportCounter {
  private:
   static bool isHexDetection(const std::string &frame) {
     using readersim::HexModule;
-    for (std::string_view detect : {HexModule::kDetectIso14443A, HexModule::kDetectIso14443B,
-                                    HexModule::kDetectTagIt, HexModule::kDetectIso15693})
+    for (std::string_view detect : {HexModule::kDetectIso14443A, HexModule::kDetectIso14443B, HexModule::kDetectTagIt,
+                                    HexModule::kDetectIso15693})
       if (frame.find(detect) != std::string::npos) return true;
     return false;
   }

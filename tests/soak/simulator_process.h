@@ -6,11 +6,10 @@
 // Start it before the library starts any thread: the child is forked.
 #pragma once
 
+#include <readersim/readersim.h>
 #include <sys/types.h>
 
 #include <string>
-
-#include <readersim/readersim.h>
 
 namespace soak_testing {
 

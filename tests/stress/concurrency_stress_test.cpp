@@ -8,9 +8,8 @@
 //
 // The run is bounded by STRESS_SECONDS (default 30) per terminal; a thread
 // that makes no progress for the hang guard ends the process.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <array>
 #include <atomic>
@@ -21,8 +20,8 @@
 #include <cstring>
 #include <functional>
 #include <mutex>
-#include <set>
 #include <ostream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -98,8 +97,7 @@ TEST_P(ConcurrencyStress, CallsFromManyThreadsKeepTheirContracts) {
     workers.start(name, [&] {
       if (GetReaderType() != t.readerType) violations.add("GetReaderType " + std::to_string(GetReaderType()));
       const int active = GetActiveDevice();
-      if (active != 32 && active != 255)
-        violations.add("GetActiveDevice " + std::to_string(active));
+      if (active != 32 && active != 255) violations.add("GetActiveDevice " + std::to_string(active));
       const int trigger = GetTriggerKeyStatus();
       if (trigger != 1 && trigger != 2) violations.add("GetTriggerKeyStatus " + std::to_string(trigger));
       char buffer[64];
@@ -129,7 +127,7 @@ TEST_P(ConcurrencyStress, CallsFromManyThreadsKeepTheirContracts) {
     if (GetReaderSettings(record.data()) != 1) violations.add("GetReaderSettings");
     if (t.engineKind == 2 && record[78] != 0) violations.add("trigger mode changed to " + std::to_string(record[78]));
     flip ^= 1;
-    record[346] = static_cast<unsigned char>(flip);     // keyboard output
+    record[346] = static_cast<unsigned char>(flip);  // keyboard output
     record[t.scanTimeByte] = static_cast<unsigned char>(3 + flip);
     if (SetReaderSettings(record.data()) != 1) violations.add("SetReaderSettings");
     if (GetReaderSettings(nullptr) != READER_ERR_SETTINGS) violations.add("GetReaderSettings null");
@@ -201,10 +199,11 @@ TEST_P(ConcurrencyStress, CallsFromManyThreadsKeepTheirContracts) {
   EXPECT_EQ(GetReaderType(), 0);
   EXPECT_EQ(HaltReader(READER_DEVICE_ALL), READER_ERR_NO_DEVICE);
 
-  std::printf("STRESS %s seconds=%.1f presses=%ld announced_barcode=%ld announced_tag=%ld reads_ok=%ld "
-              "reads_no_tag=%ld writes_ok=%ld writes_refused=%ld violations=%ld steps: %s\n",
-              t.name, seconds, presses, barcodeAnnouncements.load(), tagAnnouncements.load(), readsOk.load(),
-              readsNoTag.load(), writesOk.load(), writesRefused.load(), violations.count(), workers.steps().c_str());
+  std::printf(
+      "STRESS %s seconds=%.1f presses=%ld announced_barcode=%ld announced_tag=%ld reads_ok=%ld "
+      "reads_no_tag=%ld writes_ok=%ld writes_refused=%ld violations=%ld steps: %s\n",
+      t.name, seconds, presses, barcodeAnnouncements.load(), tagAnnouncements.load(), readsOk.load(), readsNoTag.load(),
+      writesOk.load(), writesRefused.load(), violations.count(), workers.steps().c_str());
   std::fflush(stdout);
   EXPECT_EQ(violations.count(), 0) << violations.text();
   // The tag stays in the field all along: every read and write finds it.
@@ -213,10 +212,9 @@ TEST_P(ConcurrencyStress, CallsFromManyThreadsKeepTheirContracts) {
   EXPECT_GT(readsOk, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Terminals, ConcurrencyStress,
-    ::testing::Values(StressTerminal{"TextEngineHexModule", 2, 6, "philips:E004010203040506",
-                                     READER_TYPE_TEXT_ENGINE | READER_TYPE_HEX_MODULE, 79},
-                      StressTerminal{"SsiEngineAsciiModule", 3, 5, "icode:E00401A2B3C4D5E6",
-                                     READER_TYPE_SSI_ENGINE_3 | READER_TYPE_ASCII_MODULE, 283}),
-    terminalName);
+INSTANTIATE_TEST_SUITE_P(Terminals, ConcurrencyStress,
+                         ::testing::Values(StressTerminal{"TextEngineHexModule", 2, 6, "philips:E004010203040506",
+                                                          READER_TYPE_TEXT_ENGINE | READER_TYPE_HEX_MODULE, 79},
+                                           StressTerminal{"SsiEngineAsciiModule", 3, 5, "icode:E00401A2B3C4D5E6",
+                                                          READER_TYPE_SSI_ENGINE_3 | READER_TYPE_ASCII_MODULE, 283}),
+                         terminalName);

@@ -4,9 +4,8 @@
 // and InitReader. Each call must give one of its documented results in
 // whichever state it meets the reader, nothing may hang, and the reader must
 // start again and scan after each halt.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <array>
 #include <atomic>
@@ -14,8 +13,8 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <shared_mutex>
 #include <ostream>
+#include <shared_mutex>
 #include <string>
 
 #include "stress/stress_workers.h"
@@ -172,11 +171,12 @@ TEST_P(HaltUnderLoad, CallsKeepTheirContractsAcrossHaltsAndStarts) {
   ASSERT_EQ(HaltReader(READER_DEVICE_ALL), READER_OK);
   const double seconds = std::chrono::duration<double>(Clock::now() - startedAt).count();
 
-  std::printf("STRESS %s-halts seconds=%.1f rounds=%ld rounds_scanned=%ld rounds_read=%ld announced=%ld reads_ok=%ld "
-              "reads_failed=%ld "
-              "writes_ok=%ld writes_failed=%ld violations=%ld steps: %s\n",
-              t.name, seconds, rounds, scanned, read, announcements.load(), readsOk.load(), readsFailed.load(),
-              writesOk.load(), writesFailed.load(), violations.count(), workers.steps().c_str());
+  std::printf(
+      "STRESS %s-halts seconds=%.1f rounds=%ld rounds_scanned=%ld rounds_read=%ld announced=%ld reads_ok=%ld "
+      "reads_failed=%ld "
+      "writes_ok=%ld writes_failed=%ld violations=%ld steps: %s\n",
+      t.name, seconds, rounds, scanned, read, announcements.load(), readsOk.load(), readsFailed.load(), writesOk.load(),
+      writesFailed.load(), violations.count(), workers.steps().c_str());
   std::fflush(stdout);
   EXPECT_EQ(violations.count(), 0) << violations.text();
   EXPECT_GT(rounds, 0);

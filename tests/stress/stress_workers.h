@@ -3,9 +3,8 @@
 // may not give.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <condition_variable>

@@ -21,8 +21,7 @@ class RawPty {
  public:
   explicit RawPty(int portNumber) : portNumber_(portNumber) {
     master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
-      throw std::runtime_error("no pseudo-terminal");
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) throw std::runtime_error("no pseudo-terminal");
     termios t{};
     tcgetattr(master_, &t);
     cfmakeraw(&t);

@@ -21,8 +21,7 @@ readersim::TerminalConfig quickConfig(int engineKind, int moduleKind) {
 }
 
 void clearReaderEnvironment() {
-  for (const char *name : {"READER_COM1", "READER_COM2", "READER_HW_INFO", "READER_MODEL",
-                           "READER_SERIAL_NUMBER"})
+  for (const char *name : {"READER_COM1", "READER_COM2", "READER_HW_INFO", "READER_MODEL", "READER_SERIAL_NUMBER"})
     unsetenv(name);
 }
 
@@ -47,9 +46,7 @@ std::vector<ReceivedFrame> receivedFrames(const readersim::PtyDevice &device) {
   return frames;
 }
 
-std::string textEngineCommand(const ReceivedFrame &frame) {
-  return readersim::TextEngine::commandText(frame.bytes);
-}
+std::string textEngineCommand(const ReceivedFrame &frame) { return readersim::TextEngine::commandText(frame.bytes); }
 
 std::uint8_t ssiOpcode(const ReceivedFrame &frame) {
   if (frame.garbled || frame.bytes.size() < 4) return 0;

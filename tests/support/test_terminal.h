@@ -2,12 +2,12 @@
 // them: the frames each device received, the threads of the process.
 #pragma once
 
+#include <readersim/readersim.h>
+
 #include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <readersim/readersim.h>
 
 namespace testing_support {
 

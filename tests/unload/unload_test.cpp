@@ -1,10 +1,9 @@
 // Loading and unloading the module itself: an unload with the reader started
 // stops every thread the library started and closes both ports, and the
 // module really goes away, so that a new load starts from scratch.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -164,7 +163,7 @@ TEST_P(UnloadDuringACycleTest, TheUnloadEndsTheCycleAtOnce) {
   if (state.engineKind != 0) {
     unsigned char record[READER_SETTINGS_RECORD_SIZE] = {};
     ASSERT_EQ(module.getReaderSettings(record), 1);
-    record[state.scanTimeByte] = 60;  // the cycle would wait a minute for its decode
+    record[state.scanTimeByte] = 60;            // the cycle would wait a minute for its decode
     if (state.engineKind == 2) record[78] = 0;  // trigger-driven
     if (state.engineKind == 4) record[kAimTimeByte] = static_cast<unsigned char>(state.aimTime);
     ASSERT_EQ(module.setReaderSettings(record), 1);
@@ -194,10 +193,7 @@ TEST_P(UnloadDuringACycleTest, TheUnloadEndsTheCycleAtOnce) {
 
 INSTANTIATE_TEST_SUITE_P(
     States, UnloadDuringACycleTest,
-    ::testing::Values(CycleState{"TextEngineDecodeWait", 2, 0, 79, -1},
-                      CycleState{"Ssi3DecodeWait", 3, 0, 283, -1},
-                      CycleState{"Ssi4DecodeWait", 4, 0, 165, 0},
-                      CycleState{"Ssi4Aiming", 4, 0, 165, 100},
-                      CycleState{"AsciiModuleDetection", 0, 5, 0, -1},
-                      CycleState{"HexModuleDetection", 0, 6, 0, -1}),
+    ::testing::Values(CycleState{"TextEngineDecodeWait", 2, 0, 79, -1}, CycleState{"Ssi3DecodeWait", 3, 0, 283, -1},
+                      CycleState{"Ssi4DecodeWait", 4, 0, 165, 0}, CycleState{"Ssi4Aiming", 4, 0, 165, 100},
+                      CycleState{"AsciiModuleDetection", 0, 5, 0, -1}, CycleState{"HexModuleDetection", 0, 6, 0, -1}),
     [](const ::testing::TestParamInfo<CycleState> &info) { return std::string(info.param.name); });

@@ -14,7 +14,6 @@
 // The simulators' environment (READER_HW_INFO, READER_SERIAL_NUMBER, ...)
 // reaches the program through Wine. Timings are printed as "timing:" lines.
 #include <windows.h>
-
 #include <3100XE_DLL.h>
 
 #include <cstdlib>
@@ -138,7 +137,8 @@ void checkScan(const char *barcode) {
   const bool announced = dispatchUntil([] { return gHeard.barcodeAnnouncements > 0; }, kAnnouncementWaitMs);
   triggerKey(false);
   dispatchUntil([] { return false; }, 50);  // the release reaches the library
-  if (WINE_CHECK(announced)) std::printf("timing: trigger to WM_DECODEDATA %.1f ms\n", gHeard.firstAnnouncementAt - pressedAt);
+  if (WINE_CHECK(announced))
+    std::printf("timing: trigger to WM_DECODEDATA %.1f ms\n", gHeard.firstAnnouncementAt - pressedAt);
   char data[128] = {};
   WINE_CHECK_EQ(GetDecodeData(data, sizeof data), static_cast<long long>(std::strlen(barcode)));
   WINE_CHECK(std::strcmp(data, barcode) == 0);

@@ -24,9 +24,9 @@ inline bool check(bool ok, const char *what, const char *file, int line) {
 }  // namespace winetest
 
 #define WINE_CHECK(condition) ::winetest::check((condition), #condition, __FILE__, __LINE__)
-#define WINE_CHECK_EQ(actual, expected)                                                      \
-  do {                                                                                        \
-    const long long actual_ = (actual), expected_ = (expected);                               \
+#define WINE_CHECK_EQ(actual, expected)                                                         \
+  do {                                                                                          \
+    const long long actual_ = (actual), expected_ = (expected);                                 \
     if (!::winetest::check(actual_ == expected_, #actual " == " #expected, __FILE__, __LINE__)) \
-      std::printf("  actual %lld, expected %lld\n", actual_, expected_);                     \
+      std::printf("  actual %lld, expected %lld\n", actual_, expected_);                        \
   } while (0)

@@ -14,9 +14,8 @@
 // bounded time from then to be gone. The exit status is 0 after "return"
 // and 3 after "exit" when every check passed, 1 otherwise.
 #include <windows.h>
-#include <tlhelp32.h>
-
 #include <3100XE_DLL.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -38,8 +37,7 @@ bool dispatchUntilSet(HANDLE event, DWORD timeoutMs) {
   for (;;) {
     const ULONGLONG now = GetTickCount64();
     if (now >= deadline) return false;
-    const DWORD woken =
-        MsgWaitForMultipleObjects(1, &event, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+    const DWORD woken = MsgWaitForMultipleObjects(1, &event, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
     if (woken == WAIT_OBJECT_0) return true;
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
@@ -161,8 +159,7 @@ int main(int argc, char **argv) {
   if (announced != nullptr) CloseHandle(announced);
 
   const bool passed = winetest::failures() == 0;
-  std::printf("%s: %d check(s) failed; leaving without HaltReader\n", passed ? "PASS" : "FAIL",
-              winetest::failures());
+  std::printf("%s: %d check(s) failed; leaving without HaltReader\n", passed ? "PASS" : "FAIL", winetest::failures());
   if (FILE *mark = std::fopen(markFile, "w")) std::fclose(mark);
   if (viaExitProcess) ExitProcess(passed ? kExitProcessStatus : 1);
   return passed ? 0 : 1;

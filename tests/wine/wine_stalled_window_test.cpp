@@ -10,7 +10,6 @@
 //
 // Loads the DLL itself, so that the unload can be guarded against a hang.
 #include <windows.h>
-
 #include <3100XE_DLL.h>
 
 #include <cstdio>

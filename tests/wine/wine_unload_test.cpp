@@ -44,8 +44,7 @@ struct Library {
     if (module == nullptr) return false;
     initReader = reinterpret_cast<IntFunction>(reinterpret_cast<void *>(GetProcAddress(module, "InitReader")));
     haltReader = reinterpret_cast<IntIntFunction>(reinterpret_cast<void *>(GetProcAddress(module, "HaltReader")));
-    setTriggerKey =
-        reinterpret_cast<IntIntFunction>(reinterpret_cast<void *>(GetProcAddress(module, "SetTriggerKey")));
+    setTriggerKey = reinterpret_cast<IntIntFunction>(reinterpret_cast<void *>(GetProcAddress(module, "SetTriggerKey")));
     return initReader != nullptr && haltReader != nullptr && setTriggerKey != nullptr;
   }
 };

@@ -1,6 +1,6 @@
 // The built-in simulated terminal on Linux: a readersim::Terminal, and the
 // environment that points the library at it for as long as it lives.
-#include "built_in_terminal.h"
+#include <readersim/readersim.h>
 
 #include <cstdlib>
 #include <optional>
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include <readersim/readersim.h>
+#include "built_in_terminal.h"
 
 namespace readerctl {
 
@@ -50,8 +50,8 @@ class PtyTerminal final : public BuiltInTerminal {
   }
 
   void printTraffic(std::ostream &out) const override {
-    const std::pair<const char *, readersim::PtyDevice *> devices[] = {
-        {"COM1 (engine)", terminal_->engine()}, {"COM2 (module)", terminal_->module()}};
+    const std::pair<const char *, readersim::PtyDevice *> devices[] = {{"COM1 (engine)", terminal_->engine()},
+                                                                       {"COM2 (module)", terminal_->module()}};
     for (const auto &[name, device] : devices) {
       if (device == nullptr) continue;
       out << "Traffic on " << name << ":\n";
@@ -86,8 +86,8 @@ void noteUnreadable(const std::vector<readersim::Barcode> &barcodes, int engineK
     const bool readable =
         engineKind == 2 ? barcode.symbology.letter.has_value() : barcode.symbology.ssiType.has_value();
     if (!readable) {
-      err << "readerctl: note: the simulated engine of kind " << engineKind << " cannot read "
-          << barcode.symbology.name << ": it sees it and decodes nothing\n";
+      err << "readerctl: note: the simulated engine of kind " << engineKind << " cannot read " << barcode.symbology.name
+          << ": it sees it and decodes nothing\n";
     }
   }
 }

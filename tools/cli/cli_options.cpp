@@ -1,10 +1,10 @@
 #include "cli_options.h"
 
-#include <algorithm>
-#include <iterator>
-
 #include <readersim/tag_family.h>
 #include <readersim/tag_text.h>
+
+#include <algorithm>
+#include <iterator>
 
 namespace readerctl {
 
@@ -25,15 +25,15 @@ std::string tagProblem(const std::string &text, const std::string &parseError) {
 // The options that only serve the built-in simulated terminal, as spelt by
 // hand and in their reader-sim spelling (--hw-info, --pacing).
 bool isSimulatorOption(const std::string &name) {
-  static const char *const kNames[] = {"--traffic", "--pace",   "--pacing",  "--engine", "--module", "--engine-speed",
-                                       "--model",   "--hw",     "--hw-info", "--serial", "--barcode", "--steady",
-                                       "--tag"};
+  static const char *const kNames[] = {"--traffic",      "--pace",   "--pacing", "--engine",  "--module",
+                                       "--engine-speed", "--model",  "--hw",     "--hw-info", "--serial",
+                                       "--barcode",      "--steady", "--tag"};
   return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
 }
 
 // The options that take a value.
 bool takesValue(const std::string &name) {
-  static const char *const kNames[] = {"--engine", "--module",  "--engine-speed", "--model", "--hw",
+  static const char *const kNames[] = {"--engine",  "--module", "--engine-speed", "--model",  "--hw",
                                        "--hw-info", "--serial", "--barcode",      "--steady", "--tag"};
   return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
 }

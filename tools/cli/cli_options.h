@@ -1,12 +1,12 @@
 // readerctl's command line: global options, the command and its arguments.
 #pragma once
 
+#include <readersim/barcode.h>
+#include <readersim/sim_tag.h>
+
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <readersim/barcode.h>
-#include <readersim/sim_tag.h>
 
 namespace readerctl {
 
@@ -21,8 +21,8 @@ struct CliOptions {
   std::optional<std::string> model;         // "none": unset
   std::optional<std::string> hardwareInfo;  // --hw-info (or --hw); "none": unset
   std::optional<std::string> serialNumber;
-  int engineStartSpeed = 0;                 // 0: the simulator's default
-  bool pacing = false;                      // --pacing (or --pace)
+  int engineStartSpeed = 0;                         // 0: the simulator's default
+  bool pacing = false;                              // --pacing (or --pace)
   std::vector<readersim::Barcode> barcodes;         // --barcode, queued in order
   std::optional<readersim::Barcode> steadyBarcode;  // --steady
   std::vector<readersim::SimTag> tags;              // --tag, in the field from the start

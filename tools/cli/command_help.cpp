@@ -3,7 +3,7 @@
 #include <3100XE_DLL.h>
 
 #ifndef READER_TOOLS_VERSION
-#define READER_TOOLS_VERSION "unknown"
+#  define READER_TOOLS_VERSION "unknown"
 #endif
 
 namespace readerctl {

@@ -33,8 +33,8 @@ void printDecodeLine(const Decode &decode, std::ostream &out) {
 
 void printDecodeJson(const Decode &decode, std::ostream &out) {
   const bool hasChar = decode.typeCode > 0 && decode.typeCode < 256;
-  out << "{\"type_code\": " << decode.typeCode << ", \"type_char\": "
-      << (hasChar ? jsonQuoted(std::string(1, static_cast<char>(decode.typeCode))) : "null")
+  out << "{\"type_code\": " << decode.typeCode
+      << ", \"type_char\": " << (hasChar ? jsonQuoted(std::string(1, static_cast<char>(decode.typeCode))) : "null")
       << ", \"type_name\": " << (decode.typeName ? jsonQuoted(*decode.typeName) : "null")
       << ", \"data\": " << jsonQuoted(decode.data) << ", \"output_record\": " << jsonQuoted(decode.outputRecord)
       << "}\n";

@@ -1,12 +1,11 @@
 // readerctl's host adapter on POSIX: the library's host API stands in for the
 // window system and the key driver, and hands the trace over.
-#include "host_adapter.h"
-
 #include <3100XE_DLL.h>
-
 #include <unistd.h>
 
 #include <cstdlib>
+
+#include "host_adapter.h"
 
 namespace readerctl::host {
 

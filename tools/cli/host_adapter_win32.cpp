@@ -3,14 +3,14 @@
 // loop dispatches them, and trigger presses are the broadcast messages the
 // terminal's key driver posts. The library prints its trace to standard
 // error itself there.
-#include "host_adapter.h"
-
-#include <io.h>
 #include <windows.h>
+#include <io.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+
+#include "host_adapter.h"
 
 namespace readerctl::host {
 

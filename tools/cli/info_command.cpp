@@ -81,8 +81,7 @@ int runInfoCommand(ReaderSession &session, bool json, std::ostream &out, std::os
         << startFunction << "\", \"result\": " << result << ", \"text\": " << jsonQuoted(describeResult(result))
         << "}, \"engine\": " << deviceJson(engineFound(type), session.linkSpeed(1))
         << ", \"module\": " << deviceJson(moduleFound(type), session.linkSpeed(2)) << ", \"reader_type\": " << type
-        << ", \"active_devices\": " << active << ", \"trigger_keys\": " << (triggerKeys ? "true" : "false")
-        << "}\n";
+        << ", \"active_devices\": " << active << ", \"trigger_keys\": " << (triggerKeys ? "true" : "false") << "}\n";
   } else {
     out << "Library version: " << version << "\n";
     out << "Serial number:   " << (serial[0] ? serial : "(unknown)") << "\n";

@@ -97,8 +97,8 @@ std::optional<std::string> simulationProblem(const CliOptions &given) {
            "COM2";
   }
   if (const std::string ports = realPortsSet(); !ports.empty()) {
-    return optionList(named) + (one ? " is" : " are") + " for the built-in simulated terminal, which is not used: " +
-           ports + " (real devices)";
+    return optionList(named) + (one ? " is" : " are") +
+           " for the built-in simulated terminal, which is not used: " + ports + " (real devices)";
   }
   if (!given.tags.empty() && given.moduleKind == 0)
     return "--tag: the simulated terminal has no RFID module (--module 0)";
@@ -125,8 +125,7 @@ int startFailed(const ReaderSession &session, int result, std::ostream &err) {
 
 }  // namespace
 
-std::optional<Invocation> parseInvocation(int argc, char **argv, std::ostream &out, std::ostream &err,
-                                          int &status) {
+std::optional<Invocation> parseInvocation(int argc, char **argv, std::ostream &out, std::ostream &err, int &status) {
   std::string problem;
   std::optional<CliOptions> options = parseOptions(argc, argv, problem);
   status = 0;
@@ -167,8 +166,7 @@ std::optional<Invocation> parseInvocation(int argc, char **argv, std::ostream &o
   return std::nullopt;
 }
 
-int runInvocation(const Invocation &invocation, std::ostream &out, std::ostream &err,
-                  const std::atomic<bool> &stop) {
+int runInvocation(const Invocation &invocation, std::ostream &out, std::ostream &err, const std::atomic<bool> &stop) {
   ReaderSession session(invocation.options, out, err);
   // The notice of the simulated terminal goes with the other notes: standard
   // output holds the results alone (JSON included).

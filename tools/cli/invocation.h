@@ -41,15 +41,13 @@ struct Invocation {
 // problem, the relevant usage line and where to find more on `err`).
 // Starts nothing, and reads only READER_COM1 and READER_COM2 of the
 // environment.
-std::optional<Invocation> parseInvocation(int argc, char **argv, std::ostream &out, std::ostream &err,
-                                          int &status);
+std::optional<Invocation> parseInvocation(int argc, char **argv, std::ostream &out, std::ostream &err, int &status);
 
 // Starts the reader (on Linux with the built-in simulated terminal when
 // READER_COM1 and READER_COM2 are unset), runs the command on the calling
 // thread and halts the reader. Returns the exit status: 0 done, 1 failed, 2 a usage
 // error only the started reader shows. `stop` ends scan, watch and tag
 // watch.
-int runInvocation(const Invocation &invocation, std::ostream &out, std::ostream &err,
-                  const std::atomic<bool> &stop);
+int runInvocation(const Invocation &invocation, std::ostream &out, std::ostream &err, const std::atomic<bool> &stop);
 
 }  // namespace readerctl

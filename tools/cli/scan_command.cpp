@@ -52,8 +52,8 @@ bool parseScanRequest(const std::vector<std::string> &args, ScanRequest &request
   return true;
 }
 
-int runScanCommand(ReaderSession &session, const ScanRequest &request, const std::atomic<bool> &stop,
-                   std::ostream &out, std::ostream &err) {
+int runScanCommand(ReaderSession &session, const ScanRequest &request, const std::atomic<bool> &stop, std::ostream &out,
+                   std::ostream &err) {
   DecodeAnnouncements decodes;
   if (!decodes.listening()) {
     err << "readerctl: cannot receive the library's announcements\n";

@@ -27,8 +27,7 @@ bool parseScanRequest(const std::vector<std::string> &args, ScanRequest &request
 // barcodes are presented once the engine's decodes are waited for. Returns the exit
 // status: 0 decoded, 1 nothing decoded in time, interrupted by `stop`, no
 // barcode engine at work, or the announcements cannot be heard.
-int runScanCommand(ReaderSession &session, const ScanRequest &request, const std::atomic<bool> &stop,
-                   std::ostream &out,
+int runScanCommand(ReaderSession &session, const ScanRequest &request, const std::atomic<bool> &stop, std::ostream &out,
                    std::ostream &err);
 
 }  // namespace readerctl

@@ -45,8 +45,7 @@ bool ScanDriver::begin(std::ostream &err) {
 std::optional<Decode> ScanDriver::next(DecodeAnnouncements &decodes, Clock::time_point deadline,
                                        const std::atomic<bool> &stop) {
   std::optional<Decode> decode;
-  presser_.dispatchUntil([&] { return (decode = decodes.take()).has_value(); }, deadline, stop,
-                         !selfTriggeredMode_);
+  presser_.dispatchUntil([&] { return (decode = decodes.take()).has_value(); }, deadline, stop, !selfTriggeredMode_);
   return decode;
 }
 

@@ -43,8 +43,7 @@ class ScanDriver {
 
   // Dispatches until a decode is announced (returned), `deadline` passes or
   // `stop` is set (nullopt for both). The key is up again when it returns.
-  std::optional<Decode> next(DecodeAnnouncements &decodes, Clock::time_point deadline,
-                             const std::atomic<bool> &stop);
+  std::optional<Decode> next(DecodeAnnouncements &decodes, Clock::time_point deadline, const std::atomic<bool> &stop);
 
  private:
   TriggerPresser presser_;

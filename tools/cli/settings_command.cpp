@@ -128,8 +128,7 @@ bool parseResetMask(const std::vector<std::string> &args, int &mask, std::string
 }
 
 // get and defaults: one call that fills the record, then the record printed.
-int runPrintingCall(bool json, const char *name, int (*call)(unsigned char *), std::ostream &out,
-                    std::ostream &err) {
+int runPrintingCall(bool json, const char *name, int (*call)(unsigned char *), std::ostream &out, std::ostream &err) {
   Record record{};
   const int result = call(record.data());
   if (result != READER_OK) return libraryFailed(name, result, err);

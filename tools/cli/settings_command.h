@@ -24,9 +24,9 @@ namespace readerctl {
 struct SettingsRequest {
   enum class Action { Get, Set, Reset, Defaults };
   Action action = Action::Get;
-  bool json = false;                                               // get, set, defaults
+  bool json = false;                                                   // get, set, defaults
   std::vector<std::pair<const SettingsField *, std::string>> changes;  // set: checked values
-  int mask = READER_DEVICE_ALL;                                    // reset
+  int mask = READER_DEVICE_ALL;                                        // reset
 };
 
 // `args` are the words after "settings". False, with the problem, for bad

@@ -105,8 +105,7 @@ std::string fieldValueText(const SettingsField &field, const unsigned char *reco
   }
 }
 
-bool storeFieldValue(const SettingsField &field, std::string_view text, unsigned char *record,
-                     std::string &error) {
+bool storeFieldValue(const SettingsField &field, std::string_view text, unsigned char *record, std::string &error) {
   if (field.kind == FieldKind::DeviceMask) {
     error = field.name + " is read only";
     return false;

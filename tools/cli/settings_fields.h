@@ -26,8 +26,8 @@ struct SettingsField {
   std::string name;
   int offset;
   FieldKind kind;
-  int section;   // the engine kind whose section holds it (2, 3, 4), 0 for always
-  int size = 1;  // text fields: bytes including the terminating 0
+  int section;             // the engine kind whose section holds it (2, 3, 4), 0 for always
+  int size = 1;            // text fields: bytes including the terminating 0
   std::string alias = {};  // the field's former positional name; empty when none
 };
 
@@ -45,7 +45,6 @@ std::string fieldValueText(const SettingsField &field, const unsigned char *reco
 
 // Stores `text` as the field's value. False, changing nothing, with a reason
 // in `error` when the value is not one the field takes.
-bool storeFieldValue(const SettingsField &field, std::string_view text, unsigned char *record,
-                     std::string &error);
+bool storeFieldValue(const SettingsField &field, std::string_view text, unsigned char *record, std::string &error);
 
 }  // namespace readerctl

@@ -12,8 +12,8 @@ bool parseStartAddress(std::string_view text, int &start) {
 }
 
 std::string startAddressProblem(std::string_view text) {
-  return "--start takes a byte address (0 or more) or -1 for the family's first data block, not '" +
-         std::string(text) + "'";
+  return "--start takes a byte address (0 or more) or -1 for the family's first data block, not '" + std::string(text) +
+         "'";
 }
 
 std::string byteRangeText(int start, std::size_t count, std::size_t asked) {

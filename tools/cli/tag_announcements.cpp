@@ -10,9 +10,7 @@
 
 namespace readerctl {
 
-TagAnnouncements::TagAnnouncements() {
-  listening_ = host::setBroadcastListener(&TagAnnouncements::onBroadcast, this);
-}
+TagAnnouncements::TagAnnouncements() { listening_ = host::setBroadcastListener(&TagAnnouncements::onBroadcast, this); }
 
 TagAnnouncements::~TagAnnouncements() { host::setBroadcastListener(nullptr, nullptr); }
 

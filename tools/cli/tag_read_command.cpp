@@ -67,8 +67,8 @@ int runTagReadCommand(const TagReadRequest &request, std::ostream &out, std::ost
   // The UID alone needs no data; one byte is the least a read may ask.
   const int length = request.uid ? 1 : request.length;
   const int start = request.uid ? -1 : request.start;
-  const int result = ReadRfidData(mode, buffer.data(), buffer.size(), start, length, 0,
-                                  request.key ? request.key->c_str() : nullptr);
+  const int result =
+      ReadRfidData(mode, buffer.data(), buffer.size(), start, length, 0, request.key ? request.key->c_str() : nullptr);
   if (result < 0) {
     err << "readerctl: no tag read: ReadRfidData returned " << result
         << (result == READER_ERR_RFID_READ
@@ -95,8 +95,7 @@ int runTagReadCommand(const TagReadRequest &request, std::ostream &out, std::ost
     return 1;
   }
   if (request.json) return 0;
-  out << "Data:      " << byteRangeText(request.start, bytes.size(), static_cast<std::size_t>(request.length))
-      << "\n";
+  out << "Data:      " << byteRangeText(request.start, bytes.size(), static_cast<std::size_t>(request.length)) << "\n";
   printDataDump(bytes, out);
   return 0;
 }

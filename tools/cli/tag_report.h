@@ -11,10 +11,10 @@
 namespace readerctl {
 
 struct Tag {
-  int typeCode = 0;          // GetDecodeTagType
-  std::string uid;           // uppercase hexadecimal text, as GetDecodeRfidUID gives it
-  std::string data;          // the data bytes read, any values
-  bool hexModule = false;    // read by a kind-6 (hexadecimal-frame) module
+  int typeCode = 0;        // GetDecodeTagType
+  std::string uid;         // uppercase hexadecimal text, as GetDecodeRfidUID gives it
+  std::string data;        // the data bytes read, any values
+  bool hexModule = false;  // read by a kind-6 (hexadecimal-frame) module
 };
 
 // The UID text of an ISO 15693 tag read by a kind-6 module carries one byte

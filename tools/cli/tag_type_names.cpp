@@ -12,12 +12,8 @@ struct TagTypeName {
 // One letter stands for several tag types: 'M' for every type A tag, 'Z'
 // for type B including SRIX4K, 'V' for every ISO 15693 maker.
 constexpr TagTypeName kNames[] = {
-    {'I', "Icode"},
-    {'M', "ISO 14443 type A"},
-    {'Z', "ISO 14443 type B"},
-    {'S', "SR176"},
-    {'T', "Tag-it"},
-    {'V', "ISO 15693"},
+    {'I', "Icode"}, {'M', "ISO 14443 type A"}, {'Z', "ISO 14443 type B"},
+    {'S', "SR176"}, {'T', "Tag-it"},           {'V', "ISO 15693"},
 };
 
 }  // namespace

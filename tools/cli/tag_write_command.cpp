@@ -55,8 +55,7 @@ bool parseTagWriteRequest(const std::vector<std::string> &args, TagWriteRequest 
         return false;
       }
       if (bytes->empty() || bytes->size() > kMostBytes) {
-        problem = "tag write: " + arg + " gives " + std::to_string(bytes->size()) +
-                  " bytes; a write takes 1 to 128";
+        problem = "tag write: " + arg + " gives " + std::to_string(bytes->size()) + " bytes; a write takes 1 to 128";
         return false;
       }
       request.data = std::move(*bytes);

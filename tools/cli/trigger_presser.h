@@ -30,8 +30,8 @@ class TriggerPresser {
   // Dispatches until `announced` returns true (then true), `deadline` passes
   // or `stop` is set (false for both). Presses the key only when `pressing`;
   // otherwise it just dispatches. The key is up again when it returns.
-  bool dispatchUntil(const std::function<bool()> &announced, Clock::time_point deadline,
-                     const std::atomic<bool> &stop, bool pressing = true);
+  bool dispatchUntil(const std::function<bool()> &announced, Clock::time_point deadline, const std::atomic<bool> &stop,
+                     bool pressing = true);
 
  private:
   void press(Clock::time_point now);

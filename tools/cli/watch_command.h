@@ -28,7 +28,6 @@ bool parseWatchRequest(const std::vector<std::string> &args, WatchRequest &reque
 // status: 0 stopped or done, 1 no barcode engine at work or the
 // announcements cannot be heard.
 int runWatchCommand(ReaderSession &session, const WatchRequest &request, const std::atomic<bool> &stop,
-                   std::ostream &out,
-                    std::ostream &err);
+                    std::ostream &out, std::ostream &err);
 
 }  // namespace readerctl

@@ -22,7 +22,7 @@
 #include "readersim/readersim.h"
 
 #ifndef READER_TOOLS_VERSION
-#define READER_TOOLS_VERSION "unknown"
+#  define READER_TOOLS_VERSION "unknown"
 #endif
 
 namespace {
@@ -96,9 +96,7 @@ struct Arguments {
   bool daemon = false;
 };
 
-void printUsage() {
-  std::cout << kUsage << readersim::ControlCommands::help() << kExample;
-}
+void printUsage() { std::cout << kUsage << readersim::ControlCommands::help() << kExample; }
 
 // The help's line for `option` ("--engine"), or the usage line when the
 // problem is not one option's.
@@ -153,10 +151,32 @@ std::string optionWord(const char *arg) {
 
 Arguments parseArguments(int argc, char **argv) {
   enum Option {
-    kEngine = 1, kModule, kModel, kNoModel, kHwInfo, kSerial, kNoSerial, kVariant, kEngineSpeed,
-    kBlockLength, kModuleVersion, kSpeedAnswer, kModuleSpeed, kPacing, kLog, kDaemon, kHelp,
-    kBarcode, kSteady, kDecodeDelay, kRepeatInterval, kTag, kNoTagAnswer, kVersion
+    kEngine = 1,
+    kModule,
+    kModel,
+    kNoModel,
+    kHwInfo,
+    kSerial,
+    kNoSerial,
+    kVariant,
+    kEngineSpeed,
+    kBlockLength,
+    kModuleVersion,
+    kSpeedAnswer,
+    kModuleSpeed,
+    kPacing,
+    kLog,
+    kDaemon,
+    kHelp,
+    kBarcode,
+    kSteady,
+    kDecodeDelay,
+    kRepeatInterval,
+    kTag,
+    kNoTagAnswer,
+    kVersion
   };
+  // clang-format off
   static const option kOptions[] = {
       {"engine", required_argument, nullptr, kEngine},
       {"module", required_argument, nullptr, kModule},
@@ -186,6 +206,7 @@ Arguments parseArguments(int argc, char **argv) {
       {"version", no_argument, nullptr, kVersion},
       {nullptr, 0, nullptr, 0},
   };
+  // clang-format on
 
   Arguments args;
   auto &config = args.config;
@@ -243,9 +264,7 @@ Arguments parseArguments(int argc, char **argv) {
       case kPacing: config.pacing = true; break;
       case kBarcode: config.barcodes.push_back(parseBarcodeOption(optarg, "--barcode")); break;
       case kSteady: config.steadyBarcode = parseBarcodeOption(optarg, "--steady"); break;
-      case kDecodeDelay:
-        config.decodeDelay = std::chrono::milliseconds(parseInt(optarg, "--decode-delay"));
-        break;
+      case kDecodeDelay: config.decodeDelay = std::chrono::milliseconds(parseInt(optarg, "--decode-delay")); break;
       case kRepeatInterval: {
         int interval = parseInt(optarg, "--repeat-interval");
         if (interval < 1) usageError("--repeat-interval must be at least 1", "--repeat-interval");
@@ -261,12 +280,8 @@ Arguments parseArguments(int argc, char **argv) {
       case kNoTagAnswer: config.asciiModule.noTagAnswer = optarg; break;
       case kLog: args.log = true; break;
       case kDaemon: args.daemon = true; break;
-      case kHelp:
-        printUsage();
-        std::exit(0);
-      case kVersion:
-        std::cout << "reader-sim " << READER_TOOLS_VERSION << "\n";
-        std::exit(0);
+      case kHelp: printUsage(); std::exit(0);
+      case kVersion: std::cout << "reader-sim " << READER_TOOLS_VERSION << "\n"; std::exit(0);
       case ':': usageError(optionWord(argv[optind - 1]) + " needs a value", optionWord(argv[optind - 1]));
       default:
         // optopt names an option given a value it does not take.

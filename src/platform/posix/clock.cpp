@@ -26,8 +26,8 @@ void sleepMs(std::uint32_t ms) {
 std::uint64_t monotonicMs() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  const std::uint64_t ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-                           static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+  const std::uint64_t ms =
+      static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
   return ms * timeScale();
 }
 

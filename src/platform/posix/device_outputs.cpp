@@ -61,10 +61,9 @@ bool sendAudioCommand(const std::uint8_t (&record)[20]) {
   ReaderOutput output{};
   output.kind = READER_OUTPUT_AUDIO;
   // The command code: the 32-bit little-endian value at offset 4.
-  output.value = static_cast<long>(static_cast<std::uint32_t>(record[4]) |
-                                   static_cast<std::uint32_t>(record[5]) << 8 |
-                                   static_cast<std::uint32_t>(record[6]) << 16 |
-                                   static_cast<std::uint32_t>(record[7]) << 24);
+  output.value =
+      static_cast<long>(static_cast<std::uint32_t>(record[4]) | static_cast<std::uint32_t>(record[5]) << 8 |
+                        static_cast<std::uint32_t>(record[6]) << 16 | static_cast<std::uint32_t>(record[7]) << 24);
   output.data = record;
   output.dataLength = static_cast<int>(sizeof record);
   posix::emitOutput(output);

@@ -14,7 +14,7 @@
 
 #include <fcntl.h>
 #if __has_include(<linux/gpio.h>)
-#include <linux/gpio.h>
+#  include <linux/gpio.h>
 #endif
 
 #include <cerrno>

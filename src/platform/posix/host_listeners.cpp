@@ -94,9 +94,8 @@ void emitBroadcast(const char *messageName, long wParam, long lParam) {
 }
 
 bool emitOutput(const ReaderOutput &output) {
-  return callListener(&Listeners::output, [&](ReaderOutputListener function, void *context) {
-    function(&output, context);
-  });
+  return callListener(&Listeners::output,
+                      [&](ReaderOutputListener function, void *context) { function(&output, context); });
 }
 
 }  // namespace reader::platform::posix

@@ -96,9 +96,8 @@ WaitResult waitNamedEvent(const char *name, std::uint32_t timeoutMs, bool &exist
   auto settled = [&] { return state->signaled || state->closed; };
   if (timeoutMs == kWaitForever) {
     state->changed.wait(lock, settled);
-  } else if (!state->changed.wait_until(
-                 lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs),
-                 settled)) {
+  } else if (!state->changed.wait_until(lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs),
+                                        settled)) {
     return WaitResult::TimedOut;
   }
   if (state->signaled) {

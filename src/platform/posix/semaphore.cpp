@@ -71,8 +71,8 @@ WaitResult Semaphore::wait(std::uint32_t timeoutMs) {
   auto myTurn = [&] { return s.count > 0 && s.firstInLine(ticket); };
   if (timeoutMs == kWaitForever) {
     s.changed.wait(lock, myTurn);
-  } else if (!s.changed.wait_until(lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(realWaitMs(timeoutMs)),
-                                   myTurn)) {
+  } else if (!s.changed.wait_until(
+                 lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(realWaitMs(timeoutMs)), myTurn)) {
     s.leaveLine(ticket);
     return WaitResult::TimedOut;
   }

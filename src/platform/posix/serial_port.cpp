@@ -94,9 +94,7 @@ void set8N1(termios &settings) {
 }
 
 // Modem-line ioctls a port without modem lines (a pseudo-terminal) refuses.
-bool noModemLines(int error) {
-  return error == ENOTTY || error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP;
-}
+bool noModemLines(int error) { return error == ENOTTY || error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP; }
 
 class PosixSerialPort final : public SerialPort {
  public:
@@ -149,8 +147,8 @@ class PosixSerialPort final : public SerialPort {
   std::size_t inputEnd_ = 0;
 };
 
-PosixSerialPort::Wait PosixSerialPort::waitFor(short events, Clock::time_point deadline,
-                                               short &revents, ErrorCode &error) {
+PosixSerialPort::Wait PosixSerialPort::waitFor(short events, Clock::time_point deadline, short &revents,
+                                               ErrorCode &error) {
   for (;;) {
     pollfd fds[2] = {{fd_, events, 0}, {wakeRead_, POLLIN, 0}};
     int ready = ::poll(fds, 2, msUntil(deadline));
@@ -287,19 +285,14 @@ ReadStatus PosixSerialPort::readByte(std::uint8_t &out, std::uint32_t timeoutMs,
       case Wait::Ready:
         hungUp = (revents & (POLLHUP | POLLERR)) != 0;
         break;  // read what is there (another reader may have taken it)
-      case Wait::TimedOut:
-        return ReadStatus::TimedOut;
-      case Wait::Closed:
-        error = EBADF;
-        return ReadStatus::Failed;
-      case Wait::Error:
-        return ReadStatus::Failed;
+      case Wait::TimedOut: return ReadStatus::TimedOut;
+      case Wait::Closed: error = EBADF; return ReadStatus::Failed;
+      case Wait::Error: return ReadStatus::Failed;
     }
   }
 }
 
-ErrorCode PosixSerialPort::write(const std::uint8_t *data, std::size_t size,
-                                 std::size_t &written) {
+ErrorCode PosixSerialPort::write(const std::uint8_t *data, std::size_t size, std::size_t &written) {
   written = 0;
   Use use(gate_);
   if (!use.admitted()) return EBADF;
@@ -326,12 +319,9 @@ ErrorCode PosixSerialPort::write(const std::uint8_t *data, std::size_t size,
       case Wait::Ready:
         if ((revents & (POLLHUP | POLLERR)) != 0 && (revents & POLLOUT) == 0) return EIO;
         break;
-      case Wait::TimedOut:
-        return 0;  // partial write: success with the shorter count
-      case Wait::Closed:
-        return EBADF;
-      case Wait::Error:
-        return error;
+      case Wait::TimedOut: return 0;  // partial write: success with the shorter count
+      case Wait::Closed: return EBADF;
+      case Wait::Error: return error;
     }
   }
   return 0;

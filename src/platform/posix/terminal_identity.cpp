@@ -1,6 +1,7 @@
 // The terminal's model on POSIX: the environment stands in for the registry.
-#include "platform/common/environment_text.h"
 #include "platform/terminal_identity.h"
+
+#include "platform/common/environment_text.h"
 
 namespace reader::platform {
 

@@ -121,13 +121,13 @@ struct WindowSystem {
   pthread_key_t ownerKey{};
   bool ownerKeyValid = false;
   std::mutex mutex;
-  std::deque<std::string> messageNames;  // index: id - kFirstMessage; never moved
-  std::unordered_map<std::string, std::uint32_t> messageIds;    // by folded name
-  std::unordered_map<std::string, WindowProcedure> classes;     // by folded name
+  std::deque<std::string> messageNames;                       // index: id - kFirstMessage; never moved
+  std::unordered_map<std::string, std::uint32_t> messageIds;  // by folded name
+  std::unordered_map<std::string, WindowProcedure> classes;   // by folded name
   std::map<WindowHandle, Window> windows;
   std::unordered_map<ThreadSerial, std::unique_ptr<ThreadQueue>> queues;
   std::unordered_set<SentMessage *> pendingSends;  // senders still waiting
-  std::condition_variable shutdownSignal;  // dispatchers that own no window
+  std::condition_variable shutdownSignal;          // dispatchers that own no window
   WindowHandle nextWindow = kFirstWindow;
   bool shutDown = false;
 };
@@ -179,8 +179,7 @@ bool enqueuePosted(ThreadQueue &queue, const Message &message) {
   return true;
 }
 
-bool broadcast(WindowSystem &system, std::uint32_t message, std::uintptr_t wParam,
-               std::intptr_t lParam) {
+bool broadcast(WindowSystem &system, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
   const char *name = nullptr;
   {
     std::lock_guard lock(system.mutex);
@@ -272,8 +271,7 @@ WindowHandle createWindow(const char *className) {
   }
 }
 
-bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
-                 std::intptr_t lParam) {
+bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
   WindowSystem *system = gWindowSystem.get();
   if (system == nullptr) return false;
   try {
@@ -282,8 +280,7 @@ bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wPar
     if (system->shutDown) return false;
     auto found = system->windows.find(window);
     if (found == system->windows.end()) return false;
-    return enqueuePosted(*found->second.queue,
-                         Message{window, found->second.procedure, message, wParam, lParam});
+    return enqueuePosted(*found->second.queue, Message{window, found->second.procedure, message, wParam, lParam});
   } catch (...) {
     return false;
   }
@@ -293,8 +290,8 @@ bool postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wPar
 constexpr std::chrono::milliseconds kAbandonLook{10};
 
 // Sending to kBroadcastWindow is not supported (the library never does): 0.
-std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
-                          std::intptr_t lParam, const std::function<bool()> &abandon) {
+std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
+                          const std::function<bool()> &abandon) {
   WindowSystem *system = gWindowSystem.get();
   if (system == nullptr) return 0;
   ThreadSerial me = currentThread();
@@ -351,8 +348,7 @@ std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintp
   return sent->result;
 }
 
-std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
-                          std::intptr_t lParam) {
+std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
   return sendMessage(window, message, wParam, lParam, std::function<bool()>());
 }
 
@@ -363,10 +359,7 @@ bool isWindow(WindowHandle window) {
   return system->windows.count(window) != 0;
 }
 
-std::intptr_t defaultWindowProcedure(WindowHandle, std::uint32_t, std::uintptr_t,
-                                     std::intptr_t) {
-  return 0;
-}
+std::intptr_t defaultWindowProcedure(WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t) { return 0; }
 
 void shutdownWindows() {
   WindowSystem *system = gWindowSystem.get();
@@ -393,15 +386,13 @@ int dispatchWindowMessages(int timeoutMs) {
   ThreadQueue *queue = queueOf(*system, me);
 
   auto ready = [&] {
-    return system->shutDown ||
-           (queue != nullptr && (!queue->posted.empty() || !queue->sent.empty()));
+    return system->shutDown || (queue != nullptr && (!queue->posted.empty() || !queue->sent.empty()));
   };
   std::condition_variable &signal = queue != nullptr ? queue->changed : system->shutdownSignal;
   if (timeoutMs < 0) {
     signal.wait(lock, ready);
   } else if (timeoutMs > 0) {
-    signal.wait_until(
-        lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs), ready);
+    signal.wait_until(lock, std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs), ready);
   }
   if (system->shutDown || queue == nullptr) return 0;
 

@@ -277,8 +277,7 @@ ErrorCode Win32SerialPort::write(const std::uint8_t *data, std::size_t size, std
   Overlapped call;
   if (!call.valid()) return lastError();
   const DWORD length = static_cast<DWORD>(std::min<std::size_t>(size, MAXDWORD));
-  if (!WriteFile(handle_, data, length, nullptr, call.get()) && GetLastError() != ERROR_IO_PENDING)
-    return lastError();
+  if (!WriteFile(handle_, data, length, nullptr, call.get()) && GetLastError() != ERROR_IO_PENDING) return lastError();
   DWORD put = 0;
   bool closed = false;
   const DWORD result = finish(call, timeoutMs, put, closed);
@@ -324,8 +323,8 @@ void Win32SerialPort::close() {
 // system's own message for `error`.
 std::string describeOpenFailure(int portNumber, ErrorCode error) {
   char message[256] = {};
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                message, sizeof message, nullptr);
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, message,
+                                sizeof message, nullptr);
   while (length > 0 && (message[length - 1] == '\r' || message[length - 1] == '\n' || message[length - 1] == ' '))
     message[--length] = '\0';
   std::string text = "COM" + std::to_string(portNumber) + ": ";
@@ -368,8 +367,8 @@ ErrorCode configurePort(HANDLE handle) {
 std::shared_ptr<SerialPort> openPort(int portNumber, ErrorCode &error) {
   wchar_t path[32];
   std::swprintf(path, sizeof path / sizeof path[0], L"\\\\.\\COM%d", portNumber);
-  HANDLE handle = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OVERLAPPED, nullptr);
+  HANDLE handle =
+      CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     error = lastError();
     return nullptr;

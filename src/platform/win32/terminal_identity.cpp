@@ -15,7 +15,7 @@ namespace {
 bool readRegistryDescription(char *out, std::size_t size) {
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Ident", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
-  wchar_t value[50] = {};  // the terminal's 100-byte buffer
+  wchar_t value[50] = {};                        // the terminal's 100-byte buffer
   DWORD bytes = sizeof value - sizeof(wchar_t);  // room for a terminator
   DWORD type = 0;
   const LONG result = RegQueryValueExW(key, L"Desc", nullptr, &type, reinterpret_cast<BYTE *>(value), &bytes);

@@ -22,8 +22,8 @@
 // At process end the system has ended the thread already: nothing waits.
 #include "platform/thread.h"
 
-#include <process.h>
 #include <windows.h>
+#include <process.h>
 
 #include <atomic>
 #include <mutex>
@@ -42,9 +42,9 @@ constexpr std::size_t kMaxNameLength = 15;  // the same on every platform
 struct Start {
   std::function<void()> body;
   std::wstring name;
-  HANDLE started;        // set just before the body runs
-  HANDLE bodyReturned;   // set, with the park, as the thread's last act
-  HANDLE mayExit;        // lets a parked thread go on to its exit
+  HANDLE started;       // set just before the body runs
+  HANDLE bodyReturned;  // set, with the park, as the thread's last act
+  HANDLE mayExit;       // lets a parked thread go on to its exit
   std::atomic<bool> *finished;
   std::atomic<bool> abandoned{false};  // the Thread object went first
 };
@@ -117,8 +117,8 @@ std::unique_ptr<Thread> Thread::start(std::function<void()> body, const char *na
     impl.mayExit = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (impl.started == nullptr || impl.bodyReturned == nullptr || impl.mayExit == nullptr)
       return nullptr;  // the destructor closes what was made
-    auto *start = new Start{std::move(body), std::wstring(), impl.started, impl.bodyReturned, impl.mayExit,
-                            &impl.finished};
+    auto *start =
+        new Start{std::move(body), std::wstring(), impl.started, impl.bodyReturned, impl.mayExit, &impl.finished};
     if (name != nullptr) start->name = win32::widen(std::string(name).substr(0, kMaxNameLength).c_str());
     // Suspended until this object knows it: the body may look at it.
     unsigned id = 0;

@@ -15,6 +15,8 @@
 // At unload the windows stop reaching the library: a window of the unloading
 // thread is destroyed; a window of another thread gets the system's default
 // procedure (the DLL's code is about to go) and is told to close.
+#include "platform/window_messages.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -23,7 +25,6 @@
 #include <set>
 #include <string>
 
-#include "platform/window_messages.h"
 #include "platform/win32/this_module.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/window_system.h"
@@ -40,9 +41,9 @@ struct WindowSystem {
   WindowSystem &operator=(const WindowSystem &) = delete;
 
   std::mutex mutex;
-  std::map<std::uint32_t, std::string> messageNames;   // first spelling of each id
-  std::map<std::wstring, WindowProcedure> classes;     // registered by the library
-  std::set<HWND> windows;                              // created by the library
+  std::map<std::uint32_t, std::string> messageNames;  // first spelling of each id
+  std::map<std::wstring, WindowProcedure> classes;    // registered by the library
+  std::set<HWND> windows;                             // created by the library
   std::atomic<bool> shutDown{false};
   HANDLE shutdownEvent;
   std::atomic<UINT> sentMessage{0};  // the private message carrying a sent record
@@ -90,8 +91,7 @@ WindowProcedure procedureOf(HWND window) {
 }
 
 std::intptr_t runProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (WindowProcedure procedure = procedureOf(window))
-    return procedure(toHandle(window), message, wParam, lParam);
+  if (WindowProcedure procedure = procedureOf(window)) return procedure(toHandle(window), message, wParam, lParam);
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -140,8 +140,7 @@ bool registerWindowClass(const char *className, WindowProcedure procedure) {
   if (className == nullptr || procedure == nullptr) return false;
   try {
     WindowSystem &system = windowSystem();
-    if (system.sentMessage.load() == 0)
-      system.sentMessage = RegisterWindowMessageW(L"ReaderLibrarySentMessage");
+    if (system.sentMessage.load() == 0) system.sentMessage = RegisterWindowMessageW(L"ReaderLibrarySentMessage");
     const std::wstring name = win32::widen(className);
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = trampoline;

@@ -1,6 +1,5 @@
 /* The smallest consumer of an installed library: prints GetDllVer's text. */
 #include <3100XE_DLL.h>
-
 #include <stdio.h>
 
 int main(void) {

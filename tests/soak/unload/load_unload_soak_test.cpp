@@ -2,9 +2,8 @@
 // its announcement, HaltReader, dlclose; the module must really go away each
 // time, and memory, descriptors and threads stay flat. The count comes from
 // SOAK_LOAD_CYCLES.
-#include <gtest/gtest.h>
-
 #include <3100XE_DLL.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>

@@ -48,9 +48,9 @@ AsciiModule::AsciiModule() : AsciiModule(Options{}) {}
 AsciiModule::AsciiModule(Options options)
     : RfidModule(5, options.startSpeed),
       version_(options.version),
-      versionLine_(!options.versionLine.empty()           ? options.versionLine
+      versionLine_(!options.versionLine.empty()         ? options.versionLine
                    : options.version == Version::Iso09v ? "ISO 0.9v"
-                                                         : "MultiISO 1.0"),
+                                                        : "MultiISO 1.0"),
       speedChangeAnswer_(options.speedChangeAnswer),
       noTagAnswer_(std::move(options.noTagAnswer)) {
   if (!codeOfSpeed(options.startSpeed)) throw std::invalid_argument("unsupported module speed");
@@ -145,8 +145,7 @@ std::optional<std::size_t> AsciiModule::commandLength() const {
   if (pending_.empty()) return std::nullopt;
   switch (pending_[0]) {
     case 'v':
-    case 's':
-      return 1;
+    case 's': return 1;
     case 'w':
       if (pending_.size() >= 2 && pending_[1] == 'p') return 6;
       return std::nullopt;
@@ -157,8 +156,7 @@ std::optional<std::size_t> AsciiModule::commandLength() const {
       // digits, where "rb0" is block 0xB0.
       if (version_ == Version::MultiIso10) return pending_[1] == 'b' ? std::optional<std::size_t>(4) : std::nullopt;
       return isHex(pending_[1]) ? std::optional<std::size_t>(3) : std::nullopt;
-    default:
-      return std::nullopt;
+    default: return std::nullopt;
   }
 }
 

@@ -63,9 +63,7 @@ std::string upper(std::string_view text) {
 
 HexModule::HexModule() : HexModule(Options{}) {}
 
-HexModule::HexModule(Options options) : RfidModule(6, kSpeed), probeAnswer_(std::move(options.probeAnswer)) {
-  start();
-}
+HexModule::HexModule(Options options) : RfidModule(6, kSpeed), probeAnswer_(std::move(options.probeAnswer)) { start(); }
 
 HexModule::~HexModule() { shutdown(); }
 
@@ -201,19 +199,13 @@ void HexModule::handleFrame(const std::string &frame) {
     return;
   }
   switch (known->role) {
-    case FrameRole::Role::Probe:
-      reply(probeAnswer_);
-      break;
-    case FrameRole::Role::Setup:
-      reply("[00]");
-      break;
+    case FrameRole::Role::Probe: reply(probeAnswer_); break;
+    case FrameRole::Role::Setup: reply("[00]"); break;
     case FrameRole::Role::Select:
       selected_ = known->protocol;
       reply("[00]");
       break;
-    case FrameRole::Role::Detect:
-      handleDetection(known->protocol);
-      break;
+    case FrameRole::Role::Detect: handleDetection(known->protocol); break;
   }
 }
 
@@ -247,11 +239,11 @@ void HexModule::handleRequest(const std::string &frame) {
   const std::uint8_t operation = (*bytes)[7];
   const int block = (*bytes)[8];
   std::span<const std::uint8_t> data(bytes->begin() + kRequestHeaderBytes, bytes->end() - 2);
-  Protocol protocol = operation == kTagitRead || operation == kTagitWrite ? Protocol::TagIt
-                      : operation == kReadSingleBlock || operation == kWriteSingleBlock ||
-                              operation == kReadMultipleBlocks
-                          ? Protocol::Iso15693
-                          : Protocol::None;
+  Protocol protocol =
+      operation == kTagitRead || operation == kTagitWrite ? Protocol::TagIt
+      : operation == kReadSingleBlock || operation == kWriteSingleBlock || operation == kReadMultipleBlocks
+          ? Protocol::Iso15693
+          : Protocol::None;
   if (protocol == Protocol::None) return;  // not simulated
   auto tags = tagsOfLocked(protocol);
   if (tags.empty()) {
@@ -266,8 +258,7 @@ void HexModule::handleRequest(const std::string &frame) {
   }
 }
 
-void HexModule::handleTagitRequest(SimTag *tag, std::uint8_t operation, int block,
-                                   std::span<const std::uint8_t> data) {
+void HexModule::handleTagitRequest(SimTag *tag, std::uint8_t operation, int block, std::span<const std::uint8_t> data) {
   const std::string silent = hexNoTagAnswer(Protocol::TagIt);
   if (block >= tag->blockCount()) {
     reply(silent);

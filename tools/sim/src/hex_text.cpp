@@ -48,8 +48,6 @@ std::string hexDump(std::span<const std::uint8_t> bytes) {
   return text;
 }
 
-std::vector<std::uint8_t> bytesOf(std::string_view text) {
-  return {text.begin(), text.end()};
-}
+std::vector<std::uint8_t> bytesOf(std::string_view text) { return {text.begin(), text.end()}; }
 
 }  // namespace readersim

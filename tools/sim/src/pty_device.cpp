@@ -596,8 +596,7 @@ void PtyDevice::send(const Output &output) {
   // noise; not sending it is the same to the host, and the log says why.
   bool speedMatches = injected || (host && *host == output.speed);
   unsigned flags = injected ? traffic_flag::kInjected : 0;
-  bool sent = open && speedMatches &&
-              (pacing_ ? writePaced(output.bytes, lineSpeed) : pty_.writeAll(output.bytes));
+  bool sent = open && speedMatches && (pacing_ ? writePaced(output.bytes, lineSpeed) : pty_.writeAll(output.bytes));
   if (!sent) flags |= traffic_flag::kNotSent;
 
   {

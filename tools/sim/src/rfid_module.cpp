@@ -6,8 +6,8 @@
 namespace readersim {
 
 const SimTag *RfidModule::findTagLocked(std::span<const std::uint8_t> uid) const {
-  auto found = std::find_if(field_.begin(), field_.end(),
-                            [&](const SimTag &t) { return std::ranges::equal(t.uid(), uid); });
+  auto found =
+      std::find_if(field_.begin(), field_.end(), [&](const SimTag &t) { return std::ranges::equal(t.uid(), uid); });
   return found == field_.end() ? nullptr : &*found;
 }
 

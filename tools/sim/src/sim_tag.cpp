@@ -37,8 +37,8 @@ void checkUid(const TagFamilyInfo &info, const std::vector<std::uint8_t> &uid) {
   std::uint8_t code = uid[1];
   if (info.manufacturerCode && code != *info.manufacturerCode) {
     throw std::invalid_argument(std::string(info.name) + " UIDs carry the manufacturer code " +
-                                hexByte(*info.manufacturerCode) + " in byte 1 (E0" +
-                                hexByte(*info.manufacturerCode) + "...), not " + hexByte(code));
+                                hexByte(*info.manufacturerCode) + " in byte 1 (E0" + hexByte(*info.manufacturerCode) +
+                                "...), not " + hexByte(code));
   }
   if (!info.manufacturerCode) {
     if (auto named = familyOfManufacturerCode(code)) {
@@ -73,9 +73,9 @@ void SimTag::initialiseMemory() {
     for (int block = 3; block < blockCount(); block += 4) setBlock(block, kMifareTrailer);
   } else if (family_ == TagFamily::MifareUltralight) {
     const auto &u = uid_;
-    const std::uint8_t pages[12] = {u[0], u[1], u[2], static_cast<std::uint8_t>(kCascadeTag ^ u[0] ^ u[1] ^ u[2]),
-                                    u[3], u[4], u[5], u[6], static_cast<std::uint8_t>(u[3] ^ u[4] ^ u[5] ^ u[6]),
-                                    0x48, 0x00, 0x00};
+    const std::uint8_t pages[12] = {u[0], u[1], u[2], static_cast<std::uint8_t>(kCascadeTag ^ u[0] ^ u[1] ^ u[2]), u[3],
+                                    u[4], u[5], u[6], static_cast<std::uint8_t>(u[3] ^ u[4] ^ u[5] ^ u[6]),        0x48,
+                                    0x00, 0x00};
     std::copy(std::begin(pages), std::end(pages), memory_.begin());
   }
 }
@@ -139,7 +139,9 @@ void SimTag::setReadOnly(int block, bool on) {
   }
 }
 
-void SimTag::setSectorKey(int sector, std::string key) { sectorKeys_.at(static_cast<std::size_t>(sector)) = std::move(key); }
+void SimTag::setSectorKey(int sector, std::string key) {
+  sectorKeys_.at(static_cast<std::size_t>(sector)) = std::move(key);
+}
 
 void SimTag::setAllSectorKeys(const std::string &key) { std::fill(sectorKeys_.begin(), sectorKeys_.end(), key); }
 

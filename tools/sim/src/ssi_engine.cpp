@@ -229,12 +229,8 @@ void SsiEngine::handlePacket(const std::vector<std::uint8_t> &raw) {
     case ssi::kOpcodeRevisionRequest:
       answer(ssi::makePacket(ssi::kOpcodeRevisionReply, ssi::kSourceEngine, 0, revisionTextLocked()));
       break;
-    case ssi::kOpcodeParamSend:
-      handleParamSend(*packet);
-      break;
-    case ssi::kOpcodeParamRequest:
-      handleParamRequest(*packet);
-      break;
+    case ssi::kOpcodeParamSend: handleParamSend(*packet); break;
+    case ssi::kOpcodeParamRequest: handleParamRequest(*packet); break;
     case ssi::kOpcodeSetDefaults:
       sendAck();
       parameters_ = ssi::defaultParameters(engineKind_);
@@ -260,9 +256,7 @@ void SsiEngine::handlePacket(const std::vector<std::uint8_t> &raw) {
       events_.push_back(Event::AimOff);
       sendAck();
       break;
-    default:
-      sendNak(ssi::kNakBadContext);
-      break;
+    default: sendNak(ssi::kNakBadContext); break;
   }
 }
 

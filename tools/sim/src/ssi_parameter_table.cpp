@@ -15,6 +15,7 @@ constexpr ParameterNumber F0(std::uint8_t second) { return twoByte(second); }
 // purpose from the set-up a host applies at start (Code 39 lengths 2-55,
 // Codabar off, EAN 0x53 off, Composite and some Postal codes off, 0x4D = 1,
 // and the six general options), so that set-up has something to change.
+// clang-format off
 constexpr std::array kTable = std::to_array<ParameterDefault>({
     // Code 39
     {0x00, 1, k3, k4}, {0x0D, 0, k3, k4}, {0x56, 0, k3, k4}, {0xE7, 0, k3, k4}, {0x30, 0, k3, k4},
@@ -69,6 +70,7 @@ constexpr std::array kTable = std::to_array<ParameterDefault>({
     // Link speed: 9600 after power-up
     {kLinkSpeed, 6, k3, k4},
 });
+// clang-format on
 
 }  // namespace
 

@@ -13,6 +13,7 @@ using P = AirProtocol;
 // Block counts reach the last block the host may address (Tag-it: the 8
 // blocks of a Tag-it HF tag, which the detection answer reports); SR176 has
 // its real 16 blocks of 2 bytes.
+// clang-format off
 constexpr TagFamilyInfo kFamilies[] = {
     // family, name, alias, type name, letter, code, block size, count, first data block, UID lengths, protocol, SAK
     {F::Icode, "icode", "", "Icode", 'I', std::nullopt, 4, 16, 5, {8, 8}, P::None, 0},
@@ -40,6 +41,7 @@ constexpr TagFamilyInfo kFamilies[] = {
      0},
     {F::Iso15693, "iso15693", "", "ISO15693", 'V', std::nullopt, 4, 64, 0, {8, 8}, P::Iso15693, 0},
 };
+// clang-format on
 
 bool sameName(std::string_view typed, std::string_view name) {
   return !name.empty() && typed.size() == name.size() &&

@@ -45,9 +45,7 @@ bool TrafficRecord::isFrame() const {
   return type == RecordType::FromHost && !has(kGarbled | kIncomplete | kMalformed);
 }
 
-bool TrafficRecord::isSentAnswer() const {
-  return type == RecordType::ToHost && !has(traffic_flag::kNotSent);
-}
+bool TrafficRecord::isSentAnswer() const { return type == RecordType::ToHost && !has(traffic_flag::kNotSent); }
 
 std::string describe(const TrafficRecord &record) {
   char head[96];

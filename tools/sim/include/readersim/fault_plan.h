@@ -30,7 +30,7 @@ class FaultPlan {
 
  private:
   struct Rule {
-    std::string prefix;  // command rules
+    std::string prefix;                 // command rules
     std::optional<BlockAccess> access;  // block rules
     int block = 0;
     std::string answer;

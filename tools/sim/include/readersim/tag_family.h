@@ -43,10 +43,10 @@ enum class AirProtocol { None = 0, Iso14443A = 3, Iso14443B = 5, TagIt = 8, Iso1
 
 struct TagFamilyInfo {
   TagFamily family;
-  std::string_view name;   // as typed in "FAMILY:UID" (see tag_text.h)
-  std::string_view alias;  // a second accepted name, or empty
+  std::string_view name;      // as typed in "FAMILY:UID" (see tag_text.h)
+  std::string_view alias;     // a second accepted name, or empty
   std::string_view typeName;  // the host's name of the TagType, for people
-  char letter;             // first character of the kind-5 tag line
+  char letter;                // first character of the kind-5 tag line
   // ISO 15693 only: UID byte 1, which the host reads as characters 3 and 4
   // of the tag line. Iso15693 takes any code but these.
   std::optional<std::uint8_t> manufacturerCode;
