@@ -354,6 +354,15 @@ typedef struct ReaderOutput {
 typedef void (*ReaderOutputListener)(const ReaderOutput *output, void *context);
 READER_API void READER_CALL ReaderHostSetOutputListener(ReaderOutputListener listener, void *context);
 
+/* Says which outputs the host handles itself, as READER_OUTPUT_BIT(kind)
+ * bits; the terminal's own drivers (the vibrator, sound and keyboard the
+ * terminal's configuration names) handle the others. The output listener
+ * still receives every output. Until a host calls this, a host with an output
+ * listener handles every kind itself and one without handles none. Any
+ * thread. */
+#define READER_OUTPUT_BIT(kind) (1u << (kind))
+READER_API void READER_CALL ReaderHostSetHandledOutputs(unsigned int kinds);
+
 /* The link speed of COM port 1 (the engine) or 2 (the RFID module) in bit/s
  * while its device is present; 0 when it is not, or for another port. Does
  * not block; any thread. */

@@ -124,6 +124,7 @@ PROTOTYPES = {
     "ReaderHostSetBroadcastListener": (None, [ReaderBroadcastListener, ctypes.c_void_p]),
     "ReaderHostSetOutputListener": (None, [ReaderOutputListener, ctypes.c_void_p]),
     "ReaderHostGetLinkSpeed": (_int, [_int]),
+    "ReaderHostSetHandledOutputs": (None, [ctypes.c_uint]),
 }
 
 _lock = threading.Lock()

@@ -157,6 +157,15 @@ class Reader:
         its device is present, else 0."""
         return ll.load().ReaderHostGetLinkSpeed(port)
 
+    def set_handled_outputs(self, kinds):
+        """Says which outputs (READER_OUTPUT_* kinds, an iterable of ints) the
+        host handles itself; the terminal's own drivers handle the others.
+        The output listener still receives every output."""
+        mask = 0
+        for kind in kinds:
+            mask |= 1 << int(kind)
+        ll.load().ReaderHostSetHandledOutputs(mask)
+
     @property
     def active_devices(self):
         """0, 7 (engine), 32 (module) or 255 (both): the devices scanning."""

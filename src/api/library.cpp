@@ -1,6 +1,7 @@
 #include "api/library.h"
 
 #include "platform/module_lifetime.h"
+#include "platform/terminal_drivers.h"
 
 namespace reader {
 
@@ -64,6 +65,9 @@ Library::~Library() {
   // Nothing may wait for the window thread any more: a thread blocked in
   // sending to the window would never leave its loop.
   platform::shutdownWindows();
+  // The trigger keys post to the windows, the wedge types for the devices:
+  // both go.
+  platform::stopTerminalDrivers();
   // Pauses of the worker threads end at once.
   unloadStarted.release();
   // A thread waiting on a port (a decode, an answer) returns at once.

@@ -1,6 +1,8 @@
 // InitReader, InitReaderEx, HaltReader.
 #include <3100XE_DLL.h>
 
+#include <string>
+
 #include "api/api_guard.h"
 #include "api/device_open.h"
 #include "api/library.h"
@@ -8,6 +10,7 @@
 #include "api/worker_threads.h"
 #include "core/channel_error.h"
 #include "core/device_kind.h"
+#include "platform/terminal_drivers.h"
 #include "settings/library_options.h"
 
 namespace reader {
@@ -75,6 +78,8 @@ struct OpenBefore {
 int initReader() {
   Library &lib = library();
   if (!prepareStart(lib)) return READER_ERR_START_FAILED;
+  // Before the ports: the terminal's configuration may name them.
+  platform::startTerminalDrivers();
   const OpenBefore before(lib.device);
   claimDevices(lib.device);
   std::uint32_t code = 0;
@@ -93,9 +98,13 @@ int initReader() {
 int initReaderEx() {
   Library &lib = library();
   if (!prepareStart(lib)) return READER_ERR_START_FAILED;
+  const std::string driverProblems = platform::startTerminalDrivers();
   const OpenBefore before(lib.device);
   claimDevices(lib.device);
   const bool opened = openDevicesEx(lib.device, lib.ssiKnown, 1, 1);
+  // What the terminal's configuration or its drivers could not do follows
+  // the devices' own text.
+  if (!driverProblems.empty()) lib.device.initMessage.appendText(driverProblems.c_str());
   if (!opened && !lib.device.barcodePresent && !lib.device.rfidPresent) return READER_ERR_START_FAILED;
   if (!startThreads(lib)) {
     closeOpenedBy(lib, before.barcode, before.rfid);
@@ -104,13 +113,21 @@ int initReaderEx() {
   return READER_OK;
 }
 
+// A start that leaves no device open keeps none of the terminal's drivers
+// running: the trigger keys and the virtual keyboard serve the devices.
+int stopDriversWithoutDevices(int result) {
+  const ReaderDevice &device = library().device;
+  if (device.barcodeKind() == 0 && device.rfidKind() == 0) platform::stopTerminalDrivers();
+  return result;
+}
+
 int haltReader(int mask) {
   Library &lib = library();
   // A forked child: the call that brought it here has already closed its
   // copies of the parent's ports; nothing else is touched.
   if (lib.inheritedReleased.exchange(false)) return READER_OK;
   ReaderDevice &device = lib.device;
-  if (device.barcodeKind() == 0 && device.rfidKind() == 0) return READER_ERR_NO_DEVICE;
+  if (device.barcodeKind() == 0 && device.rfidKind() == 0) return stopDriversWithoutDevices(READER_ERR_NO_DEVICE);
   if ((mask & READER_DEVICE_BARCODE) != 0 && device.barcodeKind() != 0) {
     closeDevice(device, kBarcodeDevice);
     lib.events.closeBarcode();
@@ -119,7 +136,7 @@ int haltReader(int mask) {
     closeDevice(device, kRfidDevice);
     lib.events.closeRfid();
   }
-  return READER_OK;
+  return stopDriversWithoutDevices(READER_OK);
 }
 
 }  // namespace
@@ -128,9 +145,15 @@ int haltReader(int mask) {
 
 extern "C" {
 
-READER_API int READER_CALL InitReader(void) { return reader::guarded(READER_ERR_START_FAILED, reader::initReader); }
+READER_API int READER_CALL InitReader(void) {
+  return reader::guarded(READER_ERR_START_FAILED,
+                         [] { return reader::stopDriversWithoutDevices(reader::initReader()); });
+}
 
-READER_API int READER_CALL InitReaderEx(void) { return reader::guarded(READER_ERR_START_FAILED, reader::initReaderEx); }
+READER_API int READER_CALL InitReaderEx(void) {
+  return reader::guarded(READER_ERR_START_FAILED,
+                         [] { return reader::stopDriversWithoutDevices(reader::initReaderEx()); });
+}
 
 READER_API int READER_CALL HaltReader(int deviceMask) {
   return reader::guarded(READER_ERR_NO_DEVICE, [deviceMask] { return reader::haltReader(deviceMask); });

@@ -1,7 +1,9 @@
-// The terminal's driver outputs on POSIX: there are no such devices, so each
-// output goes to the host's output listener (ReaderHostSetOutputListener) as
-// a ReaderOutput, and is dropped when none is set. The "drivers" always take
-// the request.
+// The terminal's driver outputs on POSIX: each output goes to the host's
+// output listener (ReaderHostSetOutputListener) as a ReaderOutput, and the
+// outputs the host does not handle itself (ReaderHostSetHandledOutputs) go to
+// the devices the terminal's configuration names: the vibrator, the sound
+// through ALSA, the keyboard wedge. The "drivers" always take the request:
+// what a missing device cannot do is skipped, as on a terminal without it.
 #include "platform/device_outputs.h"
 
 #include <climits>
@@ -9,6 +11,9 @@
 
 #include "3100XE_DLL.h"
 #include "platform/posix/host_listeners.h"
+#include "platform/posix/keyboard_wedge.h"
+#include "platform/posix/sound_output.h"
+#include "platform/posix/vibrator_output.h"
 
 namespace reader::platform {
 namespace {
@@ -54,6 +59,7 @@ bool switchVibrator(bool on) {
   output.kind = READER_OUTPUT_VIBRATOR;
   output.value = on ? 1 : 0;
   posix::emitOutput(output);
+  if (!posix::hostHandlesOutput(READER_OUTPUT_VIBRATOR)) posix::driveVibrator(on);
   return true;
 }
 
@@ -67,6 +73,7 @@ bool sendAudioCommand(const std::uint8_t (&record)[20]) {
   output.data = record;
   output.dataLength = static_cast<int>(sizeof record);
   posix::emitOutput(output);
+  if (!posix::hostHandlesOutput(READER_OUTPUT_AUDIO)) posix::playAudioRecord(record);
   return true;
 }
 
@@ -74,14 +81,17 @@ void playSound(const char16_t *path, std::uint32_t flags) {
   ReaderOutput output{};
   output.kind = READER_OUTPUT_SOUND;
   output.value = static_cast<long>(flags);
+  const bool played = !posix::hostHandlesOutput(READER_OUTPUT_SOUND);
   if (path == nullptr) {
     posix::emitOutput(output);  // text NULL: stop the playing sound
+    if (played) posix::playSoundFile(nullptr, flags);
     return;
   }
   try {
     std::string text = toUtf8(path);
     output.text = text.c_str();
     posix::emitOutput(output);
+    if (played) posix::playSoundFile(text.c_str(), flags);
   } catch (...) {  // std::bad_alloc: the sound is not played
   }
 }
@@ -92,6 +102,7 @@ void postKeyboardCharacters(const std::int32_t *characters, std::size_t count) {
   output.data = characters;
   output.dataLength = static_cast<int>(count > INT_MAX ? INT_MAX : count);
   posix::emitOutput(output);
+  if (!posix::hostHandlesOutput(READER_OUTPUT_KEY_CHARS)) posix::wedgeTypeCharacters(characters, count);
 }
 
 void sendKeyEvent(std::uint8_t virtualKey, bool keyUp) {
@@ -100,6 +111,7 @@ void sendKeyEvent(std::uint8_t virtualKey, bool keyUp) {
   output.value = virtualKey;
   output.value2 = keyUp ? 1 : 0;
   posix::emitOutput(output);
+  if (!posix::hostHandlesOutput(READER_OUTPUT_KEY_EVENT)) posix::wedgeKeyEvent(virtualKey, keyUp);
 }
 
 }  // namespace reader::platform

@@ -42,4 +42,8 @@ READER_API void READER_CALL ReaderHostSetOutputListener(ReaderOutputListener lis
   platform::posix::setOutputListener(listener, context);
 }
 
+READER_API void READER_CALL ReaderHostSetHandledOutputs(unsigned int kinds) {
+  platform::posix::setHandledOutputs(kinds);
+}
+
 }  // extern "C"

@@ -1,6 +1,7 @@
 // The host's listeners: storage, calls and replacement (see host_listeners.h).
 #include "platform/posix/host_listeners.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -96,6 +97,26 @@ void emitBroadcast(const char *messageName, long wParam, long lParam) {
 bool emitOutput(const ReaderOutput &output) {
   return callListener(&Listeners::output,
                       [&](ReaderOutputListener function, void *context) { function(&output, context); });
+}
+
+namespace {
+
+// -1: the host has not said.
+std::atomic<long long> gHandledOutputs{-1};
+
+}  // namespace
+
+void setHandledOutputs(unsigned kinds) { gHandledOutputs = static_cast<long long>(kinds); }
+
+bool hostHandlesOutput(int kind) {
+  const long long handled = gHandledOutputs;
+  if (handled < 0) {
+    Listeners *state = gListeners.get();
+    if (state == nullptr) return false;
+    const std::lock_guard lock(state->mutex);
+    return state->output.function != nullptr;
+  }
+  return kind >= 0 && kind < 32 && (handled & (1LL << kind)) != 0;
 }
 
 }  // namespace reader::platform::posix

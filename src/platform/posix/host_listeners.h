@@ -27,4 +27,11 @@ void emitBroadcast(const char *messageName, long wParam, long lParam);
 // thread. true when a listener took it.
 bool emitOutput(const ReaderOutput &output);
 
+// The output kinds the host handles itself, as (1 << kind) bits
+// (ReaderHostSetHandledOutputs); the terminal's own drivers take the others.
+// Until the host says, a host with an output listener handles every kind and
+// one without handles none.
+void setHandledOutputs(unsigned kinds);
+bool hostHandlesOutput(int kind);
+
 }  // namespace reader::platform::posix
