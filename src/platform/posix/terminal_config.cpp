@@ -1,20 +1,39 @@
-// Placeholder until the configuration file is read: the environment only.
+// Placeholder until the configuration file is read: settings from the
+// environment only, problems kept in memory, each text once.
+#include <cstdlib>
+#include <mutex>
+#include <set>
+
 #include "platform/posix/terminal_config.h"
 
-#include <cstdlib>
-
 namespace reader::platform::posix {
+namespace {
+
+std::mutex problemsMutex;
+std::set<std::string> seen;
+std::string problems;
+
+}  // namespace
 
 std::optional<std::string> terminalSetting(const char *name) {
-  const char *value = std::getenv(name);
-  if (value == nullptr) return std::nullopt;
-  return std::string(value);
+  if (const char *value = std::getenv(name)) return std::string(value);
+  return std::nullopt;
 }
 
-void reloadTerminalConfig() {}
+void reloadTerminalConfig() {
+  std::lock_guard lock(problemsMutex);
+  seen.clear();
+  problems.clear();
+}
 
-void reportTerminalProblem(const std::string &) {}
+void reportTerminalProblem(const std::string &text) {
+  std::lock_guard lock(problemsMutex);
+  if (seen.insert(text).second) problems += text + "\r\n";
+}
 
-std::string terminalProblems() { return {}; }
+std::string terminalProblems() {
+  std::lock_guard lock(problemsMutex);
+  return problems;
+}
 
 }  // namespace reader::platform::posix
