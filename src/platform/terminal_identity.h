@@ -1,8 +1,8 @@
 // The terminal's identity: its fitted hardware, serial number and model.
 //
 // Required of every backend. The POSIX backend reads them from the
-// environment: READER_HW_INFO (hardware text), READER_SERIAL_NUMBER,
-// READER_MODEL.
+// environment, else the terminal's configuration file: READER_HW_INFO
+// (hardware text), READER_SERIAL_NUMBER, READER_MODEL.
 #pragma once
 
 #include <cstddef>

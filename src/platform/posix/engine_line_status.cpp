@@ -1,15 +1,17 @@
 // The scan engine's wake-line status on Linux, read from the source that
-// READER_ENGINE_STATUS names (engine_status_source.h): a modem status line
+// the terminal setting READER_ENGINE_STATUS (the environment, else the
+// configuration file) names (engine_status_source.h): a modem status line
 // of the engine's own port (TIOCMGET), or a GPIO line through the kernel's
 // GPIO character device. An asserted (active) level means the engine has
 // noticed the asserted wake line (status 0), a released one that it has
-// noticed the release (status 1); '!' swaps the two. Without the variable,
+// noticed the release (status 1); '!' swaps the two. Without the setting,
 // with a value of no known form, or with a source that cannot be read, no
 // status is available and the core uses its fixed waits.
 //
-// The variable is read once, at the first query; a value of no known form,
-// or a GPIO line that cannot be had, is reported once on the trace. A GPIO
-// line is requested as an input once and kept until the module unloads.
+// The setting is read once, at the first query; a value of no known form,
+// or a GPIO line that cannot be had, is reported once as a terminal problem
+// (on the trace, and in the start's message). A GPIO line is requested as an
+// input once and kept until the module unloads.
 #include "platform/engine_line_status.h"
 
 #include <fcntl.h>
@@ -18,7 +20,6 @@
 #endif
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -29,8 +30,9 @@
 #include "platform/posix/device_calls.h"
 #include "platform/posix/engine_status_source.h"
 #include "platform/posix/process_state.h"
+#include "platform/posix/terminal_config.h"
+#include "platform/posix/terminal_setting_origin.h"
 #include "platform/serial_port.h"
-#include "platform/trace.h"
 
 namespace reader::platform {
 namespace {
@@ -39,8 +41,8 @@ using posix::EngineStatusSource;
 
 constexpr const char *kVariable = "READER_ENGINE_STATUS";
 
-void report(const std::string &text) {
-  if (traceEnabled()) traceLine((std::string(kVariable) + ": " + text + "; the fixed waits apply").c_str());
+void report(const std::string &origin, const std::string &text) {
+  posix::reportTerminalProblem(origin + ": " + text + "; the fixed waits apply");
 }
 
 struct EngineStatus {
@@ -95,21 +97,21 @@ bool readGpioLevel(int lineFd, bool &level) {
 #endif
 }
 
-void readEnvironment(EngineStatus &state) {
-  const char *value = std::getenv(kVariable);
-  if (value == nullptr || *value == '\0') return;
-  state.source = posix::parseEngineStatusSource(value);
+void readSetting(EngineStatus &state) {
+  const std::optional<posix::TerminalSettingWithOrigin> setting = posix::terminalSettingWithOrigin(kVariable);
+  if (!setting || setting->value.empty()) return;
+  state.source = posix::parseEngineStatusSource(setting->value);
   if (!state.source) {
-    report(std::string("\"") + value +
-           "\" is no status source (cts, dsr, dcd, cd, ri or gpio:CHIP:LINE, optionally after !)");
+    report(setting->origin, "\"" + setting->value +
+                                "\" is no status source (cts, dsr, dcd, cd, ri or gpio:CHIP:LINE, optionally after !)");
     return;
   }
   if (state.source->kind != EngineStatusSource::Kind::Gpio) return;
   state.gpioLineFd = requestGpioLine(*state.source);
   if (state.gpioLineFd < 0) {
     const int error = errno;
-    report(state.source->chipPath + " line " + std::to_string(state.source->gpioLine) + ": " +
-           std::generic_category().message(error) + " (errno " + std::to_string(error) + ")");
+    report(setting->origin, state.source->chipPath + " line " + std::to_string(state.source->gpioLine) + ": " +
+                                std::generic_category().message(error) + " (errno " + std::to_string(error) + ")");
     state.source.reset();
   }
 }
@@ -119,7 +121,7 @@ void readEnvironment(EngineStatus &state) {
 bool queryEngineLineStatus(const SerialPort *port, std::uint32_t &status) {
   EngineStatus *state = gEngineStatus.get();
   if (state == nullptr) return false;
-  std::call_once(state->readOnce, readEnvironment, std::ref(*state));
+  std::call_once(state->readOnce, readSetting, std::ref(*state));
   if (!state->source) return false;
   bool asserted = false;
   if (state->source->kind == EngineStatusSource::Kind::Gpio) {

@@ -1,7 +1,8 @@
 // Serial ports on POSIX terminals (real UARTs, USB serial adapters, and
 // pseudo-terminals for tests and simulators).
 //
-// Port n is the device path in the environment variable READER_COM<n>. The
+// Port n is the device path in the terminal setting READER_COM<n> (the
+// environment, else the configuration file: terminal_config.h). The
 // descriptor is non-blocking, raw 8N1 without flow control, VMIN = VTIME = 0;
 // every wait is a poll() against a deadline on the monotonic clock, so
 // time-outs are honoured to the millisecond and EINTR only restarts the
@@ -41,6 +42,7 @@
 #include <climits>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -49,6 +51,7 @@
 #include "platform/common/port_call_gate.h"
 #include "platform/posix/device_calls.h"
 #include "platform/posix/serial_error_text.h"
+#include "platform/posix/terminal_setting_origin.h"
 
 namespace reader::platform {
 namespace {
@@ -452,15 +455,16 @@ std::shared_ptr<SerialPort> openPath(const char *path, ErrorCode &error) {
 std::shared_ptr<SerialPort> SerialPort::open(int portNumber, ErrorCode &error) {
   error = 0;
   const std::string variable = "READER_COM" + std::to_string(portNumber);
-  const char *path = std::getenv(variable.c_str());
-  if (path == nullptr || *path == '\0') {
+  const std::optional<posix::TerminalSettingWithOrigin> setting = posix::terminalSettingWithOrigin(variable.c_str());
+  if (!setting || setting->value.empty()) {
     error = ENOENT;
     common::recordOpenFailure(portNumber, variable + " is not set");
     return nullptr;
   }
-  std::shared_ptr<SerialPort> port = openPath(path, error);
+  const std::string &path = setting->value;
+  std::shared_ptr<SerialPort> port = openPath(path.c_str(), error);
   std::string failure;
-  if (!port) failure = std::string(path) + " (" + variable + "): " + posix::serialErrorText(static_cast<int>(error));
+  if (!port) failure = path + " (" + setting->origin + "): " + posix::serialErrorText(static_cast<int>(error));
   common::recordOpenFailure(portNumber, std::move(failure));
   return port;
 }

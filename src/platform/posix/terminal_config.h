@@ -1,6 +1,9 @@
-// The terminal's configuration: a system file of KEY=VALUE lines (its path in
-// READER_CONFIG, by default /etc/reader3100xe.conf), under the environment,
-// which wins for every key. Private to the POSIX backend.
+// The terminal's settings on POSIX: the environment, else the configuration
+// file (READER_CONFIG, default /etc/reader3100xe.conf), and the problems met
+// with the configuration or the terminal's devices since the last start.
+//
+// Private to the POSIX backend. Every function may be called from any thread,
+// also while another thread reloads the file.
 #pragma once
 
 #include <optional>
@@ -8,19 +11,17 @@
 
 namespace reader::platform::posix {
 
-// The value of terminal setting `name`: the environment variable of that name
-// when set, else the configuration file's line (read at each start, see
-// reloadTerminalConfig), else nullopt.
+// The value of terminal setting `name`: the environment variable of that name when set, else the
+// configuration file's line (read once per start, see reloadTerminalConfig), else nullopt.
 std::optional<std::string> terminalSetting(const char *name);
-// Re-reads the configuration file (at each InitReader and InitReaderEx).
-// Malformed lines are reported through reportTerminalProblem and ignored.
+// Re-reads the configuration file (called at each InitReader/InitReaderEx). Malformed lines are
+// reported through reportTerminalProblem and ignored.
 void reloadTerminalConfig();
-// A problem with the terminal's configuration or one of its devices: traced
-// once and kept for the next InitReaderEx message; the same text is reported
-// once per start.
+// A problem with the terminal's configuration or one of its devices: traced once (a trace line,
+// whether READER_TRACE is on or not is the trace's business) and kept for the next InitReaderEx
+// message. The same text is reported once per start, not once per event.
 void reportTerminalProblem(const std::string &text);
-// The problems reported since the last reloadTerminalConfig, one per line
-// ("\r\n"-ended).
+// The problems reported since the last reloadTerminalConfig, one per line ("\r\n"-ended).
 std::string terminalProblems();
 
 }  // namespace reader::platform::posix

@@ -1,12 +1,13 @@
-// The terminal's model on POSIX: the environment stands in for the registry.
+// The terminal's model on POSIX: the terminal setting READER_MODEL (the
+// environment, else the configuration file) stands in for the registry.
 #include "platform/terminal_identity.h"
 
-#include "platform/common/environment_text.h"
+#include "platform/common/terminal_setting_text.h"
 
 namespace reader::platform {
 
 bool readModelDescription(char *out, std::size_t size) {
-  return common::copyEnvironmentText("READER_MODEL", out, size);
+  return common::copyTerminalSettingText("READER_MODEL", out, size);
 }
 
 }  // namespace reader::platform
