@@ -1,0 +1,258 @@
+// The keyboard wedge on an X display, end to end: a virtual X server
+// (Xvfb), a window of ours that has the focus and collects what it is
+// typed, and the wedge typing through XTEST. Skipped where Xvfb or the Xlib
+// headers are missing; the library itself needs neither.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/platform_test_support.h"
+#include "platform/posix/keyboard_wedge.h"
+#include "platform/posix/terminal_config.h"
+
+#if __has_include(<X11/Xlib.h>) && __has_include(<X11/Xutil.h>)
+#  include <X11/Xlib.h>
+#  include <X11/Xutil.h>
+#  define HAVE_XLIB_HEADERS 1
+#else
+#  define HAVE_XLIB_HEADERS 0
+#endif
+
+namespace {
+
+using namespace reader::platform::posix;
+using platform_test::ScopedEnv;
+
+int count(const std::string &text, const std::string &part) {
+  int n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+bool onPath(const char *program) {
+  const char *path = std::getenv("PATH");
+  std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+  for (std::size_t start = 0; start <= dirs.size();) {
+    std::size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    if (::access((dirs.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// An Xvfb of its own: it picks a free display number and tells it through
+// a pipe (-displayfd), so that tests running side by side never meet.
+class VirtualXServer {
+ public:
+  VirtualXServer() {
+    int ends[2];
+    if (::pipe(ends) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(ends[0]);
+      std::string fd = std::to_string(ends[1]);
+      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", "320x240x24",
+               static_cast<char *>(nullptr));
+      ::_exit(127);
+    }
+    ::close(ends[1]);
+    std::string number;
+    pollfd wait{ends[0], POLLIN, 0};
+    char c = 0;
+    // Generous: a loaded machine may take a while to start a server.
+    while (pid_ > 0 && ::poll(&wait, 1, 30000) > 0 && ::read(ends[0], &c, 1) == 1 && c != '\n') number += c;
+    ::close(ends[0]);
+    if (!number.empty() && c == '\n') display_ = ":" + number;
+  }
+  ~VirtualXServer() { stop(); }
+  VirtualXServer(const VirtualXServer &) = delete;
+  VirtualXServer &operator=(const VirtualXServer &) = delete;
+
+  const std::string &display() const { return display_; }
+  void stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+};
+
+#if HAVE_XLIB_HEADERS
+// The Xlib calls our window needs, loaded as the library loads them: the
+// tests link against no X library either.
+struct Xlib {
+  void *library = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+  template <typename F>
+  F get(const char *name) const {
+    return reinterpret_cast<F>(library != nullptr ? dlsym(library, name) : nullptr);
+  }
+  decltype(&XOpenDisplay) openDisplay = get<decltype(&XOpenDisplay)>("XOpenDisplay");
+  decltype(&XCloseDisplay) closeDisplay = get<decltype(&XCloseDisplay)>("XCloseDisplay");
+  decltype(&XCreateSimpleWindow) createWindow = get<decltype(&XCreateSimpleWindow)>("XCreateSimpleWindow");
+  decltype(&XSelectInput) selectInput = get<decltype(&XSelectInput)>("XSelectInput");
+  decltype(&XMapWindow) mapWindow = get<decltype(&XMapWindow)>("XMapWindow");
+  decltype(&XSetInputFocus) setInputFocus = get<decltype(&XSetInputFocus)>("XSetInputFocus");
+  decltype(&XSync) sync = get<decltype(&XSync)>("XSync");
+  decltype(&XPending) pending = get<decltype(&XPending)>("XPending");
+  decltype(&XNextEvent) nextEvent = get<decltype(&XNextEvent)>("XNextEvent");
+  decltype(&XConnectionNumber) connectionNumber = get<decltype(&XConnectionNumber)>("XConnectionNumber");
+  decltype(&XLookupString) lookupString = get<decltype(&XLookupString)>("XLookupString");
+  decltype(&XDefaultRootWindow) rootWindow = get<decltype(&XDefaultRootWindow)>("XDefaultRootWindow");
+  bool ok() const { return lookupString != nullptr && rootWindow != nullptr; }
+};
+
+// A window that takes the keyboard focus and keeps the text of every key
+// press it receives, as an X application would read it.
+class FocusWindow {
+ public:
+  FocusWindow(const Xlib &x, const std::string &display) : x_(x), display_(x.openDisplay(display.c_str())) {
+    if (display_ == nullptr) return;
+    window_ = x.createWindow(display_, x.rootWindow(display_), 0, 0, 100, 100, 0, 0, 0);
+    x.selectInput(display_, window_, KeyPressMask | StructureNotifyMask);
+    x.mapWindow(display_, window_);
+    XEvent event;
+    do x.nextEvent(display_, &event);
+    while (event.type != MapNotify);
+    x.setInputFocus(display_, window_, RevertToParent, CurrentTime);
+    x.sync(display_, False);
+  }
+  ~FocusWindow() {
+    if (display_ != nullptr) x_.closeDisplay(display_);
+  }
+  bool ok() const { return display_ != nullptr; }
+
+  // The text of the key presses received until `length` characters came,
+  // or nothing more came for a generous while.
+  std::string receive(std::size_t length) {
+    std::string text;
+    pollfd wait{x_.connectionNumber(display_), POLLIN, 0};
+    while (text.size() < length) {
+      if (x_.pending(display_) == 0 && ::poll(&wait, 1, 10000) <= 0) break;
+      while (x_.pending(display_) > 0) {
+        XEvent event;
+        x_.nextEvent(display_, &event);
+        if (event.type != KeyPress) continue;
+        char buffer[16];
+        KeySym keysym = 0;
+        int n = x_.lookupString(&event.xkey, buffer, sizeof buffer, &keysym, nullptr);
+        text.append(buffer, static_cast<std::size_t>(n > 0 ? n : 0));
+      }
+    }
+    return text;
+  }
+
+ private:
+  const Xlib &x_;
+  Display *display_;
+  Window window_ = 0;
+};
+#endif
+
+class X11Wedge : public ::testing::Test {
+ protected:
+  void SetUp() override {
+#if !HAVE_XLIB_HEADERS
+    GTEST_SKIP() << "no Xlib headers to build the test's window with";
+#else
+    if (!onPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    if (!x_.ok()) GTEST_SKIP() << "libX11.so.6 is not installed";
+    server_ = std::make_unique<VirtualXServer>();
+    ASSERT_FALSE(server_->display().empty()) << "Xvfb did not start";
+    displayEnv_ = std::make_unique<ScopedEnv>("DISPLAY", server_->display().c_str());
+    reloadTerminalConfig();
+#endif
+  }
+  void TearDown() override { stopKeyboardWedge(); }
+
+#if HAVE_XLIB_HEADERS
+  Xlib x_;
+#endif
+  ScopedEnv keyboard_{"READER_KEYBOARD", "x11"};
+  std::unique_ptr<VirtualXServer> server_;
+  std::unique_ptr<ScopedEnv> displayEnv_;
+};
+
+#if HAVE_XLIB_HEADERS
+TEST_F(X11Wedge, FocusedWindowReceivesExactlyTheTypedText) {
+  FocusWindow window(x_, server_->display());
+  ASSERT_TRUE(window.ok());
+  startKeyboardWedge();
+  const std::int32_t text[] = {'A', 'b', '1', '!', '\n'};
+  EXPECT_TRUE(wedgeTypeCharacters(text, std::size(text)));
+  // An X application reads Return as a carriage return.
+  EXPECT_EQ(window.receive(5), "Ab1!\r");
+  EXPECT_EQ(terminalProblems(), "");
+
+  // A virtual key: shift held across a letter key gives its capital.
+  EXPECT_TRUE(wedgeKeyEvent(0x10, false));
+  EXPECT_TRUE(wedgeKeyEvent(0x5A, false));
+  EXPECT_TRUE(wedgeKeyEvent(0x5A, true));
+  EXPECT_TRUE(wedgeKeyEvent(0x10, true));
+  EXPECT_TRUE(wedgeKeyEvent(0x0D, false));
+  EXPECT_TRUE(wedgeKeyEvent(0x0D, true));
+  EXPECT_EQ(window.receive(2), "Z\r");
+}
+
+TEST_F(X11Wedge, CharacterWithoutAKeyIsSkippedAndReportedOnce) {
+  FocusWindow window(x_, server_->display());
+  ASSERT_TRUE(window.ok());
+  startKeyboardWedge();
+  const std::int32_t text[] = {'x', 0x263A, 'y', 0x263A, '\t'};
+  EXPECT_TRUE(wedgeTypeCharacters(text, std::size(text)));
+  EXPECT_EQ(window.receive(3), "xy\t");
+  EXPECT_EQ(count(terminalProblems(), "keyboard wedge: the display's keymap cannot type U+263A\r\n"), 1);
+}
+
+TEST_F(X11Wedge, LostDisplayIsOneProblemNotACrash) {
+  startKeyboardWedge();
+  const std::int32_t text[] = {'a', 'b'};
+  EXPECT_TRUE(wedgeTypeCharacters(text, 2));
+  server_->stop();
+  // The first call may still find room in the socket; the loss shows by the
+  // second at the latest, and every later call finds no wedge.
+  bool first = wedgeTypeCharacters(text, 2);
+  EXPECT_FALSE(first && wedgeTypeCharacters(text, 2));
+  EXPECT_FALSE(wedgeTypeCharacters(text, 2));
+  EXPECT_FALSE(wedgeKeyEvent(0x0D, false));
+  EXPECT_EQ(terminalProblems(), "keyboard wedge: lost the X display " + server_->display() + "\r\n");
+  stopKeyboardWedge();
+}
+
+TEST_F(X11Wedge, StoppingAfterTheDisplayWentAwayIsQuiet) {
+  startKeyboardWedge();
+  server_->stop();
+  stopKeyboardWedge();  // nothing more is asked of the gone server
+  const std::int32_t text[] = {'a'};
+  EXPECT_FALSE(wedgeTypeCharacters(text, 1));
+  EXPECT_EQ(terminalProblems(), "");
+}
+
+TEST_F(X11Wedge, MissingDisplayIsOneProblem) {
+  ScopedEnv noDisplay("DISPLAY", nullptr);
+  startKeyboardWedge();
+  const std::int32_t text[] = {'a'};
+  EXPECT_FALSE(wedgeTypeCharacters(text, 1));
+  EXPECT_FALSE(wedgeKeyEvent(0x0D, false));
+  EXPECT_EQ(terminalProblems(), "keyboard wedge: no X display (DISPLAY is not set)\r\n");
+  stopKeyboardWedge();
+
+  reloadTerminalConfig();
+  ScopedEnv wrongDisplay("DISPLAY", ":65000");  // nobody serves it
+  startKeyboardWedge();
+  EXPECT_FALSE(wedgeTypeCharacters(text, 1));
+  EXPECT_EQ(terminalProblems(), "keyboard wedge: cannot open the X display :65000\r\n");
+}
+#endif
+
+}  // namespace
