@@ -1,8 +1,12 @@
 // What the terminal's drivers hand to the host (the output listener), and
 // the terminal's identity from the environment.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -80,6 +84,51 @@ TEST(TerminalIdentity, ComesFromTheEnvironmentAndFitsTheBuffer) {
   EXPECT_FALSE(queryDeviceInformation(kInfoSerialNumber, out, sizeof out));
   EXPECT_FALSE(queryDeviceInformation(227, out, sizeof out));
   EXPECT_EQ(std::string(out, sizeof out), std::string(sizeof out, '#'));
+}
+
+// Which outputs reach the terminal's own drivers: those the host does not
+// handle itself. The listener sees every output either way. A timed-output
+// vibrator in a temporary directory stands for the driver.
+TEST(HostOutputs, TheDriversTakeWhatTheHostDoesNotHandle) {
+  char dir[] = "/tmp/reader-vibrator-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string enable = std::string(dir) + "/enable";
+  auto driverSaw = [&] {
+    std::ifstream in(enable);
+    std::string text;
+    std::getline(in, text);
+    std::ofstream(enable, std::ios::trunc);  // empty again for the next look
+    return text;
+  };
+  std::ofstream(enable).flush();
+  const std::string setting = std::string("timed:") + dir;
+  ScopedEnv vibrator("READER_VIBRATOR", setting.c_str());
+
+  // No listener: the driver does it.
+  EXPECT_TRUE(switchVibrator(true));
+  EXPECT_EQ(driverSaw(), "60000");
+
+  // A listener that has not said what it handles handles everything, as
+  // before there were drivers.
+  std::vector<std::string> seen;
+  ReaderHostSetOutputListener(record, &seen);
+  EXPECT_TRUE(switchVibrator(true));
+  EXPECT_EQ(driverSaw(), "");
+
+  // It handles the sound only: the vibrator goes to both.
+  ReaderHostSetHandledOutputs(READER_OUTPUT_BIT(READER_OUTPUT_SOUND));
+  EXPECT_TRUE(switchVibrator(false));
+  EXPECT_EQ(driverSaw(), "0");
+  // It handles the vibrator: the driver is left alone.
+  ReaderHostSetHandledOutputs(READER_OUTPUT_BIT(READER_OUTPUT_VIBRATOR));
+  EXPECT_TRUE(switchVibrator(true));
+  EXPECT_EQ(driverSaw(), "");
+  EXPECT_EQ(seen, (std::vector<std::string>{"1 1 0 (null)", "1 0 0 (null)", "1 1 0 (null)"}));
+
+  ReaderHostSetOutputListener(nullptr, nullptr);
+  ReaderHostSetHandledOutputs(0);
+  std::remove(enable.c_str());
+  rmdir(dir);
 }
 
 }  // namespace

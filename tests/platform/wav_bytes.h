@@ -13,7 +13,7 @@ inline void putLe(std::vector<std::uint8_t> &out, std::uint32_t value, int bytes
 }
 
 inline void putChunk(std::vector<std::uint8_t> &out, const char *name, const std::vector<std::uint8_t> &body) {
-  out.insert(out.end(), name, name + 4);
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(name[i]));
   putLe(out, static_cast<std::uint32_t>(body.size()), 4);
   out.insert(out.end(), body.begin(), body.end());
   if (body.size() % 2 != 0) out.push_back(0);  // RIFF pads odd chunks
