@@ -85,7 +85,7 @@ TEST_F(ReaderctlHelpTest, AUsageErrorShowsTheProblemAndTheOneLineItConcerns) {
   const std::vector<std::pair<Args, std::string>> cases = {
       {{"scan", "--timeout", "0"},
        "readerctl: scan: --timeout takes seconds above 0, e.g. 5 or 0.5, not '0'\n"
-       "usage: readerctl [options] scan [--json] [--timeout SECONDS]\n"
+       "usage: readerctl [options] scan [--json] [--timeout SECONDS] [--press | --no-press]\n"
        "see 'readerctl help scan'\n"},
       {{"tag", "read", "--length", "129"},
        "readerctl: tag read: --length takes 1 to 128 bytes, not '129'\n"

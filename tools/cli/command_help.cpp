@@ -36,13 +36,16 @@ constexpr CommandEntry kCommands[] = {
      "                       255 both (the default); decimal or 0x hexadecimal\n"},
     {"settings defaults", "[--json]", "reset both devices, then print the record as get does",
      "  --json               one JSON object, as settings get --json\n"},
-    {"scan", "[--json] [--timeout SECONDS]", "press the trigger and print the decode",
+    {"scan", "[--json] [--timeout SECONDS] [--press | --no-press]", "press the trigger and print the decode",
      "  --json               one JSON object instead of the lines\n"
      "  --timeout SECONDS    how long to wait for a decode (default 5): exit status 1\n"
-     "                       when nothing is decoded in that time\n"},
-    {"watch", "[--json] [--count N]", "print every decode, one line each",
+     "                       when nothing is decoded in that time\n"
+     "  --press              press the trigger for the user, on any terminal\n"
+     "  --no-press           never press it: wait for the user's press\n"},
+    {"watch", "[--json] [--count N] [--press | --no-press]", "print every decode, one line each",
      "  --json               one JSON object per line\n"
      "  --count N            end after N decodes\n"
+     "  --press, --no-press  as scan\n"
      "Ends with exit status 0 on Ctrl-C (SIGINT), SIGTERM, after N decodes, or when\n"
      "its output is closed (readerctl watch | head -1).\n"},
     {"tag read", "[--uid] [--start N] [--length N] [--key K] [--json]", "read the tag in the field",
@@ -60,9 +63,10 @@ constexpr CommandEntry kCommands[] = {
      "  --key K              the Mifare sectors' login key text (default: empty)\n"
      "  --json               one JSON object instead of the lines\n"
      "Exit status 1 when nothing was written.\n"},
-    {"tag watch", "[--json] [--count N]", "print every tag the trigger presses read",
+    {"tag watch", "[--json] [--count N] [--press | --no-press]", "print every tag the trigger presses read",
      "  --json               one JSON object per line\n"
      "  --count N            end after N tags\n"
+     "  --press, --no-press  as scan\n"
      "Ends as watch does.\n"},
     {"help", "[COMMAND]", "list the commands, or show one command's usage and options", ""},
 };
@@ -149,6 +153,11 @@ void printUsage(std::ostream &out) {
   }
   out << "'readerctl help COMMAND' tells more of one.\n\n" << kOptions;
   out << "\n"
+         "scan, watch and tag watch press trigger key 1 for the user, unless real\n"
+         "devices are used and the library reads the terminal's own trigger keys\n"
+         "(READER_TRIGGER_DEVICE or READER_TRIGGER_X11 set, in the environment or in\n"
+         "the file READER_CONFIG names, by default /etc/reader3100xe.conf): they then\n"
+         "wait for the user's press. --press and --no-press decide it instead.\n"
          "A text engine in trigger mode 1, 5 or 7 (the simulated one leaves the factory\n"
          "in mode 1) triggers itself: scan and watch then wait for its decodes instead\n"
          "of pressing the trigger.\n";

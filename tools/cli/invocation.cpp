@@ -179,7 +179,8 @@ int runInvocation(const Invocation &invocation, std::ostream &out, std::ostream 
     status = engineStarted(result) || moduleStarted(result) ? runSettingsRequest(*settings, out, err)
                                                             : startFailed(session, result, err);
   } else if (const auto *tag = std::get_if<TagRequest>(&invocation.request)) {
-    status = moduleStarted(result) ? runTagRequest(*tag, stop, out, err) : startFailed(session, result, err);
+    status = moduleStarted(result) ? runTagRequest(*tag, session.simulated(), stop, out, err)
+                                   : startFailed(session, result, err);
   } else if (!engineStarted(result)) {
     status = startFailed(session, result, err);
   } else if (const auto *scan = std::get_if<ScanRequest>(&invocation.request)) {

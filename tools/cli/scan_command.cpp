@@ -44,6 +44,8 @@ bool parseScanRequest(const std::vector<std::string> &args, ScanRequest &request
         problem = "scan: --timeout takes seconds above 0, e.g. 5 or 0.5, not '" + args[i] + "'";
         return false;
       }
+    } else if (const std::optional<TriggerPressing> pressing = pressingWord(args[i])) {
+      request.pressing = *pressing;
     } else {
       problem = "scan: unexpected argument '" + args[i] + "'";
       return false;
@@ -59,12 +61,13 @@ int runScanCommand(ReaderSession &session, const ScanRequest &request, const std
     err << "readerctl: cannot receive the library's announcements\n";
     return 1;
   }
-  ScanDriver driver({request.timeout, request.timeout});
+  ScanDriver driver({request.timeout, request.timeout}, pressesTrigger(request.pressing, session.simulated()));
   if (!driver.begin(err)) return 1;
   session.presentBarcodes();
   if (const std::optional<int> mode = driver.selfTriggeredMode()) {
     err << "readerctl: the engine triggers itself (trigger mode " << *mode << "); waiting for its decode\n";
   }
+  if (driver.waitsForTheUser()) noteWaitingForTrigger(err);
   const std::optional<Decode> decode = driver.next(decodes, ScanDriver::Clock::now() + request.timeout, stop);
   if (!decode) {
     err << "readerctl: "

@@ -1,7 +1,8 @@
-// `readerctl scan [--json] [--timeout SECONDS]`: one scan. Presses trigger
-// key 1 and holds it down until a decode is announced or the time-out runs
-// out (an engine that triggers itself is only waited for: see ScanDriver),
-// then prints the decode.
+// `readerctl scan [--json] [--timeout SECONDS] [--press | --no-press]`: one
+// scan. Presses trigger key 1 and holds it down until a decode is announced
+// or the time-out runs out, then prints the decode. An engine that triggers
+// itself is only waited for (see ScanDriver), and so is the user's press on a
+// terminal whose trigger keys the library reads (see pressesTrigger).
 #pragma once
 
 #include <atomic>
@@ -11,12 +12,14 @@
 #include <vector>
 
 #include "reader_session.h"
+#include "trigger_pressing.h"
 
 namespace readerctl {
 
 struct ScanRequest {
   bool json = false;
   std::chrono::milliseconds timeout{5000};
+  TriggerPressing pressing = TriggerPressing::automatic;
 };
 
 // `args` are the words after "scan". False, with the problem, when they are

@@ -45,7 +45,8 @@ bool ScanDriver::begin(std::ostream &err) {
 std::optional<Decode> ScanDriver::next(DecodeAnnouncements &decodes, Clock::time_point deadline,
                                        const std::atomic<bool> &stop) {
   std::optional<Decode> decode;
-  presser_.dispatchUntil([&] { return (decode = decodes.take()).has_value(); }, deadline, stop, !selfTriggeredMode_);
+  presser_.dispatchUntil([&] { return (decode = decodes.take()).has_value(); }, deadline, stop,
+                         pressing_ && !selfTriggeredMode_);
   return decode;
 }
 

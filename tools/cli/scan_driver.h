@@ -1,7 +1,9 @@
 // Makes the barcode engine scan for readerctl. On the terminal the user's
-// trigger key does that. Here a TriggerPresser stands in for the key driver:
-// it holds trigger key 1 down until a decode is announced or the hold time
-// runs out, lets it up, and presses again after a pause.
+// trigger key does that. Where nothing reads that key (see pressesTrigger) a
+// TriggerPresser stands in for the key driver: it holds trigger key 1 down
+// until a decode is announced or the hold time runs out, lets it up, and
+// presses again after a pause. Otherwise the driver only waits for the
+// decodes of the user's presses.
 //
 // A text engine in a self-triggered trigger mode (1, 5 or 7) ignores the
 // trigger and scans on its own, and the library waits for those decodes only
@@ -28,7 +30,8 @@ class ScanDriver {
   using Clock = TriggerPresser::Clock;
   using Timing = TriggerPresser::Timing;
 
-  explicit ScanDriver(Timing timing) : presser_(timing) {}
+  // `pressing`: readerctl presses the trigger itself.
+  ScanDriver(Timing timing, bool pressing) : presser_(timing), pressing_(pressing) {}
   ScanDriver(const ScanDriver &) = delete;
   ScanDriver &operator=(const ScanDriver &) = delete;
 
@@ -41,12 +44,17 @@ class ScanDriver {
   // trigger starts its scans.
   std::optional<int> selfTriggeredMode() const { return selfTriggeredMode_; }
 
+  // Whether the decodes wait for the user's trigger press: readerctl does
+  // not press, and the engine does not trigger itself.
+  bool waitsForTheUser() const { return !pressing_ && !selfTriggeredMode_; }
+
   // Dispatches until a decode is announced (returned), `deadline` passes or
   // `stop` is set (nullopt for both). The key is up again when it returns.
   std::optional<Decode> next(DecodeAnnouncements &decodes, Clock::time_point deadline, const std::atomic<bool> &stop);
 
  private:
   TriggerPresser presser_;
+  bool pressing_;
   std::optional<int> selfTriggeredMode_;
 };
 

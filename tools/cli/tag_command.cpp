@@ -35,14 +35,15 @@ bool parseTagRequest(const std::vector<std::string> &args, TagRequest &request, 
   return true;
 }
 
-int runTagRequest(const TagRequest &request, const std::atomic<bool> &stop, std::ostream &out, std::ostream &err) {
+int runTagRequest(const TagRequest &request, bool simulated, const std::atomic<bool> &stop, std::ostream &out,
+                  std::ostream &err) {
   if ((GetReaderType() & kModuleTypes) == 0 || (GetActiveDevice() & READER_DEVICE_RFID) == 0) {
     err << "readerctl: no RFID module is at work\n";
     return 1;
   }
   if (const auto *read = std::get_if<TagReadRequest>(&request)) return runTagReadCommand(*read, out, err);
   if (const auto *write = std::get_if<TagWriteRequest>(&request)) return runTagWriteCommand(*write, out, err);
-  return runTagWatchCommand(std::get<TagWatchRequest>(request), stop, out, err);
+  return runTagWatchCommand(std::get<TagWatchRequest>(request), simulated, stop, out, err);
 }
 
 }  // namespace readerctl

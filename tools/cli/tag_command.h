@@ -4,7 +4,8 @@
 //                                     one ReadRfidData
 //   tag write --start N (--hex HEX | --text TEXT) [--key K] [--json]
 //                                     one WriteRfidData
-//   tag watch [--json] [--count N]    the tags trigger presses read
+//   tag watch [--json] [--count N] [--press | --no-press]
+//                                     the tags trigger presses read
 //
 // Works only through the library's public interface; the reader must have
 // been started.
@@ -29,8 +30,9 @@ using TagRequest = std::variant<TagReadRequest, TagWriteRequest, TagWatchRequest
 bool parseTagRequest(const std::vector<std::string> &args, TagRequest &request, std::string &problem);
 
 // Runs a parsed request on the started reader, on the thread that started
-// it. Returns the exit status of the command, or 1 when no RFID module is at
-// work.
-int runTagRequest(const TagRequest &request, const std::atomic<bool> &stop, std::ostream &out, std::ostream &err);
+// it; `simulated`: the built-in simulated terminal's. Returns the exit
+// status of the command, or 1 when no RFID module is at work.
+int runTagRequest(const TagRequest &request, bool simulated, const std::atomic<bool> &stop, std::ostream &out,
+                  std::ostream &err);
 
 }  // namespace readerctl

@@ -21,11 +21,11 @@ bool parseTagWatchRequest(const std::vector<std::string> &args, TagWatchRequest 
     problem = "tag " + problem;
     return false;
   }
-  request = {watch.json, watch.count};
+  request = {watch.json, watch.count, watch.pressing};
   return true;
 }
 
-int runTagWatchCommand(const TagWatchRequest &request, const std::atomic<bool> &stop, std::ostream &out,
+int runTagWatchCommand(const TagWatchRequest &request, bool simulated, const std::atomic<bool> &stop, std::ostream &out,
                        std::ostream &err) {
   TagAnnouncements tags;
   if (!tags.listening()) {
@@ -33,11 +33,13 @@ int runTagWatchCommand(const TagWatchRequest &request, const std::atomic<bool> &
     return 1;
   }
   SetTriggerKey(1);
+  const bool pressing = pressesTrigger(request.pressing, simulated);
+  if (!pressing) noteWaitingForTrigger(err);
   TriggerPresser presser(kTiming);
   for (int printed = 0; request.count == 0 || printed < request.count; ++printed) {
     std::optional<Tag> tag;
     if (!presser.dispatchUntil([&] { return (tag = tags.take()).has_value(); },
-                               TriggerPresser::Clock::time_point::max(), stop)) {
+                               TriggerPresser::Clock::time_point::max(), stop, pressing)) {
       break;
     }
     if (request.json) {

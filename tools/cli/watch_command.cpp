@@ -29,6 +29,8 @@ bool parseWatchRequest(const std::vector<std::string> &args, WatchRequest &reque
         problem = "watch: --count takes a number above 0, not '" + text + "'";
         return false;
       }
+    } else if (const std::optional<TriggerPressing> pressing = pressingWord(args[i])) {
+      request.pressing = *pressing;
     } else {
       problem = "watch: unexpected argument '" + args[i] + "'";
       return false;
@@ -44,12 +46,13 @@ int runWatchCommand(ReaderSession &session, const WatchRequest &request, const s
     err << "readerctl: cannot receive the library's announcements\n";
     return 1;
   }
-  ScanDriver driver(kTiming);
+  ScanDriver driver(kTiming, pressesTrigger(request.pressing, session.simulated()));
   if (!driver.begin(err)) return 1;
   session.presentBarcodes();
   if (const std::optional<int> mode = driver.selfTriggeredMode()) {
     err << "readerctl: the engine triggers itself (trigger mode " << *mode << "); waiting for its decodes\n";
   }
+  if (driver.waitsForTheUser()) noteWaitingForTrigger(err);
   for (int printed = 0; request.count == 0 || printed < request.count; ++printed) {
     const std::optional<Decode> decode = driver.next(decodes, ScanDriver::Clock::time_point::max(), stop);
     if (!decode) break;

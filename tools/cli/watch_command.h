@@ -1,6 +1,7 @@
-// `readerctl watch [--json] [--count N]`: every decode the library
-// announces, one line each, until `stop` is set (SIGINT, SIGTERM), N
-// decodes have been printed or the output cannot be written (a closed pipe). Stands in for the key driver as ScanDriver
+// `readerctl watch [--json] [--count N] [--press | --no-press]`: every
+// decode the library announces, one line each, until `stop` is set (SIGINT,
+// SIGTERM), N decodes have been printed or the output cannot be written (a
+// closed pipe). Stands in for the key driver as ScanDriver does, where it
 // does: each press is held until a decode (at most 5 s), and the next one
 // follows 200 ms after the key went up.
 #pragma once
@@ -11,12 +12,14 @@
 #include <vector>
 
 #include "reader_session.h"
+#include "trigger_pressing.h"
 
 namespace readerctl {
 
 struct WatchRequest {
   bool json = false;
   int count = 0;  // 0: until stopped
+  TriggerPressing pressing = TriggerPressing::automatic;
 };
 
 // `args` are the words after "watch". False, with the problem, when they are
