@@ -360,7 +360,7 @@ READER_API void READER_CALL ReaderHostSetOutputListener(ReaderOutputListener lis
  * still receives every output. Until a host calls this, a host with an output
  * listener handles every kind itself and one without handles none. Any
  * thread. */
-#define READER_OUTPUT_BIT(kind) (1u << (kind))
+#  define READER_OUTPUT_BIT(kind) (1u << (kind))
 READER_API void READER_CALL ReaderHostSetHandledOutputs(unsigned int kinds);
 
 /* The link speed of COM port 1 (the engine) or 2 (the RFID module) in bit/s

@@ -115,7 +115,7 @@ class LowLevelTest(unittest.TestCase):
         with open(HEADER) as header:
             text = header.read()
         declared = set(re.findall(r"READER_API\s[^;(]*?READER_CALL\s*(\w+)\s*\(", text))
-        self.assertEqual(len(declared), 30)
+        self.assertEqual(len(declared), 31)
         self.assertEqual(declared, set(lowlevel.PROTOTYPES))
         for name in declared:
             self.assertIsNotNone(getattr(lowlevel, name).restype or name.startswith("ReaderHostSet"))

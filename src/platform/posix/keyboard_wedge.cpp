@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/process_state.h"
 #include "platform/posix/terminal_config.h"
 #include "platform/posix/uinput_keyboard.h"
 #include "platform/posix/us_keymap.h"
@@ -25,10 +26,9 @@ struct Wedge {
   std::set<char32_t> reported;             // guarded by lock: untypable characters reported this start
 };
 
-Wedge &wedge() {
-  static Wedge *instance = new Wedge;  // never destroyed: usable from any teardown
-  return *instance;
-}
+// Outlives the library's own statics, whose teardown stops the wedge, and
+// goes with the module (see process_state.h).
+READER_PROCESS_STATE ProcessState<Wedge> gWedge;
 
 // The library passes record bytes through a signed 8-bit buffer: a negative
 // value is a byte above 127, taken as Latin-1.
@@ -101,7 +101,9 @@ bool keyEvent(Wedge &w, std::uint8_t virtualKey, bool keyUp) {
 // The callers are C entry points: nothing may escape (std::bad_alloc from a
 // problem's text or the character buffer means nothing more is done).
 void startKeyboardWedge() {
-  Wedge &w = wedge();
+  Wedge *state = gWedge.get();
+  if (state == nullptr) return;
+  Wedge &w = *state;
   std::lock_guard guard(w.lock);
   if (w.uinput != nullptr || w.x11 != nullptr) return;
   w.reported.clear();
@@ -119,14 +121,18 @@ void startKeyboardWedge() {
 }
 
 void stopKeyboardWedge() {
-  Wedge &w = wedge();
+  Wedge *state = gWedge.get();
+  if (state == nullptr) return;
+  Wedge &w = *state;
   std::lock_guard guard(w.lock);
   w.uinput.reset();
   w.x11.reset();
 }
 
 bool wedgeTypeCharacters(const std::int32_t *characters, std::size_t count) {
-  Wedge &w = wedge();
+  Wedge *state = gWedge.get();
+  if (state == nullptr) return false;
+  Wedge &w = *state;
   std::lock_guard guard(w.lock);
   try {
     return typeCharacters(w, characters, count);
@@ -136,7 +142,9 @@ bool wedgeTypeCharacters(const std::int32_t *characters, std::size_t count) {
 }
 
 bool wedgeKeyEvent(std::uint8_t virtualKey, bool keyUp) {
-  Wedge &w = wedge();
+  Wedge *state = gWedge.get();
+  if (state == nullptr) return false;
+  Wedge &w = *state;
   std::lock_guard guard(w.lock);
   try {
     return keyEvent(w, virtualKey, keyUp);
