@@ -1,0 +1,524 @@
+// A configured Linux terminal end to end through the exported API, with no
+// host code for the trigger or the keyboard: an X server of the test's own
+// (Xvfb), the trigger key grabbed by the library and pressed on the display
+// through XTest, and the record typed by the library into a window of the
+// test's that has the focus. The engine is the simulated text engine on a
+// pseudo-terminal. Skipped where Xvfb, the X libraries or the Xlib headers
+// are missing; the library itself needs none of them to build.
+#include <3100XE_DLL.h>
+#include <dirent.h>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "scan_host.h"
+#include "support/test_terminal.h"
+
+#if __has_include(<X11/Xlib.h>) && __has_include(<X11/Xutil.h>)
+#  include <X11/Xlib.h>
+#  include <X11/Xutil.h>
+#  define HAVE_XLIB_HEADERS 1
+#else
+#  define HAVE_XLIB_HEADERS 0
+#endif
+
+extern char **environ;
+
+namespace {
+
+using namespace testing_support;
+using scan_testing::ScanHost;
+using Record = std::array<unsigned char, READER_SETTINGS_RECORD_SIZE>;
+
+constexpr int kTriggerModeByte = 78;  // text engine: 0, the trigger drives it
+constexpr int kKeyboardOutputByte = 346;
+constexpr int kTerminatorPositionByte = 347;
+constexpr int kTerminatorCharByte = 348;
+
+constexpr const char *kXvfb = "/usr/bin/Xvfb";
+// Generous bounds: a loaded machine under a sanitizer may take a while to
+// start a server or pass a key on; every wait ends as soon as its condition
+// holds.
+constexpr int kPatienceMs = static_cast<int>(std::chrono::milliseconds(kPatience).count());
+
+// Sets (or, with nullptr, unsets) an environment variable for a scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char *name, const char *value) : name_(name) {
+    if (const char *old = std::getenv(name)) old_ = old;
+    if (value != nullptr)
+      ::setenv(name, value, 1);
+    else
+      ::unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (old_)
+      ::setenv(name_.c_str(), old_->c_str(), 1);
+    else
+      ::unsetenv(name_.c_str());
+  }
+  ScopedEnv(const ScopedEnv &) = delete;
+  ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> old_;
+};
+
+// An Xvfb of the test's own: it picks a free display number and tells it
+// through a pipe (-displayfd) once it accepts connections, so tests running
+// side by side never meet.
+class XServer {
+ public:
+  XServer() {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    std::string fd = std::to_string(fds[1]);
+    const char *argv[] = {kXvfb,      "-displayfd", fd.c_str(), "-nolisten",  "tcp",
+                          "-noreset", "-screen",    "0",        "320x240x24", nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    if (posix_spawn(&pid_, kXvfb, &actions, nullptr, const_cast<char **>(argv), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    std::string number;
+    pollfd ready{fds[0], POLLIN, 0};
+    char c = 0;
+    while (pid_ > 0 && ::poll(&ready, 1, kPatienceMs) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    ::close(fds[0]);
+    if (!number.empty() && c == '\n') name_ = ":" + number;
+  }
+  ~XServer() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  XServer(const XServer &) = delete;
+  XServer &operator=(const XServer &) = delete;
+
+  const std::string &name() const { return name_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string name_;
+};
+
+#if HAVE_XLIB_HEADERS
+// The X calls the test makes, loaded as the library loads them: the tests
+// link against no X library either.
+struct XLibraries {
+  void *x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+  void *xtst = dlopen("libXtst.so.6", RTLD_NOW | RTLD_LOCAL);
+  ~XLibraries() {
+    if (xtst != nullptr) dlclose(xtst);
+    if (x11 != nullptr) dlclose(x11);
+  }
+  template <typename F>
+  F get(void *library, const char *name) const {
+    return reinterpret_cast<F>(library != nullptr ? dlsym(library, name) : nullptr);
+  }
+  decltype(&XOpenDisplay) openDisplay = get<decltype(&XOpenDisplay)>(x11, "XOpenDisplay");
+  decltype(&XCloseDisplay) closeDisplay = get<decltype(&XCloseDisplay)>(x11, "XCloseDisplay");
+  decltype(&XCreateSimpleWindow) createWindow = get<decltype(&XCreateSimpleWindow)>(x11, "XCreateSimpleWindow");
+  decltype(&XSelectInput) selectInput = get<decltype(&XSelectInput)>(x11, "XSelectInput");
+  decltype(&XMapWindow) mapWindow = get<decltype(&XMapWindow)>(x11, "XMapWindow");
+  decltype(&XSetInputFocus) setInputFocus = get<decltype(&XSetInputFocus)>(x11, "XSetInputFocus");
+  decltype(&XSync) sync = get<decltype(&XSync)>(x11, "XSync");
+  decltype(&XPending) pending = get<decltype(&XPending)>(x11, "XPending");
+  decltype(&XNextEvent) nextEvent = get<decltype(&XNextEvent)>(x11, "XNextEvent");
+  decltype(&XConnectionNumber) connectionNumber = get<decltype(&XConnectionNumber)>(x11, "XConnectionNumber");
+  decltype(&XLookupString) lookupString = get<decltype(&XLookupString)>(x11, "XLookupString");
+  decltype(&XDefaultRootWindow) rootWindow = get<decltype(&XDefaultRootWindow)>(x11, "XDefaultRootWindow");
+  decltype(&XKeysymToKeycode) keysymToKeycode = get<decltype(&XKeysymToKeycode)>(x11, "XKeysymToKeycode");
+  decltype(&XStringToKeysym) stringToKeysym = get<decltype(&XStringToKeysym)>(x11, "XStringToKeysym");
+  using FakeKey = int (*)(Display *, unsigned, Bool, unsigned long);
+  FakeKey fakeKey = get<FakeKey>(xtst, "XTestFakeKeyEvent");
+
+  bool ok() const {
+    return openDisplay && closeDisplay && createWindow && selectInput && mapWindow && setInputFocus && sync &&
+           pending && nextEvent && connectionNumber && lookupString && rootWindow && keysymToKeycode &&
+           stringToKeysym && fakeKey;
+  }
+};
+
+// The test's "keyboard": key presses and releases sent to the display
+// through XTest, as a user's fingers would make them.
+class XKeyboard {
+ public:
+  XKeyboard(const XLibraries &x, const std::string &display) : x_(x), display_(x.openDisplay(display.c_str())) {}
+  ~XKeyboard() {
+    if (display_ != nullptr) x_.closeDisplay(display_);
+  }
+  XKeyboard(const XKeyboard &) = delete;
+  XKeyboard &operator=(const XKeyboard &) = delete;
+
+  bool ok() const { return display_ != nullptr; }
+  unsigned keycode(const char *keysym) const { return x_.keysymToKeycode(display_, x_.stringToKeysym(keysym)); }
+  void key(const char *keysym, bool press) {
+    x_.fakeKey(display_, keycode(keysym), press ? True : False, CurrentTime);
+    x_.sync(display_, False);
+  }
+
+ private:
+  const XLibraries &x_;
+  Display *display_;
+};
+
+// A window of an X application that has the keyboard focus and keeps the
+// text of every key press it receives.
+class FocusWindow {
+ public:
+  FocusWindow(const XLibraries &x, const std::string &display) : x_(x), display_(x.openDisplay(display.c_str())) {
+    if (display_ == nullptr) return;
+    window_ = x.createWindow(display_, x.rootWindow(display_), 0, 0, 100, 100, 0, 0, 0);
+    x.selectInput(display_, window_, KeyPressMask | StructureNotifyMask);
+    x.mapWindow(display_, window_);
+    XEvent event;
+    do x.nextEvent(display_, &event);
+    while (event.type != MapNotify);
+    x.setInputFocus(display_, window_, RevertToParent, CurrentTime);
+    x.sync(display_, False);
+  }
+  ~FocusWindow() {
+    if (display_ != nullptr) x_.closeDisplay(display_);
+  }
+  FocusWindow(const FocusWindow &) = delete;
+  FocusWindow &operator=(const FocusWindow &) = delete;
+
+  bool ok() const { return display_ != nullptr; }
+
+  // The text of the key presses received until one gave `end` (kept out of
+  // the text), or everything that came within the patience.
+  std::string receiveUntil(char end) {
+    std::string text;
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    pollfd wait{x_.connectionNumber(display_), POLLIN, 0};
+    for (;;) {
+      while (x_.pending(display_) > 0) {
+        XEvent event;
+        x_.nextEvent(display_, &event);
+        if (event.type != KeyPress) continue;
+        char buffer[16];
+        KeySym keysym = 0;
+        const int n = x_.lookupString(&event.xkey, buffer, sizeof buffer, &keysym, nullptr);
+        for (int i = 0; i < n; ++i) {
+          if (buffer[i] == end) return text;
+          text += buffer[i];
+        }
+      }
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0 || ::poll(&wait, 1, static_cast<int>(left.count())) <= 0) return text + "<no end>";
+    }
+  }
+
+ private:
+  const XLibraries &x_;
+  Display *display_;
+  Window window_ = 0;
+};
+#endif
+
+// The system's id of the library's X11 trigger thread ("reader-trigger").
+std::optional<int> triggerThreadId() {
+  std::optional<int> found;
+  if (DIR *tasks = ::opendir("/proc/self/task")) {
+    while (const dirent *entry = ::readdir(tasks)) {
+      if (entry->d_name[0] == '.') continue;
+      std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+      std::string name;
+      if (std::getline(comm, name) && name == "reader-trigger") found = std::stoi(entry->d_name);
+    }
+    ::closedir(tasks);
+  }
+  return found;
+}
+
+// True once the trigger thread waits in its poll on two descriptors (its
+// stop request and the display): it gets there only after its key grabs
+// have been confirmed by the server, so a key sent from then on is its.
+bool triggerKeysGrabbed() {
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (std::optional<int> tid = triggerThreadId()) {
+      std::ifstream file("/proc/self/task/" + std::to_string(*tid) + "/syscall");
+      std::string number, fds, count;
+      file >> number >> fds >> count;
+      if ((number == "7" || number == "271") && count == "0x2") return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+// What the host's windows were told: the broadcasts by name, and each
+// decode announced with the data GetDecodeData gave at that moment.
+class Broadcasts {
+ public:
+  Broadcasts() { ReaderHostSetBroadcastListener(&Broadcasts::listen, this); }
+  ~Broadcasts() { ReaderHostSetBroadcastListener(nullptr, nullptr); }
+  Broadcasts(const Broadcasts &) = delete;
+  Broadcasts &operator=(const Broadcasts &) = delete;
+
+  std::vector<std::string> names() const {
+    std::lock_guard lock(mutex_);
+    return names_;
+  }
+  std::vector<std::string> decodes() const {
+    std::lock_guard lock(mutex_);
+    return decodes_;
+  }
+
+ private:
+  static void listen(const char *message, long wParam, long, void *context) {
+    auto *self = static_cast<Broadcasts *>(context);
+    std::string decoded;
+    const bool decode = std::string(message) == "WM_DECODEDATA" && wParam == READER_DEVICE_BARCODE;
+    if (decode) decoded = scan_testing::decodeData();
+    std::lock_guard lock(self->mutex_);
+    self->names_.emplace_back(message);
+    if (decode) self->decodes_.push_back(decoded);
+  }
+
+  mutable std::mutex mutex_;
+  std::vector<std::string> names_;
+  std::vector<std::string> decodes_;
+};
+
+// What an output listener receives: typed characters and key events.
+class Outputs {
+ public:
+  Outputs() { ReaderHostSetOutputListener(&Outputs::listen, this); }
+  ~Outputs() { ReaderHostSetOutputListener(nullptr, nullptr); }
+  Outputs(const Outputs &) = delete;
+  Outputs &operator=(const Outputs &) = delete;
+
+  // "chars <values>" and "key <code> down|up", in order.
+  std::vector<std::string> typed() const {
+    std::lock_guard lock(mutex_);
+    return typed_;
+  }
+
+ private:
+  static void listen(const ReaderOutput *output, void *context) {
+    auto *self = static_cast<Outputs *>(context);
+    std::string line;
+    if (output->kind == READER_OUTPUT_KEY_CHARS) {
+      line = "chars";
+      const auto *chars = static_cast<const std::int32_t *>(output->data);
+      for (int i = 0; i < output->dataLength; ++i) line += " " + std::to_string(chars[i]);
+    } else if (output->kind == READER_OUTPUT_KEY_EVENT) {
+      line = "key " + std::to_string(output->value) + (output->value2 != 0 ? " up" : " down");
+    } else {
+      return;
+    }
+    std::lock_guard lock(self->mutex_);
+    self->typed_.push_back(line);
+  }
+
+  mutable std::mutex mutex_;
+  std::vector<std::string> typed_;
+};
+
+std::vector<std::string> engineCommands(const readersim::PtyDevice &engine) {
+  std::vector<std::string> out;
+  for (const ReceivedFrame &frame : receivedFrames(engine)) out.push_back(textEngineCommand(frame));
+  return out;
+}
+
+std::size_t countOf(const std::vector<std::string> &all, const std::string &one) {
+  return static_cast<std::size_t>(std::count(all.begin(), all.end(), one));
+}
+
+class LinuxTerminal : public ::testing::Test {
+ protected:
+  void SetUp() override {
+#if !HAVE_XLIB_HEADERS
+    GTEST_SKIP() << "no Xlib headers to build the test's window with";
+#else
+    clearReaderEnvironment();
+    if (::access(kXvfb, X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
+    if (!x_.ok()) GTEST_SKIP() << "libX11.so.6 or libXtst.so.6 is missing";
+    server_.emplace();
+    ASSERT_FALSE(server_->name().empty()) << "Xvfb did not start";
+    display_.emplace("DISPLAY", server_->name().c_str());
+    keyboard_.emplace(x_, server_->name());
+    ASSERT_TRUE(keyboard_->ok()) << "cannot open " << server_->name();
+    ASSERT_NE(keyboard_->keycode("F11"), 0u) << "the server has no F11";
+#endif
+  }
+  void TearDown() override {
+    HaltReader(READER_DEVICE_ALL);
+#if HAVE_XLIB_HEADERS
+    keyboard_.reset();
+#endif
+    display_.reset();
+    server_.reset();
+  }
+
+  // Starts the terminal (the text engine alone) and the reader, the trigger
+  // driving the engine, keyboard output as asked (the Enter key after the
+  // record).
+  void startReader(bool keyboardOutput) {
+    terminal_ = startTerminal(quickConfig(2, 0));
+    ASSERT_EQ(InitReader(), READER_OK);
+    ASSERT_EQ(SetTriggerKey(1), 1);
+    Record record{};
+    ASSERT_EQ(GetReaderSettings(record.data()), 1);
+    record[kTriggerModeByte] = 0;
+    record[kKeyboardOutputByte] = keyboardOutput ? 1 : 0;
+    record[kTerminatorPositionByte] = 1;  // after the record
+    record[kTerminatorCharByte] = 1;      // carriage return: the Enter key
+    ASSERT_EQ(SetReaderSettings(record.data()), 1);
+  }
+  std::vector<std::string> commands() { return engineCommands(*terminal_->engine()); }
+  void present(const char *barcode) { terminal_->barcodeEngine()->presentBarcode(readersim::barcodeOf(barcode)); }
+
+  // Presses trigger key 1 as a host would, until a decode is announced.
+  bool hostPressUntilAnnounced(const Broadcasts &broadcasts) {
+    ReaderHostTriggerKey(1, 1);
+    const bool announced = ScanHost::dispatchUntil([&] { return !broadcasts.decodes().empty(); });
+    ReaderHostTriggerKey(1, 0);
+    return announced;
+  }
+  // Dispatches until the engine has been switched off `offs` times.
+  bool switchedOff(std::size_t offs) {
+    return ScanHost::dispatchUntil([&] { return countOf(commands(), "OFF") >= offs; });
+  }
+
+  ScopedEnv config_{"READER_CONFIG", ""};  // no configuration file: the environment alone
+  std::optional<XServer> server_;
+  std::optional<ScopedEnv> display_;
+#if HAVE_XLIB_HEADERS
+  XLibraries x_;
+  std::optional<XKeyboard> keyboard_;
+#endif
+  std::unique_ptr<readersim::Terminal> terminal_;
+};
+
+#if HAVE_XLIB_HEADERS
+
+TEST_F(LinuxTerminal, AKeyPressedOnTheDisplayScansAndTheDecodeIsAnnounced) {
+  ScopedEnv keys("READER_TRIGGER_X11", "F11");
+  ScopedEnv noKeyboard("READER_KEYBOARD", nullptr);
+  Broadcasts broadcasts;
+  startReader(false);
+  ASSERT_TRUE(triggerKeysGrabbed()) << "the library's trigger reader did not grab F11";
+  present("code128:LT19-0001");
+  const std::size_t before = commands().size();
+  const std::size_t offs = countOf(commands(), "OFF");
+
+  keyboard_->key("F11", true);  // on the display, not through ReaderHostTriggerKey
+  ASSERT_TRUE(ScanHost::dispatchUntil([&] { return !broadcasts.decodes().empty(); }))
+      << "no decode announced; the engine was told "
+      << ::testing::PrintToString(std::vector<std::string>(commands().begin() + before, commands().end()));
+  EXPECT_EQ(broadcasts.decodes(), std::vector<std::string>{"LT19-0001"});
+  EXPECT_EQ(ReaderHostWaitEvent("DecodeEventBC", 0), 1);
+  EXPECT_EQ(scan_testing::decodeData(), "LT19-0001");
+  keyboard_->key("F11", false);
+
+  // The press switched the engine on and the release (or the decode)
+  // switched it off: one cycle, nothing else.
+  ASSERT_TRUE(switchedOff(offs + 1));
+  std::vector<std::string> all = commands();
+  EXPECT_EQ(std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()),
+            (std::vector<std::string>{"ON", "OFF"}));
+  // The key's press and release reached every window as the terminal's
+  // key driver posts them.
+  ASSERT_TRUE(ScanHost::dispatchUntil([&] { return countOf(broadcasts.names(), "WM_USER1UP") == 1; }));
+  std::vector<std::string> names = broadcasts.names();
+  EXPECT_EQ(countOf(names, "WM_USER1DOWN"), 1u);
+  EXPECT_EQ(countOf(names, "WM_DECODEDATA"), 1u);
+  EXPECT_LT(std::find(names.begin(), names.end(), "WM_USER1DOWN") - names.begin(),
+            std::find(names.begin(), names.end(), "WM_DECODEDATA") - names.begin());
+}
+
+TEST_F(LinuxTerminal, TheFocusedWindowReceivesExactlyTheTypedRecordWithoutAnOutputListener) {
+  ScopedEnv keyboard("READER_KEYBOARD", "x11");
+  FocusWindow window(x_, server_->name());
+  ASSERT_TRUE(window.ok());
+  Broadcasts broadcasts;  // no output listener: the drivers take the outputs
+  startReader(true);
+  present("code128:Ab12-x");
+  const std::size_t offs = countOf(commands(), "OFF");
+  ASSERT_TRUE(hostPressUntilAnnounced(broadcasts));
+  EXPECT_EQ(broadcasts.decodes(), std::vector<std::string>{"Ab12-x"});
+  ASSERT_TRUE(switchedOff(offs + 1));
+  // A key of the test's own after the scan marks the end of what the scan
+  // typed: whatever came before it is the typed record.
+  keyboard_->key("z", true);
+  keyboard_->key("z", false);
+  // An X application reads Return as a carriage return.
+  EXPECT_EQ(window.receiveUntil('z'), "Ab12-x\r");
+}
+
+TEST_F(LinuxTerminal, AHostThatHandlesOnlyTheSoundGetsTheRecordAndTheWindowStillReceivesIt) {
+  ScopedEnv keyboard("READER_KEYBOARD", "x11");
+  FocusWindow window(x_, server_->name());
+  ASSERT_TRUE(window.ok());
+  Broadcasts broadcasts;
+  Outputs outputs;
+  ReaderHostSetHandledOutputs(READER_OUTPUT_BIT(READER_OUTPUT_SOUND));
+  startReader(true);
+  present("code128:Ab12-x");
+  const std::size_t offs = countOf(commands(), "OFF");
+  ASSERT_TRUE(hostPressUntilAnnounced(broadcasts));
+  ASSERT_TRUE(switchedOff(offs + 1));
+  keyboard_->key("z", true);
+  keyboard_->key("z", false);
+  EXPECT_EQ(window.receiveUntil('z'), "Ab12-x\r");
+  // The listener is told every output, the keyboard's too, though it
+  // handles only the sound.
+  EXPECT_EQ(outputs.typed(), (std::vector<std::string>{"chars 65 98 49 50 45 120", "key 13 down", "key 13 up"}));
+}
+
+// Disabled: it fails, and shows a fault of the two X11 drivers together.
+// The trigger reader grabs its key with XGrabKey; while the key is held that
+// passive grab is an active grab of the whole keyboard, so every key typed
+// then, the XTest wedge's included, goes to the trigger reader's connection
+// (which drops it) and not to the focused window. The record is typed at the
+// announcement, while a user still holds the trigger: on a desktop with
+// READER_TRIGGER_X11 and READER_KEYBOARD=x11 nothing arrives. Enable it once
+// the trigger reader lets go of the keyboard grab during a press (for
+// instance XUngrabKeyboard after the press, and the release seen through
+// XInput2 raw key events).
+TEST_F(LinuxTerminal, DISABLED_TheTriggerKeyOnTheDisplayScansAndTheRecordIsTyped) {
+  ScopedEnv keys("READER_TRIGGER_X11", "F11");
+  ScopedEnv keyboard("READER_KEYBOARD", "x11");
+  FocusWindow window(x_, server_->name());
+  ASSERT_TRUE(window.ok());
+  Broadcasts broadcasts;
+  startReader(true);
+  ASSERT_TRUE(triggerKeysGrabbed()) << "the library's trigger reader did not grab F11";
+  present("code128:Ab12-x");
+  const std::size_t offs = countOf(commands(), "OFF");
+  keyboard_->key("F11", true);
+  ASSERT_TRUE(ScanHost::dispatchUntil([&] { return !broadcasts.decodes().empty(); }));
+  keyboard_->key("F11", false);
+  ASSERT_TRUE(switchedOff(offs + 1));
+  keyboard_->key("z", true);
+  keyboard_->key("z", false);
+  EXPECT_EQ(window.receiveUntil('z'), "Ab12-x\r");
+}
+
+#endif
+
+}  // namespace
