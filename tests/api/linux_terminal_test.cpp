@@ -30,6 +30,7 @@
 
 #include "scan_host.h"
 #include "support/test_terminal.h"
+#include "support/virtual_x_server.h"
 
 #if __has_include(<X11/Xlib.h>) && __has_include(<X11/Xutil.h>)
 #  include <X11/Xlib.h>
@@ -52,7 +53,6 @@ constexpr int kKeyboardOutputByte = 346;
 constexpr int kTerminatorPositionByte = 347;
 constexpr int kTerminatorCharByte = 348;
 
-constexpr const char *kXvfb = "/usr/bin/Xvfb";
 // Generous bounds: a loaded machine under a sanitizer may take a while to
 // start a server or pass a key on; every wait ends as soon as its condition
 // holds.
@@ -80,45 +80,6 @@ class ScopedEnv {
  private:
   std::string name_;
   std::optional<std::string> old_;
-};
-
-// An Xvfb of the test's own: it picks a free display number and tells it
-// through a pipe (-displayfd) once it accepts connections, so tests running
-// side by side never meet.
-class XServer {
- public:
-  XServer() {
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    std::string fd = std::to_string(fds[1]);
-    const char *argv[] = {kXvfb,      "-displayfd", fd.c_str(), "-nolisten",  "tcp",
-                          "-noreset", "-screen",    "0",        "320x240x24", nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    if (posix_spawn(&pid_, kXvfb, &actions, nullptr, const_cast<char **>(argv), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    std::string number;
-    pollfd ready{fds[0], POLLIN, 0};
-    char c = 0;
-    while (pid_ > 0 && ::poll(&ready, 1, kPatienceMs) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    ::close(fds[0]);
-    if (!number.empty() && c == '\n') name_ = ":" + number;
-  }
-  ~XServer() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
-  }
-  XServer(const XServer &) = delete;
-  XServer &operator=(const XServer &) = delete;
-
-  const std::string &name() const { return name_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string name_;
 };
 
 #if HAVE_XLIB_HEADERS
@@ -355,13 +316,13 @@ class LinuxTerminal : public ::testing::Test {
     GTEST_SKIP() << "no Xlib headers to build the test's window with";
 #else
     clearReaderEnvironment();
-    if (::access(kXvfb, X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
+    if (!testing_support::xvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
     if (!x_.ok()) GTEST_SKIP() << "libX11.so.6 or libXtst.so.6 is missing";
     server_.emplace();
-    ASSERT_FALSE(server_->name().empty()) << "Xvfb did not start";
-    display_.emplace("DISPLAY", server_->name().c_str());
-    keyboard_.emplace(x_, server_->name());
-    ASSERT_TRUE(keyboard_->ok()) << "cannot open " << server_->name();
+    ASSERT_FALSE(server_->display().empty()) << "Xvfb did not start";
+    display_.emplace("DISPLAY", server_->display().c_str());
+    keyboard_.emplace(x_, server_->display());
+    ASSERT_TRUE(keyboard_->ok()) << "cannot open " << server_->display();
     ASSERT_NE(keyboard_->keycode("F11"), 0u) << "the server has no F11";
 #endif
   }
@@ -405,7 +366,7 @@ class LinuxTerminal : public ::testing::Test {
   }
 
   ScopedEnv config_{"READER_CONFIG", ""};  // no configuration file: the environment alone
-  std::optional<XServer> server_;
+  std::optional<VirtualXServer> server_;
   std::optional<ScopedEnv> display_;
 #if HAVE_XLIB_HEADERS
   XLibraries x_;
@@ -453,7 +414,7 @@ TEST_F(LinuxTerminal, AKeyPressedOnTheDisplayScansAndTheDecodeIsAnnounced) {
 
 TEST_F(LinuxTerminal, TheFocusedWindowReceivesExactlyTheTypedRecordWithoutAnOutputListener) {
   ScopedEnv keyboard("READER_KEYBOARD", "x11");
-  FocusWindow window(x_, server_->name());
+  FocusWindow window(x_, server_->display());
   ASSERT_TRUE(window.ok());
   Broadcasts broadcasts;  // no output listener: the drivers take the outputs
   startReader(true);
@@ -472,7 +433,7 @@ TEST_F(LinuxTerminal, TheFocusedWindowReceivesExactlyTheTypedRecordWithoutAnOutp
 
 TEST_F(LinuxTerminal, AHostThatHandlesOnlyTheSoundGetsTheRecordAndTheWindowStillReceivesIt) {
   ScopedEnv keyboard("READER_KEYBOARD", "x11");
-  FocusWindow window(x_, server_->name());
+  FocusWindow window(x_, server_->display());
   ASSERT_TRUE(window.ok());
   Broadcasts broadcasts;
   Outputs outputs;
@@ -503,7 +464,7 @@ TEST_F(LinuxTerminal, AHostThatHandlesOnlyTheSoundGetsTheRecordAndTheWindowStill
 TEST_F(LinuxTerminal, DISABLED_TheTriggerKeyOnTheDisplayScansAndTheRecordIsTyped) {
   ScopedEnv keys("READER_TRIGGER_X11", "F11");
   ScopedEnv keyboard("READER_KEYBOARD", "x11");
-  FocusWindow window(x_, server_->name());
+  FocusWindow window(x_, server_->display());
   ASSERT_TRUE(window.ok());
   Broadcasts broadcasts;
   startReader(true);

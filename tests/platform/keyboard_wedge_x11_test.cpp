@@ -15,6 +15,7 @@
 #include "platform/platform_test_support.h"
 #include "platform/posix/keyboard_wedge.h"
 #include "platform/posix/terminal_config.h"
+#include "support/virtual_x_server.h"
 
 #if __has_include(<X11/Xlib.h>) && __has_include(<X11/Xutil.h>)
 #  include <X11/Xlib.h>
@@ -26,6 +27,8 @@
 
 namespace {
 
+using testing_support::VirtualXServer;
+
 using namespace reader::platform::posix;
 using platform_test::ScopedEnv;
 
@@ -34,59 +37,6 @@ int count(const std::string &text, const std::string &part) {
   for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
   return n;
 }
-
-bool onPath(const char *program) {
-  const char *path = std::getenv("PATH");
-  std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
-  for (std::size_t start = 0; start <= dirs.size();) {
-    std::size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    if (::access((dirs.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
-  return false;
-}
-
-// An Xvfb of its own: it picks a free display number and tells it through
-// a pipe (-displayfd), so that tests running side by side never meet.
-class VirtualXServer {
- public:
-  VirtualXServer() {
-    int ends[2];
-    if (::pipe(ends) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(ends[0]);
-      std::string fd = std::to_string(ends[1]);
-      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", "320x240x24",
-               static_cast<char *>(nullptr));
-      ::_exit(127);
-    }
-    ::close(ends[1]);
-    std::string number;
-    pollfd wait{ends[0], POLLIN, 0};
-    char c = 0;
-    // Generous: a loaded machine may take a while to start a server.
-    while (pid_ > 0 && ::poll(&wait, 1, 30000) > 0 && ::read(ends[0], &c, 1) == 1 && c != '\n') number += c;
-    ::close(ends[0]);
-    if (!number.empty() && c == '\n') display_ = ":" + number;
-  }
-  ~VirtualXServer() { stop(); }
-  VirtualXServer(const VirtualXServer &) = delete;
-  VirtualXServer &operator=(const VirtualXServer &) = delete;
-
-  const std::string &display() const { return display_; }
-  void stop() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
-};
 
 #if HAVE_XLIB_HEADERS
 // The Xlib calls our window needs, loaded as the library loads them: the
@@ -165,7 +115,7 @@ class X11Wedge : public ::testing::Test {
 #if !HAVE_XLIB_HEADERS
     GTEST_SKIP() << "no Xlib headers to build the test's window with";
 #else
-    if (!onPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    if (!testing_support::xvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
     if (!x_.ok()) GTEST_SKIP() << "libX11.so.6 is not installed";
     server_ = std::make_unique<VirtualXServer>();
     ASSERT_FALSE(server_->display().empty()) << "Xvfb did not start";

@@ -20,60 +20,19 @@
 #include "platform/posix/terminal_config.h"
 #include "platform/posix/trigger_keys.h"
 #include "platform/trigger_test_support.h"
+#include "support/virtual_x_server.h"
 
 extern char **environ;
 
 namespace {
+
+using testing_support::VirtualXServer;
 
 using namespace reader::platform::posix;
 using platform_test::kPromptMs;
 using platform_test::ScopedEnv;
 using trigger_test::MessageLog;
 using Names = std::vector<std::string>;
-
-constexpr const char *kXvfb = "/usr/bin/Xvfb";
-
-// An X server of the test's own, on the first free display number.
-class XServer {
- public:
-  XServer() {
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    std::string fd = std::to_string(fds[1]);
-    const char *argv[] = {kXvfb, "-displayfd", fd.c_str(), "-nolisten", "tcp", "-noreset", nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    if (posix_spawn(&pid_, kXvfb, &actions, nullptr, const_cast<char **>(argv), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    // Xvfb writes its display number once it accepts connections.
-    std::string number;
-    pollfd ready{fds[0], POLLIN, 0};
-    char c;
-    while (pid_ > 0 && ::poll(&ready, 1, 10 * static_cast<int>(kPromptMs)) > 0 && ::read(fds[0], &c, 1) == 1 &&
-           c != '\n') {
-      number += c;
-    }
-    ::close(fds[0]);
-    if (!number.empty()) name_ = ":" + number;
-  }
-  ~XServer() { stop(); }
-  XServer(const XServer &) = delete;
-  XServer &operator=(const XServer &) = delete;
-
-  const std::string &name() const { return name_; }
-  void stop() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  std::string name_;
-};
 
 // The test's own client of the display: XTest key events and grabs.
 class XClient {
@@ -157,11 +116,11 @@ bool readerEnded() {
 class X11TriggerKeys : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (::access(kXvfb, X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
+    if (!testing_support::xvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
     server_.emplace();
-    ASSERT_FALSE(server_->name().empty()) << "Xvfb did not start";
-    display_.emplace("DISPLAY", server_->name().c_str());
-    client_.emplace(server_->name());
+    ASSERT_FALSE(server_->display().empty()) << "Xvfb did not start";
+    display_.emplace("DISPLAY", server_->display().c_str());
+    client_.emplace(server_->display());
     if (!client_->ok()) GTEST_SKIP() << "libX11.so.6 or libXtst.so.6 is missing";
     ASSERT_NE(client_->keycode("F11"), 0u) << "the server has no F11";
     reloadTerminalConfig();
@@ -173,7 +132,7 @@ class X11TriggerKeys : public ::testing::Test {
     server_.reset();
   }
 
-  std::optional<XServer> server_;
+  std::optional<VirtualXServer> server_;
   std::optional<ScopedEnv> display_;
   std::optional<XClient> client_;
 };
