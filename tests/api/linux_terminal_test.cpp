@@ -451,17 +451,12 @@ TEST_F(LinuxTerminal, AHostThatHandlesOnlyTheSoundGetsTheRecordAndTheWindowStill
   EXPECT_EQ(outputs.typed(), (std::vector<std::string>{"chars 65 98 49 50 45 120", "key 13 down", "key 13 up"}));
 }
 
-// Disabled: it fails, and shows a fault of the two X11 drivers together.
-// The trigger reader grabs its key with XGrabKey; while the key is held that
-// passive grab is an active grab of the whole keyboard, so every key typed
-// then, the XTest wedge's included, goes to the trigger reader's connection
-// (which drops it) and not to the focused window. The record is typed at the
-// announcement, while a user still holds the trigger: on a desktop with
-// READER_TRIGGER_X11 and READER_KEYBOARD=x11 nothing arrives. Enable it once
-// the trigger reader lets go of the keyboard grab during a press (for
-// instance XUngrabKeyboard after the press, and the release seen through
-// XInput2 raw key events).
-TEST_F(LinuxTerminal, DISABLED_TheTriggerKeyOnTheDisplayScansAndTheRecordIsTyped) {
+// The two X11 drivers together: while a user still holds the trigger key
+// the record is typed at the announcement, and must reach the focused window
+// although the trigger reader's key grab takes the whole keyboard at the
+// press (the reader lets go of it at once and follows the release through
+// XInput 2).
+TEST_F(LinuxTerminal, TheTriggerKeyOnTheDisplayScansAndTheRecordIsTyped) {
   ScopedEnv keys("READER_TRIGGER_X11", "F11");
   ScopedEnv keyboard("READER_KEYBOARD", "x11");
   FocusWindow window(x_, server_->display());

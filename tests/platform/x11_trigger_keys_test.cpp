@@ -48,8 +48,10 @@ class XClient {
     close_ = reinterpret_cast<int (*)(void *)>(dlsym(x11_, "XCloseDisplay"));
     grabKey_ = reinterpret_cast<GrabKey>(dlsym(x11_, "XGrabKey"));
     root_ = reinterpret_cast<unsigned long (*)(void *)>(dlsym(x11_, "XDefaultRootWindow"));
+    grabKeyboard_ = reinterpret_cast<GrabKeyboard>(dlsym(x11_, "XGrabKeyboard"));
     fakeKey_ = reinterpret_cast<FakeKey>(dlsym(xtst_, "XTestFakeKeyEvent"));
-    if (open && keysymToKeycode_ && stringToKeysym_ && sync_ && close_ && grabKey_ && root_ && fakeKey_) {
+    if (open && keysymToKeycode_ && stringToKeysym_ && sync_ && close_ && grabKey_ && root_ && grabKeyboard_ &&
+        fakeKey_) {
       display_ = open(display.c_str());
     }
   }
@@ -71,11 +73,19 @@ class XClient {
     grabKey_(display_, static_cast<int>(keycode(keysym)), 1U << 15, root_(display_), 0, 1, 1);
     sync_(display_, 0);
   }
+  // An active grab of the whole keyboard, as a menu or a screen locker
+  // takes: true when the server granted it.
+  bool grabKeyboard() {
+    int status = grabKeyboard_(display_, root_(display_), 0, 1, 1, 0);
+    sync_(display_, 0);
+    return status == 0;
+  }
 
  private:
   using KeycodeOf = unsigned char (*)(void *, unsigned long);
   using GrabKey = int (*)(void *, int, unsigned, unsigned long, int, int, int);
   using FakeKey = int (*)(void *, unsigned, int, unsigned long);
+  using GrabKeyboard = int (*)(void *, unsigned long, int, int, int, unsigned long);
   void *x11_ = nullptr;
   void *xtst_ = nullptr;
   void *display_ = nullptr;
@@ -85,6 +95,7 @@ class XClient {
   int (*close_)(void *) = nullptr;
   GrabKey grabKey_ = nullptr;
   unsigned long (*root_)(void *) = nullptr;
+  GrabKeyboard grabKeyboard_ = nullptr;
   FakeKey fakeKey_ = nullptr;
 };
 
@@ -156,6 +167,34 @@ TEST_F(X11TriggerKeys, PostsPressesAndReleasesOfTheGrabbedKeysWhateverTheModifie
   EXPECT_EQ(terminalProblems(), "");
   stopTriggerKeys();
   EXPECT_FALSE(trigger_test::triggerThreadId().has_value());
+}
+
+// The press lets go of the keyboard at once, so the reader follows the
+// release through XInput 2 raw events, which come whatever grabs are active:
+// another client's grab of the keyboard (taken here while the key is down,
+// and refused while the reader still held it) does not hide the release, and
+// the release is posted once.
+TEST_F(X11TriggerKeys, TheKeyboardIsLetGoAtThePressAndTheReleaseIsSeenThroughAnotherClientsGrab) {
+  ScopedEnv keys("READER_TRIGGER_X11", "F11");
+  MessageLog log;
+  startTriggerKeys();
+  ASSERT_TRUE(readerWaitsForKeys());
+  client_->key("F11", true);
+  ASSERT_EQ(log.waitFor(1), (Names{"WM_USER1DOWN"}));
+  // The reader's ungrab may reach the server just after the message.
+  bool grabbed = client_->grabKeyboard();
+  for (int tries = 0; !grabbed && tries < 100; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    grabbed = client_->grabKeyboard();
+  }
+  ASSERT_TRUE(grabbed) << "the trigger reader still holds the keyboard";
+  client_->key("F11", false);
+  EXPECT_EQ(log.waitFor(2), (Names{"WM_USER1DOWN", "WM_USER1UP"}));
+  client_->key("F11", true);  // the test's grab takes this press: not a trigger
+  client_->key("F11", false);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(log.names(), (Names{"WM_USER1DOWN", "WM_USER1UP"}));
+  EXPECT_EQ(terminalProblems(), "");
 }
 
 TEST_F(X11TriggerKeys, ADisplayThatGoesAwayEndsTheReaderWithOneProblem) {

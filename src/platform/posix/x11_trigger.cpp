@@ -39,9 +39,21 @@ struct XKeyEvent {
   unsigned int keycode;
   Bool same_screen;
 };
+// An extension's event (GenericEvent), its data fetched by XGetEventData.
+struct XGenericEventCookie {
+  int type;
+  unsigned long serial;
+  Bool send_event;
+  Display *display;
+  int extension;
+  int evtype;
+  unsigned int cookie;
+  void *data;
+};
 union XEvent {
   int type;
   XKeyEvent xkey;
+  XGenericEventCookie xcookie;
   long pad[24];
 };
 struct XErrorEvent {
@@ -57,6 +69,8 @@ using XIOErrorExitHandler = void (*)(Display *, void *);
 
 constexpr int kKeyPress = 2;
 constexpr int kKeyRelease = 3;
+constexpr int kGenericEvent = 35;
+constexpr unsigned long kCurrentTime = 0;
 constexpr unsigned kAnyModifier = 1U << 15;
 constexpr int kGrabModeAsync = 1;
 constexpr int kQueuedAfterReading = 1;
@@ -80,6 +94,47 @@ struct Xlib {
   // Missing from older libraries: the reader copes without them.
   void (*XSetIOErrorExitHandler)(Display *, XIOErrorExitHandler, void *);
   Bool (*XkbSetDetectableAutoRepeat)(Display *, Bool, Bool *);
+  // Needed to follow the keys through XInput 2 (see Xi).
+  int (*XUngrabKeyboard)(Display *, unsigned long);
+  int (*XFlush)(Display *);
+  Bool (*XQueryExtension)(Display *, const char *, int *, int *, int *);
+  Bool (*XGetEventData)(Display *, XGenericEventCookie *);
+  void (*XFreeEventData)(Display *, XGenericEventCookie *);
+};
+
+// The little of libXi's ABI used, as in <X11/extensions/XInput2.h> and
+// <X11/extensions/XI2.h>.
+struct XIEventMask {
+  int deviceid;
+  int mask_len;
+  unsigned char *mask;
+};
+struct XIValuatorState {
+  int mask_len;
+  unsigned char *mask;
+  double *values;
+};
+struct XIRawEvent {
+  int type;  // GenericEvent
+  unsigned long serial;
+  Bool send_event;
+  Display *display;
+  int extension;
+  int evtype;
+  unsigned long time;
+  int deviceid;
+  int sourceid;
+  int detail;  // the keycode
+  int flags;
+  XIValuatorState valuators;
+  double *raw_values;
+};
+constexpr int kXIAllDevices = 0;  // one release may come as several devices' (see held_)
+constexpr int kXIRawKeyRelease = 14;
+
+struct Xi {
+  int (*XIQueryVersion)(Display *, int *, int *);
+  int (*XISelectEvents)(Display *, Window, XIEventMask *, int);
 };
 
 template <typename Function>
@@ -119,9 +174,33 @@ const Xlib *loadXlib(std::string &error) {
     }
     resolve(library, xlib.XSetIOErrorExitHandler, "XSetIOErrorExitHandler");
     resolve(library, xlib.XkbSetDetectableAutoRepeat, "XkbSetDetectableAutoRepeat");
+    resolve(library, xlib.XUngrabKeyboard, "XUngrabKeyboard");
+    resolve(library, xlib.XFlush, "XFlush");
+    resolve(library, xlib.XQueryExtension, "XQueryExtension");
+    resolve(library, xlib.XGetEventData, "XGetEventData");
+    resolve(library, xlib.XFreeEventData, "XFreeEventData");
   });
   error = loadError;
   return loadError.empty() ? &xlib : nullptr;
+}
+
+// libXi, loaded once and kept like libX11; nullptr when it is missing or
+// when libX11 lacks what following the keys through it takes.
+const Xi *loadXi(const Xlib &xlib) {
+  static Xi xi;
+  static bool loaded = false;
+  static std::once_flag once;
+  std::call_once(once, [&xlib] {
+    if (xlib.XUngrabKeyboard == nullptr || xlib.XFlush == nullptr || xlib.XQueryExtension == nullptr ||
+        xlib.XGetEventData == nullptr || xlib.XFreeEventData == nullptr) {
+      return;
+    }
+    void *library = dlopen("libXi.so.6", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    if (library == nullptr) return;
+    loaded =
+        resolve(library, xi.XIQueryVersion, "XIQueryVersion") && resolve(library, xi.XISelectEvents, "XISelectEvents");
+  });
+  return loaded ? &xi : nullptr;
 }
 
 // Xlib's error handler is process-wide, and its default ends the process: a
@@ -201,11 +280,59 @@ class X11Trigger {
     detectableRepeat_ = xlib_->XkbSetDetectableAutoRepeat != nullptr &&
                         xlib_->XkbSetDetectableAutoRepeat(display_, 1, &supported) != 0 && supported != 0;
     root_ = xlib_->XDefaultRootWindow(display_);
-    if (grabKeys()) readEvents();
+    if (grabKeys() && !lost_) {
+      followRawReleases();
+      if (!lost_) readEvents();
+    }
     finish();
   }
 
  private:
+  // Runs an X request under noteGrabError and waits for its answer; false
+  // when the server refused it.
+  template <typename Request>
+  bool checked(Request request) {
+    gCheckedDisplay = display_;
+    gCheckFailed = false;
+    gReplacedHandler = xlib_->XSetErrorHandler(noteGrabError);
+    request();
+    xlib_->XSync(display_, 0);
+    xlib_->XSetErrorHandler(gReplacedHandler.load());
+    gCheckedDisplay = nullptr;
+    return !gCheckFailed;
+  }
+
+  // A pressed key grabbed with XGrabKey grabs the whole keyboard until it is
+  // released: every other key typed meanwhile, the XTest keyboard's
+  // included, would come to this connection and be lost. So each press lets
+  // go of the keyboard at once (see handle), and the key's release, which
+  // then goes to the focused window, is seen here as an XInput 2 raw event:
+  // raw events on the root window reach every client that selects them,
+  // whatever grabs are active (XInput 2.1 and later).
+  void followRawReleases() {
+    const Xi *xi = loadXi(*xlib_);
+    int opcode = 0, event = 0, error = 0;
+    int major = 2, minor = 2;
+    bool available = xi != nullptr &&
+                     xlib_->XQueryExtension(display_, "XInputExtension", &opcode, &event, &error) != 0 && checked([&] {
+                       if (xi->XIQueryVersion(display_, &major, &minor) != 0) gCheckFailed = true;
+                     }) &&
+                     major >= 2;
+    if (available && !lost_) {
+      unsigned char bits[(kXIRawKeyRelease >> 3) + 1] = {};
+      bits[kXIRawKeyRelease >> 3] |= 1U << (kXIRawKeyRelease & 7);
+      XIEventMask mask{kXIAllDevices, static_cast<int>(sizeof bits), bits};
+      available = checked([&] { xi->XISelectEvents(display_, root_, &mask, 1); });
+    }
+    if (lost_) return;
+    if (!available) {
+      reportTerminalProblem(
+          "READER_TRIGGER_X11: no XInput 2: keystrokes typed while a trigger key is held go to the trigger");
+      return;
+    }
+    xiOpcode_ = opcode;
+  }
+
   bool grabKeys() {
     bool any = false;
     for (int trigger = 0; trigger < 2; ++trigger) {
@@ -222,15 +349,10 @@ class X11Trigger {
         reportTerminalProblem("READER_TRIGGER_X11: the display \"" + displayName_ + "\" has no key " + key);
         continue;
       }
-      gCheckedDisplay = display_;
-      gCheckFailed = false;
-      gReplacedHandler = xlib_->XSetErrorHandler(noteGrabError);
-      xlib_->XGrabKey(display_, code, kAnyModifier, root_, 0, kGrabModeAsync, kGrabModeAsync);
-      xlib_->XSync(display_, 0);
-      xlib_->XSetErrorHandler(gReplacedHandler.load());
-      gCheckedDisplay = nullptr;
+      bool grabbed =
+          checked([&] { xlib_->XGrabKey(display_, code, kAnyModifier, root_, 0, kGrabModeAsync, kGrabModeAsync); });
       if (lost_) return false;
-      if (gCheckFailed) {
+      if (!grabbed) {
         reportTerminalProblem("READER_TRIGGER_X11: another program holds the key " + key + " on the display \"" +
                               displayName_ + "\"");
         continue;
@@ -273,17 +395,40 @@ class X11Trigger {
     return got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
   }
 
-  void handle(const XEvent &event) {
+  void handle(XEvent &event) {
+    if (event.type == kGenericEvent) {
+      handleRaw(event.xcookie);
+      return;
+    }
     if (event.type != kKeyPress && event.type != kKeyRelease) return;
     for (int trigger = 0; trigger < 2; ++trigger) {
       if (keycodes_[trigger] == 0 || event.xkey.keycode != keycodes_[trigger]) continue;
       if (event.type == kKeyPress) {
+        if (xiOpcode_ != 0) {
+          // Every press, a repeat's too: the keyboard goes back to the
+          // focused window at once (see followRawReleases).
+          xlib_->XUngrabKeyboard(display_, kCurrentTime);
+          xlib_->XFlush(display_);
+        }
         // With detectable auto-repeat a held key repeats as presses alone.
         if (!held_[trigger]) post(trigger, true);
-      } else if (!isRepeat(event)) {
+      } else if (held_[trigger] && !isRepeat(event)) {
+        // Comes if the key was let go before the keyboard was: its raw
+        // release, which comes too, then finds the trigger let go.
         post(trigger, false);
       }
     }
+  }
+
+  void handleRaw(XGenericEventCookie &cookie) {
+    if (xiOpcode_ == 0 || cookie.extension != xiOpcode_ || !xlib_->XGetEventData(display_, &cookie)) return;
+    if (cookie.evtype == kXIRawKeyRelease) {
+      const int keycode = static_cast<const XIRawEvent *>(cookie.data)->detail;
+      for (int trigger = 0; trigger < 2; ++trigger) {
+        if (keycodes_[trigger] != 0 && keycode == keycodes_[trigger] && held_[trigger]) post(trigger, false);
+      }
+    }
+    xlib_->XFreeEventData(display_, &cookie);
   }
 
   // Without detectable auto-repeat the server repeats a held key as a
@@ -334,6 +479,7 @@ class X11Trigger {
   bool lost_ = false;
   bool survivable_ = false;  // a connection breaking inside an Xlib call is survived
   bool detectableRepeat_ = false;
+  int xiOpcode_ = 0;  // XInput's, once its raw key releases are selected
   KeyCode keycodes_[2] = {};
   bool held_[2] = {};
 };
