@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/common/config_line.h"
+
 namespace readerctl {
 
 namespace {
@@ -13,46 +15,17 @@ constexpr const char *kDefaultPath = "/etc/reader3100xe.conf";
 // The library refuses a larger file; so does readerctl, to agree with it.
 constexpr std::uintmax_t kLargestFile = 64 * 1024;
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-bool isSettingName(std::string_view key) {
-  if (key.empty()) return false;
-  for (char c : key) {
-    if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) return false;
-  }
-  return true;
-}
-
-// The value of a line's text after '='; nullopt when it is malformed.
-std::optional<std::string_view> lineValue(std::string_view value) {
-  value = trimmed(value);
-  if (value.empty() || value.front() != '"') return value;
-  const std::size_t close = value.find('"', 1);
-  if (close == std::string_view::npos || close + 1 != value.size()) return std::nullopt;
-  return value.substr(1, close - 1);
-}
-
 }  // namespace
 
+// Lines that are no setting are skipped: the library reports them.
 TerminalConfig parseTerminalConfig(std::string_view text) {
   TerminalConfig config;
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
-    const std::string_view line = trimmed(text.substr(0, end));
+    const reader::platform::common::ConfigLine line = reader::platform::common::parseConfigLine(text.substr(0, end));
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    if (line.empty() || line.front() == '#' || line.find('\0') != std::string_view::npos) continue;
-    const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos) continue;
-    const std::string_view key = trimmed(line.substr(0, equals));
-    const std::optional<std::string_view> value = lineValue(line.substr(equals + 1));
-    if (!isSettingName(key) || !value) continue;
-    config.insert_or_assign(std::string(key), std::string(*value));
+    if (line.kind == reader::platform::common::ConfigLine::Kind::Setting)
+      config.insert_or_assign(std::string(line.key), std::string(line.value));
   }
   return config;
 }

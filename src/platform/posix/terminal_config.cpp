@@ -39,6 +39,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/common/config_line.h"
 #include "platform/posix/process_state.h"
 #include "platform/posix/terminal_setting_origin.h"
 #include "platform/trace.h"
@@ -70,22 +71,6 @@ READER_PROCESS_STATE ProcessState<ConfigState> gConfig;
 
 std::string errorText(int error) {
   return std::generic_category().message(error) + " (errno " + std::to_string(error) + ")";
-}
-
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-bool isSettingName(std::string_view key) {
-  if (key.empty()) return false;
-  for (char c : key) {
-    if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) return false;
-  }
-  return true;
 }
 
 // A bad key as it may appear in a message: printable, and short.
@@ -136,49 +121,40 @@ std::optional<std::string> readFile(const std::string &path, std::vector<std::st
   return text;
 }
 
+// What is wrong with a line that is no setting; empty for a setting.
+std::string faultText(const common::ConfigLine &line) {
+  using Kind = common::ConfigLine::Kind;
+  switch (line.kind) {
+    case Kind::Skipped:
+    case Kind::Setting: return {};
+    case Kind::Nul: return "a NUL character";
+    case Kind::NoEquals: return "no '=' (KEY=VALUE expected)";
+    case Kind::NoName: return "no name before '='";
+    case Kind::BadName:
+      return "\"" + shownKey(line.key) + "\" is no setting name (capital letters, digits and '_' only)";
+    case Kind::NoClosingQuote: return "no closing '\"'";
+    case Kind::TextAfterQuote: return "text after the closing '\"'";
+  }
+  return {};
+}
+
 void parseLines(std::string_view text, ConfigFile &file, std::vector<std::string> &problems) {
   std::map<std::string, std::size_t, std::less<>> lineOfKey;
   std::size_t number = 0;
   while (!text.empty()) {
     ++number;
     const std::size_t end = text.find('\n');
-    const std::string_view line = trimmed(text.substr(0, end));
+    const common::ConfigLine line = common::parseConfigLine(text.substr(0, end));
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    if (line.empty() || line.front() == '#') continue;
+    if (line.kind == common::ConfigLine::Kind::Skipped) continue;
 
     const std::string where = file.path + " line " + std::to_string(number) + ": ";
-    if (line.find('\0') != std::string_view::npos) {
-      problems.push_back(where + "a NUL character; line ignored");
+    if (const std::string fault = faultText(line); !fault.empty()) {
+      problems.push_back(where + fault + "; line ignored");
       continue;
     }
-    const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos) {
-      problems.push_back(where + "no '=' (KEY=VALUE expected); line ignored");
-      continue;
-    }
-    const std::string_view key = trimmed(line.substr(0, equals));
-    std::string_view value = trimmed(line.substr(equals + 1));
-    if (key.empty()) {
-      problems.push_back(where + "no name before '='; line ignored");
-      continue;
-    }
-    if (!isSettingName(key)) {
-      problems.push_back(where + "\"" + shownKey(key) +
-                         "\" is no setting name (capital letters, digits and '_' only); line ignored");
-      continue;
-    }
-    if (!value.empty() && value.front() == '"') {
-      const std::size_t close = value.find('"', 1);
-      if (close == std::string_view::npos) {
-        problems.push_back(where + "no closing '\"'; line ignored");
-        continue;
-      }
-      if (close + 1 != value.size()) {
-        problems.push_back(where + "text after the closing '\"'; line ignored");
-        continue;
-      }
-      value = value.substr(1, close - 1);
-    }
+    const std::string_view key = line.key;
+    const std::string_view value = line.value;
     const auto [earlier, first] = lineOfKey.try_emplace(std::string(key), number);
     if (!first) {
       problems.push_back(where + std::string(key) + " again (also on line " + std::to_string(earlier->second) +
