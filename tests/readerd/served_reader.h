@@ -1,0 +1,56 @@
+// readerd running in the test's process: its loop on a thread of its own
+// (which starts the reader and owns the library's window), its socket in a
+// fresh directory, both gone at the end. Clients may connect at once: until
+// the reader has started and the loop serves, they wait in the backlog, as
+// a real client would.
+#pragma once
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <string>
+#include <thread>
+
+#include "readerd_server.h"
+#include "support/test_terminal.h"
+
+namespace readerd_testing {
+
+class ServedReader {
+ public:
+  explicit ServedReader(readerd::ServerOptions options = {}) {
+    char directory[] = "/tmp/readerd-test-XXXXXX";
+    if (::mkdtemp(directory) != nullptr) directory_ = directory;
+    if (options.socketPath.empty()) options.socketPath = directory_ + "/readerd.sock";
+    path_ = options.socketPath;
+    server_ = std::make_unique<readerd::Server>(options);
+    listening_ = server_->listen(error_);
+    if (!listening_) return;
+    thread_ = std::thread([this] { server_->run(); });
+  }
+  ~ServedReader() {
+    if (thread_.joinable()) {
+      server_->stop();
+      thread_.join();
+    }
+    server_.reset();
+    if (!directory_.empty()) ::rmdir(directory_.c_str());
+  }
+  ServedReader(const ServedReader &) = delete;
+  ServedReader &operator=(const ServedReader &) = delete;
+
+  bool listening() const { return listening_; }
+  const std::string &error() const { return error_; }
+  const std::string &path() const { return path_; }
+  const std::string &directory() const { return directory_; }
+
+ private:
+  std::string directory_;
+  std::string path_;
+  std::string error_;
+  bool listening_ = false;
+  std::unique_ptr<readerd::Server> server_;
+  std::thread thread_;
+};
+
+}  // namespace readerd_testing
