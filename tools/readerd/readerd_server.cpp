@@ -15,6 +15,8 @@
 #include "decode_type_names.h"
 #include "hex_bytes.h"
 #include "json_writer.h"
+#include "reader_commands.h"
+#include "reply_lines.h"
 #include "tag_type_names.h"
 #include "unix_listener.h"
 #include "whole_result.h"
@@ -44,20 +46,6 @@ std::string isoTime(std::chrono::system_clock::time_point time) {
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", parts.tm_year + 1900, parts.tm_mon + 1,
                 parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, static_cast<int>(millis));
   return text;
-}
-
-// A reply or error carries the request's "id" back when it had one.
-JsonWriter replyTo(const JsonObject *request, const char *kind, const std::string &name) {
-  JsonWriter writer;
-  writer.field(kind, name);
-  if (request != nullptr) {
-    if (const JsonValue *id = request->find("id")) writer.rawField("id", id->json);
-  }
-  return writer;
-}
-
-std::string errorLine(const JsonObject *request, const std::string &code, const std::string &message) {
-  return replyTo(request, "error", code).field("message", message).line();
 }
 
 }  // namespace
@@ -194,7 +182,7 @@ void Server::command(ClientConnection &client, const JsonObject &request) {
     char library[64] = {};
     GetDllVer(library, sizeof library);
     client.send(
-        replyTo(&request, "reply", *cmd).field("readerd", READER_TOOLS_VERSION).field("library", library).line());
+        replyTo(&request, *cmd).field("readerd", READER_TOOLS_VERSION).field("library", library).line());
   } else if (*cmd == "subscribe") {
     const std::string what = request.string("what").value_or("all");
     if (what != "barcodes" && what != "tags" && what != "all" && what != "none") {
@@ -203,7 +191,7 @@ void Server::command(ClientConnection &client, const JsonObject &request) {
     }
     client.barcodes = what == "barcodes" || what == "all";
     client.tags = what == "tags" || what == "all";
-    client.send(replyTo(&request, "reply", *cmd).field("barcodes", client.barcodes).field("tags", client.tags).line());
+    client.send(replyTo(&request, *cmd).field("barcodes", client.barcodes).field("tags", client.tags).line());
   } else if (*cmd == "trigger") {
     const double key = request.find("key") != nullptr ? request.number("key").value_or(0) : 1;
     const std::optional<bool> pressed = request.boolean("pressed");
@@ -212,9 +200,11 @@ void Server::command(ClientConnection &client, const JsonObject &request) {
       return;
     }
     ReaderHostTriggerKey(static_cast<int>(key), *pressed ? 1 : 0);
-    client.send(replyTo(&request, "reply", *cmd).field("key", static_cast<int>(key)).field("pressed", *pressed).line());
+    client.send(replyTo(&request, *cmd).field("key", static_cast<int>(key)).field("pressed", *pressed).line());
   } else if (*cmd == "status") {
     client.send(statusLine(request));
+  } else if (const ReaderCommand *readerCommand = findReaderCommand(*cmd)) {
+    client.send(readerCommand->run(request));
   } else {
     client.send(errorLine(&request, "unknown_command", "no command \"" + *cmd + "\""));
   }
@@ -225,7 +215,7 @@ std::string Server::statusLine(const JsonObject &request) const {
   const bool running =
       options_.startReader && (startResult_ == READER_OK || startResult_ == READER_ERR_BARCODE_FAILED ||
                                startResult_ == READER_ERR_RFID_FAILED);
-  return replyTo(&request, "reply", "status")
+  return replyTo(&request, "status")
       .field("reader", running ? "running" : "stopped")
       .field("start_result", startResult_)
       .field("reader_type", GetReaderType())
