@@ -17,12 +17,20 @@ enum class CommandAccess {
   Change,  // changes the reader (settings, writes, reset): local clients of the control group
 };
 
+// What the service knows of the reader's last start, for the commands that
+// report it (info).
+struct ReaderStart {
+  std::string function = "InitReader";
+  int result = 0;
+  std::string text;  // the start's message, when it gave one
+};
+
 struct ReaderCommand {
   std::string_view name;
   CommandAccess access;
   bool blocks;  // exchanges bytes with a device
   // The whole answer: a reply or an error object and its '\n'.
-  std::string (*run)(const JsonObject &request);
+  std::string (*run)(const JsonObject &request, const ReaderStart &start);
 };
 
 // nullptr for a name that is not one of them.

@@ -204,7 +204,7 @@ void Server::command(ClientConnection &client, const JsonObject &request) {
   } else if (*cmd == "status") {
     client.send(statusLine(request));
   } else if (const ReaderCommand *readerCommand = findReaderCommand(*cmd)) {
-    client.send(readerCommand->run(request));
+    client.send(readerCommand->run(request, ReaderStart{"InitReader", startResult_, {}}));
   } else {
     client.send(errorLine(&request, "unknown_command", "no command \"" + *cmd + "\""));
   }
