@@ -333,8 +333,13 @@ enum ReaderOutputKind {
                                   typed into the focused window */
   READER_OUTPUT_KEY_EVENT = 5, /* value: virtual-key code; value2: 1 released,
                                   0 pressed */
-  READER_OUTPUT_TRACE = 6      /* text: one line of the serial trace (enabled
+  READER_OUTPUT_TRACE = 6,     /* text: one line of the serial trace (enabled
                                   by the environment variable READER_TRACE) */
+  READER_OUTPUT_PORT_ERROR = 7 /* a device's port failed while open (the
+                                  device vanished: unplugged, powered off);
+                                  value: the COM port, 1 or 2; value2: the
+                                  system's error code; text: the port, its
+                                  path and the reason. Once per opening. */
 };
 
 typedef struct ReaderOutput {

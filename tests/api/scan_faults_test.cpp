@@ -98,6 +98,24 @@ TEST_F(ScanFaultTest, AnEngineThatVanishesMidCycleEndsTheCycleAndTheHaltReturns)
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));  // hang guard, not the minute
 }
 
+TEST_F(ScanFaultTest, AnEngineThatVanishesIsReportedOnceAsAPortErrorAndAClosedPortNever) {
+  startWithOneGoodScan(1);
+  const auto portErrors = [&] { return host_.outputsOf(READER_OUTPUT_PORT_ERROR); };
+  EXPECT_TRUE(portErrors().empty());
+  engine().vanish();
+  for (int press = 0; press < 3; ++press) host_.pressUntil([&] { return !portErrors().empty(); });
+  ScanHost::dispatchFor(std::chrono::milliseconds(100));
+  const std::vector<Output> errors = portErrors();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].value, 1);
+  EXPECT_EQ(errors[0].value2, 5);  // EIO: the far end hung up
+  EXPECT_EQ(errors[0].text.rfind("COM1 /dev/", 0), 0u) << errors[0].text;
+  EXPECT_NE(errors[0].text.find("errno 5"), std::string::npos) << errors[0].text;
+  // The library's own close of the port is no failure of the device.
+  EXPECT_EQ(HaltReader(READER_DEVICE_ALL), READER_OK);
+  EXPECT_EQ(portErrors().size(), 1u);
+}
+
 TEST_F(ScanFaultTest, AHaltDuringADecodeWaitEndsTheCycleAtOnce) {
   startWithOneGoodScan(60);
   engine().presentSilence();

@@ -37,6 +37,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -50,6 +51,7 @@
 #include "platform/common/open_failure_record.h"
 #include "platform/common/port_call_gate.h"
 #include "platform/posix/device_calls.h"
+#include "platform/posix/host_listeners.h"
 #include "platform/posix/serial_error_text.h"
 #include "platform/posix/terminal_setting_origin.h"
 
@@ -101,7 +103,8 @@ bool noModemLines(int error) { return error == ENOTTY || error == EINVAL || erro
 
 class PosixSerialPort final : public SerialPort {
  public:
-  PosixSerialPort(int fd, int wakeRead, int wakeWrite) : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite) {}
+  PosixSerialPort(int fd, int wakeRead, int wakeWrite, int portNumber, std::string path)
+      : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite), portNumber_(portNumber), path_(std::move(path)) {}
   ~PosixSerialPort() override { close(); }
 
   ErrorCode setSpeed(int bitsPerSecond) override;
@@ -128,6 +131,10 @@ class PosixSerialPort final : public SerialPort {
   Wait waitFor(short events, Clock::time_point deadline, short &revents, ErrorCode &error);
   ErrorCode setModemLine(int line, bool on);
   void closeDescriptors();
+  // Tells the host, once, that the device failed under an open port (it
+  // was unplugged or powered off), so a service can restart the reader.
+  // Errors of a port being closed are not failures of the device.
+  ErrorCode noteFailure(ErrorCode error);
   // Descriptor in use. True when the output queue emptied within its byte
   // time at the current speed.
   bool drainQueuedOutput();
@@ -135,6 +142,9 @@ class PosixSerialPort final : public SerialPort {
   const int fd_;
   const int wakeRead_;
   const int wakeWrite_;
+  const int portNumber_;
+  const std::string path_;
+  std::atomic<bool> failureReported_{false};
   // Knows the opening process: the one that holds the lock and the
   // exclusive flag.
   common::PortCallGate gate_;
@@ -268,7 +278,7 @@ ReadStatus PosixSerialPort::readByte(std::uint8_t &out, std::uint32_t timeoutMs,
           inputPos_ = 0;
           inputEnd_ = static_cast<std::size_t>(got);
         } else if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-          error = lastErrno();
+          error = noteFailure(lastErrno());
           return ReadStatus::Failed;
         }
         // got == 0: nothing has arrived (a raw terminal with VMIN = VTIME = 0
@@ -280,7 +290,7 @@ ReadStatus PosixSerialPort::readByte(std::uint8_t &out, std::uint32_t timeoutMs,
       }
     }
     if (hungUp) {  // what arrived before the hang-up has been served
-      error = EIO;
+      error = noteFailure(EIO);
       return ReadStatus::Failed;
     }
     short revents = 0;
@@ -314,13 +324,13 @@ ErrorCode PosixSerialPort::write(const std::uint8_t *data, std::size_t size, std
       continue;
     }
     if (put < 0 && errno == EINTR) continue;
-    if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return lastErrno();
+    if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return noteFailure(lastErrno());
     // The output queue is full: wait for room until the deadline.
     short revents = 0;
     ErrorCode error = 0;
     switch (waitFor(POLLOUT, deadline, revents, error)) {
       case Wait::Ready:
-        if ((revents & (POLLHUP | POLLERR)) != 0 && (revents & POLLOUT) == 0) return EIO;
+        if ((revents & (POLLHUP | POLLERR)) != 0 && (revents & POLLOUT) == 0) return noteFailure(EIO);
         break;
       case Wait::TimedOut: return 0;  // partial write: success with the shorter count
       case Wait::Closed: return EBADF;
@@ -384,6 +394,20 @@ void PosixSerialPort::close() {
       });
 }
 
+ErrorCode PosixSerialPort::noteFailure(ErrorCode error) {
+  if (error != EIO && error != ENXIO && error != ENODEV && error != EPIPE) return error;
+  if (!gate_.isOpen() || failureReported_.exchange(true)) return error;
+  const std::string text =
+      "COM" + std::to_string(portNumber_) + " " + path_ + ": " + posix::serialErrorText(static_cast<int>(error));
+  ReaderOutput output{};
+  output.kind = READER_OUTPUT_PORT_ERROR;
+  output.value = portNumber_;
+  output.value2 = static_cast<long>(error);
+  output.text = text.c_str();
+  posix::emitOutput(output);
+  return error;
+}
+
 void PosixSerialPort::closeDescriptors() {
   ::close(fd_);
   ::close(wakeRead_);
@@ -424,8 +448,8 @@ ErrorCode configureTerminal(int fd) {
   return 0;
 }
 
-std::shared_ptr<SerialPort> openPath(const char *path, ErrorCode &error) {
-  int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+std::shared_ptr<SerialPort> openPath(int portNumber, const std::string &path, ErrorCode &error) {
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     error = lastErrno();
     return nullptr;
@@ -437,7 +461,7 @@ std::shared_ptr<SerialPort> openPath(const char *path, ErrorCode &error) {
   if (error == 0 && ::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) error = lastErrno();
   if (error == 0) {
     try {
-      return std::make_shared<PosixSerialPort>(fd, wake[0], wake[1]);
+      return std::make_shared<PosixSerialPort>(fd, wake[0], wake[1], portNumber, path);
     } catch (...) {  // std::bad_alloc
       error = ENOMEM;
     }
@@ -462,7 +486,7 @@ std::shared_ptr<SerialPort> SerialPort::open(int portNumber, ErrorCode &error) {
     return nullptr;
   }
   const std::string &path = setting->value;
-  std::shared_ptr<SerialPort> port = openPath(path.c_str(), error);
+  std::shared_ptr<SerialPort> port = openPath(portNumber, path, error);
   std::string failure;
   if (!port) failure = path + " (" + setting->origin + "): " + posix::serialErrorText(static_cast<int>(error));
   common::recordOpenFailure(portNumber, std::move(failure));
