@@ -21,14 +21,6 @@ using readersim::barcodeOf;
 // trigger mode.
 constexpr std::size_t kTriggerModeByte = 20;
 
-// The next object that is an announcement, passing over replies.
-JsonObject nextEvent(SocketClient &client) {
-  for (;;) {
-    JsonObject object = client.read();
-    if (object.fields.empty() || object.find("event") != nullptr) return object;
-  }
-}
-
 class ReaderdAnnouncementTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -51,7 +43,7 @@ TEST_F(ReaderdAnnouncementTest, EverySubscriberGetsEachDecodeInOrder) {
   SocketClient second(served.path());
   SocketClient tagsOnly(served.path());
   ASSERT_TRUE(first.connected() && second.connected() && tagsOnly.connected());
-  EXPECT_EQ(first.request(R"({"cmd":"subscribe","what":"all"})").boolean("barcodes"), true);
+  ASSERT_TRUE(readerd_testing::subscribeWhenRunning(first, "all"));
   EXPECT_EQ(second.request(R"({"cmd":"subscribe","what":"barcodes"})").boolean("tags"), false);
   EXPECT_EQ(tagsOnly.request(R"({"cmd":"subscribe","what":"tags"})").boolean("barcodes"), false);
 
@@ -62,7 +54,7 @@ TEST_F(ReaderdAnnouncementTest, EverySubscriberGetsEachDecodeInOrder) {
     EXPECT_EQ(pressed.string("reply"), "trigger");
     EXPECT_EQ(pressed.number("id"), 7);
     for (SocketClient *client : {&first, &second}) {
-      const JsonObject decode = nextEvent(*client);
+      const JsonObject decode = readerd_testing::nextAnnouncement(*client);
       EXPECT_EQ(decode.string("event"), "barcode");
       EXPECT_EQ(decode.number("seq"), scan + 1);
       EXPECT_EQ(decode.number("device"), 7);

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "readerd/socket_client.h"
 #include "readerd_server.h"
 #include "support/test_terminal.h"
 
@@ -52,5 +53,29 @@ class ServedReader {
   std::unique_ptr<readerd::Server> server_;
   std::thread thread_;
 };
+
+// Subscribes `client` to `what` and, when the reader is not running yet,
+// reads on until the event that says it is. False when that never comes.
+inline bool subscribeWhenRunning(SocketClient &client, const std::string &what = "all") {
+  const readerd::JsonObject reply = client.request(R"({"cmd":"subscribe","what":")" + what + "\"}");
+  if (reply.string("reply") != "subscribe") return false;
+  if (reply.string("reader") == "running") return true;
+  for (;;) {
+    const readerd::JsonObject event = client.read();
+    if (event.fields.empty()) return false;
+    if (event.string("event") == "reader" && event.string("state") == "running") return true;
+  }
+}
+
+// The next announcement, passing over replies and the reader's changes of
+// state; an empty object when none comes.
+inline readerd::JsonObject nextAnnouncement(SocketClient &client) {
+  for (;;) {
+    readerd::JsonObject object = client.read();
+    if (object.fields.empty()) return object;
+    const std::optional<std::string> event = object.string("event");
+    if (event && *event != "reader") return object;
+  }
+}
 
 }  // namespace readerd_testing

@@ -39,7 +39,7 @@ class UnixListenerTest : public ::testing::Test {
 TEST_F(UnixListenerTest, TheSocketHasTheModeAskedFor) {
   const mode_t previous = ::umask(0);  // the process's umask must not widen or narrow it
   std::string error;
-  const int fd = readerd::listenUnix(path_, 0660, error);
+  const int fd = readerd::listenUnix(path_, 0660, std::nullopt, error);
   ::umask(previous);
   ASSERT_GE(fd, 0) << error;
   EXPECT_EQ(modeOfPath(), 0660u);
@@ -48,12 +48,12 @@ TEST_F(UnixListenerTest, TheSocketHasTheModeAskedFor) {
 
 TEST_F(UnixListenerTest, AStaleSocketIsReplacedAndALiveOneIsLeftAlone) {
   std::string error;
-  const int first = readerd::listenUnix(path_, 0600, error);
+  const int first = readerd::listenUnix(path_, 0600, std::nullopt, error);
   ASSERT_GE(first, 0) << error;
-  EXPECT_EQ(readerd::listenUnix(path_, 0600, error), -1);
+  EXPECT_EQ(readerd::listenUnix(path_, 0600, std::nullopt, error), -1);
   EXPECT_NE(error.find("already listens"), std::string::npos) << error;
   ::close(first);  // a service that died: its file stays behind
-  const int second = readerd::listenUnix(path_, 0600, error);
+  const int second = readerd::listenUnix(path_, 0600, std::nullopt, error);
   EXPECT_GE(second, 0) << error;
   ::close(second);
 }
@@ -61,20 +61,21 @@ TEST_F(UnixListenerTest, AStaleSocketIsReplacedAndALiveOneIsLeftAlone) {
 TEST_F(UnixListenerTest, AnythingElseAtThePathIsAnErrorAndKept) {
   std::ofstream(path_) << "not a socket";
   std::string error;
-  EXPECT_EQ(readerd::listenUnix(path_, 0600, error), -1);
+  EXPECT_EQ(readerd::listenUnix(path_, 0600, std::nullopt, error), -1);
   EXPECT_NE(error.find("not a socket"), std::string::npos) << error;
   EXPECT_EQ(modeOfPath() != 0, true);
-  EXPECT_EQ(readerd::listenUnix(directory_ + "/" + std::string(200, 'p'), 0600, error), -1);
+  EXPECT_EQ(readerd::listenUnix(directory_ + "/" + std::string(200, 'p'), 0600, std::nullopt, error), -1);
 }
 
-TEST(DefaultSocketPathTest, TheRuntimeDirectoryElseRun) {
-  const char *saved = std::getenv("XDG_RUNTIME_DIR");
-  const std::string kept = saved != nullptr ? saved : "";
+TEST(DefaultSocketPathTest, TheServicesRuntimeDirectoryThenTheUsersElseRun) {
+  // Each case is a process of its own: the environment is this test's.
+  ::setenv("RUNTIME_DIRECTORY", "/run/readerd-test", 1);
   ::setenv("XDG_RUNTIME_DIR", "/run/user/1000", 1);
+  EXPECT_EQ(readerd::defaultSocketPath(), "/run/readerd-test/readerd.sock");
+  ::unsetenv("RUNTIME_DIRECTORY");
   EXPECT_EQ(readerd::defaultSocketPath(), "/run/user/1000/readerd.sock");
   ::unsetenv("XDG_RUNTIME_DIR");
-  EXPECT_EQ(readerd::defaultSocketPath(), "/run/readerd.sock");
-  if (saved != nullptr) ::setenv("XDG_RUNTIME_DIR", kept.c_str(), 1);
+  EXPECT_EQ(readerd::defaultSocketPath(), "/run/readerd/readerd.sock");
 }
 
 }  // namespace

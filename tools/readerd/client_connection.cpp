@@ -26,12 +26,14 @@ void ClientConnection::noticeGap() {
   queue_.push_back(
       JsonWriter().field("event", "overflow").field("missed", static_cast<std::int64_t>(missedPending_)).line());
   missedPending_ = 0;
+  behindSince_.reset();
 }
 
 bool ClientConnection::send(std::string line) {
   if (fd_ < 0) return false;
   noticeGap();
   if (missedPending_ > 0 || queue_.size() >= queueLimit_) {
+    if (missedPending_ == 0) behindSince_ = std::chrono::steady_clock::now();
     ++missedPending_;
     ++missedTotal_;
     return false;

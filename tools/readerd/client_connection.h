@@ -4,11 +4,15 @@
 // it is first told how many it missed.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "peer_credentials.h"
 
 namespace readerd {
 
@@ -46,6 +50,14 @@ class ClientConnection {
   void close();
 
   std::uint64_t missed() const { return missedTotal_; }
+  // Since when objects have been missed without the client catching up;
+  // nullopt while it keeps up.
+  std::optional<std::chrono::steady_clock::time_point> behindSince() const { return behindSince_; }
+  void setQueueLimit(std::size_t limit) { queueLimit_ = limit; }
+
+  std::uint64_t id = 0;
+  bool remote = false;       // a TCP client: read-only
+  std::optional<Peer> peer;  // a local client's credentials
 
   // Subscriptions and the client's own announcement count.
   bool barcodes = false;
@@ -61,6 +73,7 @@ class ClientConnection {
   std::size_t frontWritten_ = 0;  // bytes of queue_.front() already sent
   std::uint64_t missedPending_ = 0;
   std::uint64_t missedTotal_ = 0;
+  std::optional<std::chrono::steady_clock::time_point> behindSince_;
   std::string input_;
   bool skipping_ = false;  // inside an oversized line
 };

@@ -8,18 +8,17 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <exception>
 
-#include "decode_type_names.h"
 #include "hex_bytes.h"
 #include "json_writer.h"
 #include "reader_commands.h"
 #include "reply_lines.h"
-#include "tag_type_names.h"
+#include "socket_activation.h"
+#include "tcp_listener.h"
 #include "unix_listener.h"
-#include "whole_result.h"
 
 #ifndef READER_TOOLS_VERSION
 #  define READER_TOOLS_VERSION "unknown"
@@ -28,12 +27,6 @@
 namespace readerd {
 
 namespace {
-
-// The library's message queue has no descriptor to poll, so the loop waits
-// in slices: on the sockets without waiting, then on the messages for up to
-// this long. Announcements are handed on at once; a request waits at most
-// one slice.
-constexpr int kDispatchSliceMs = 10;
 
 std::string isoTime(std::chrono::system_clock::time_point time) {
   const auto since = time.time_since_epoch();
@@ -48,7 +41,22 @@ std::string isoTime(std::chrono::system_clock::time_point time) {
   return text;
 }
 
+void complain(const std::string &text) { std::fprintf(stderr, "readerd: %s\n", text.c_str()); }
+
 }  // namespace
+
+ServerOptions ServerOptions::from(const ServiceConfig &config) {
+  ServerOptions options;
+  options.socketPath = config.socketPath.empty() ? defaultSocketPath() : config.socketPath;
+  options.socketMode = config.socketMode;
+  options.socketGroup = config.socketGroup;
+  options.controlGroup = config.controlGroup;
+  if (config.tcpPort > 0) options.tcpPort = config.tcpPort;
+  options.queueLimit = config.queueLimit;
+  options.maxRetryDelay = std::chrono::seconds(config.restartMaxDelaySeconds);
+  options.readerEnvironment = config.readerEnvironment;
+  return options;
+}
 
 Server::Server(ServerOptions options) : options_(std::move(options)) {
   int pipeFds[2];
@@ -59,11 +67,14 @@ Server::Server(ServerOptions options) : options_(std::move(options)) {
 }
 
 Server::~Server() {
+  worker_.reset();
+  reader_.reset();
   clients_.clear();
   if (listenFd_ >= 0) {
     ::close(listenFd_);
-    ::unlink(options_.socketPath.c_str());
+    if (ownSocketFile_) ::unlink(options_.socketPath.c_str());
   }
+  if (tcpFd_ >= 0) ::close(tcpFd_);
   if (wakeRead_ >= 0) ::close(wakeRead_);
   if (wakeWrite_ >= 0) ::close(wakeWrite_);
 }
@@ -73,28 +84,62 @@ bool Server::listen(std::string &error) {
     error = std::string("pipe: ") + std::strerror(errno);
     return false;
   }
-  listenFd_ = listenUnix(options_.socketPath, options_.socketMode, error);
-  return listenFd_ >= 0;
+  if (options_.socketActivation) {
+    ActivatedSockets passed = takeActivatedSockets();
+    for (int fd : passed.others) ::close(fd);
+    listenFd_ = passed.unixFd;
+    tcpFd_ = passed.tcpFd;
+    if (tcpFd_ >= 0) tcpPort_ = boundTcpPort(tcpFd_);
+  }
+  if (listenFd_ < 0) {
+    std::optional<unsigned> group;
+    if (!options_.socketGroup.empty()) {
+      const std::optional<gid_t> gid = groupNamed(options_.socketGroup);
+      if (!gid) {
+        error = "no group named " + options_.socketGroup + " (SOCKET_GROUP)";
+        return false;
+      }
+      group = *gid;
+    }
+    listenFd_ = listenUnix(options_.socketPath, options_.socketMode, group, error);
+    if (listenFd_ < 0) return false;
+    ownSocketFile_ = true;
+  }
+  if (tcpFd_ < 0 && options_.tcpPort) {
+    tcpFd_ = listenTcpLoopback(*options_.tcpPort, error);
+    if (tcpFd_ < 0) return false;
+    tcpPort_ = boundTcpPort(tcpFd_);
+  }
+  return true;
 }
 
-void Server::stop() {
-  stopping_.store(true);
+void Server::wake() {
   if (wakeWrite_ >= 0) {
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(wakeWrite_, &byte, 1);
   }
 }
 
-void Server::startReader() {
-  startResult_ = InitReader();
-  textEngine_ = (GetReaderType() & READER_TYPE_TEXT_ENGINE) != 0;
-  SetTriggerKey(1);
+void Server::stop() {
+  stopping_.store(true);
+  wake();
+}
+
+void Server::reload() {
+  reloading_.store(true);
+  wake();
 }
 
 void Server::run() {
   started_ = std::chrono::steady_clock::now();
-  if (options_.startReader) startReader();
-  ReaderHostSetBroadcastListener(&Server::onBroadcast, this);
+  reader_ = std::make_unique<ReaderRunner>([this] { wake(); });
+  worker_ = std::make_unique<CommandWorker>(*reader_, [this] { wake(); });
+  ReaderRunner::Options readerOptions;
+  readerOptions.startReader = options_.startReader;
+  readerOptions.firstRetryDelay = options_.firstRetryDelay;
+  readerOptions.maxRetryDelay = options_.maxRetryDelay;
+  readerOptions.environment = options_.readerEnvironment;
+  reader_->start(readerOptions);
 
   std::vector<pollfd> fds;
   std::vector<ClientConnection::Request> requests;
@@ -102,22 +147,30 @@ void Server::run() {
     fds.clear();
     fds.push_back({wakeRead_, POLLIN, 0});
     fds.push_back({listenFd_, POLLIN, 0});
-    for (const auto &client : clients_)
+    fds.push_back({tcpFd_, POLLIN, 0});  // a negative descriptor is passed over
+    bool anyBehind = false;
+    for (const auto &client : clients_) {
       fds.push_back({client->fd(), static_cast<short>(POLLIN | (client->wantsWrite() ? POLLOUT : 0)), 0});
-    const int ready = ::poll(fds.data(), fds.size(), 0);
-    ReaderHostDispatch(ready > 0 ? 0 : kDispatchSliceMs);
-    if (ready > 0) {
-      if (fds[0].revents != 0) {
-        char drain[64];
-        while (::read(wakeRead_, drain, sizeof drain) > 0) {
-        }
+      anyBehind = anyBehind || client->behindSince().has_value();
+    }
+    // Idle, the loop sleeps until something happens; only while a client
+    // is behind does it look at the clock, to drop one that stays behind.
+    const int ready = ::poll(fds.data(), fds.size(), anyBehind ? 1000 : -1);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready > 0 && fds[0].revents != 0) {
+      char drain[256];
+      while (::read(wakeRead_, drain, sizeof drain) > 0) {
       }
-      // Clients accepted now are polled from the next round on.
-      const std::size_t polled = clients_.size();
-      if (fds[1].revents & POLLIN) acceptClients();
+    }
+    if (reloading_.exchange(false)) applyReload();
+    // Clients accepted now are polled from the next round on.
+    const std::size_t polled = clients_.size();
+    if (ready > 0) {
+      if (fds[1].revents & POLLIN) acceptClients(listenFd_, false);
+      if (tcpFd_ >= 0 && (fds[2].revents & POLLIN)) acceptClients(tcpFd_, true);
       for (std::size_t i = 0; i < polled; ++i) {
         ClientConnection &client = *clients_[i];
-        const short events = fds[i + 2].revents;
+        const short events = fds[i + 3].revents;
         if (events & (POLLIN | POLLHUP | POLLERR)) {
           requests.clear();
           client.receive(requests);
@@ -125,32 +178,51 @@ void Server::run() {
         }
       }
     }
-    std::deque<Announcement> announcements;
-    {
-      std::lock_guard lock(pendingMutex_);
-      announcements.swap(pending_);
-    }
-    for (const Announcement &announcement : announcements) publish(announcement);
+    for (const ReaderChange &change : reader_->takeChanges()) tell(change);
+    for (const Announcement &announcement : reader_->takeAnnouncements()) publish(announcement);
+    for (CommandWorker::Answer &answer : worker_->takeAnswers())
+      if (ClientConnection *client = clientWithId(answer.client)) client->send(std::move(answer.line));
     for (const auto &client : clients_)
       if (client->wantsWrite()) client->flush();
+    dropStalledClients(std::chrono::steady_clock::now());
     std::erase_if(clients_, [](const auto &client) { return !client->open(); });
   }
 
-  ReaderHostSetBroadcastListener(nullptr, nullptr);
-  if (options_.startReader) HaltReader(READER_DEVICE_ALL);
+  worker_->stop();
+  reader_->stop();
   clients_.clear();
 }
 
-void Server::acceptClients() {
+ClientConnection *Server::clientWithId(std::uint64_t id) {
+  for (const auto &client : clients_)
+    if (client->id == id && client->open()) return client.get();
+  return nullptr;
+}
+
+void Server::acceptClients(int listenFd, bool remote) {
   for (;;) {
-    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
       // EMFILE and the like: the connection stays in the backlog for a
       // later round rather than ending the service.
       return;
     }
-    clients_.push_back(std::make_unique<ClientConnection>(fd, options_.queueLimit));
+    auto client = std::make_unique<ClientConnection>(fd, options_.queueLimit);
+    client->id = nextClientId_++;
+    client->remote = remote;
+    if (!remote) client->peer = peerOf(fd);
+    clients_.push_back(std::move(client));
     ++connectionCount_;
+  }
+}
+
+void Server::dropStalledClients(std::chrono::steady_clock::time_point now) {
+  for (const auto &client : clients_) {
+    const auto since = client->behindSince();
+    if (since && now - *since >= options_.stallLimit) {
+      client->close();
+      ++droppedCount_;
+    }
   }
 }
 
@@ -172,6 +244,22 @@ void Server::handle(ClientConnection &client, const ClientConnection::Request &r
   command(client, *parse.object);
 }
 
+bool Server::permitted(ClientConnection &client, const JsonObject &request, CommandAccess access) {
+  if (access == CommandAccess::Query) return true;
+  if (client.remote) {
+    client.send(errorLine(&request, "read_only", "clients on the TCP port may only query and subscribe"));
+    return false;
+  }
+  if (access == CommandAccess::Action || options_.controlGroup.empty()) return true;
+  const std::optional<gid_t> group = groupNamed(options_.controlGroup);
+  const bool allowed = client.peer && (client.peer->uid == 0 || client.peer->uid == ::geteuid() ||
+                                       (group && peerInGroup(*client.peer, *group)));
+  if (!allowed)
+    client.send(errorLine(&request, "not_permitted",
+                          "only members of the group " + options_.controlGroup + " may change the reader"));
+  return allowed;
+}
+
 void Server::command(ClientConnection &client, const JsonObject &request) {
   const std::optional<std::string> cmd = request.string("cmd");
   if (!cmd) {
@@ -181,8 +269,7 @@ void Server::command(ClientConnection &client, const JsonObject &request) {
   if (*cmd == "version") {
     char library[64] = {};
     GetDllVer(library, sizeof library);
-    client.send(
-        replyTo(&request, *cmd).field("readerd", READER_TOOLS_VERSION).field("library", library).line());
+    client.send(replyTo(&request, *cmd).field("readerd", READER_TOOLS_VERSION).field("library", library).line());
   } else if (*cmd == "subscribe") {
     const std::string what = request.string("what").value_or("all");
     if (what != "barcodes" && what != "tags" && what != "all" && what != "none") {
@@ -191,12 +278,24 @@ void Server::command(ClientConnection &client, const JsonObject &request) {
     }
     client.barcodes = what == "barcodes" || what == "all";
     client.tags = what == "tags" || what == "all";
-    client.send(replyTo(&request, *cmd).field("barcodes", client.barcodes).field("tags", client.tags).line());
+    // The reader's state comes with it: a client that subscribed while the
+    // reader starts waits for the "running" event before it presses.
+    client.send(replyTo(&request, *cmd)
+                    .field("barcodes", client.barcodes)
+                    .field("tags", client.tags)
+                    .field("reader", readerStateName(reader_->status().state))
+                    .line());
   } else if (*cmd == "trigger") {
+    if (!permitted(client, request, CommandAccess::Action)) return;
     const double key = request.find("key") != nullptr ? request.number("key").value_or(0) : 1;
     const std::optional<bool> pressed = request.boolean("pressed");
     if ((key != 1 && key != 2) || !pressed) {
       client.send(errorLine(&request, "bad_argument", "\"key\" is 1 or 2 and \"pressed\" true or false"));
+      return;
+    }
+    if (!reader_->running()) {
+      client.send(
+          errorLine(&request, "not_running", std::string("the reader is ") + readerStateName(reader_->status().state)));
       return;
     }
     ReaderHostTriggerKey(static_cast<int>(key), *pressed ? 1 : 0);
@@ -204,29 +303,37 @@ void Server::command(ClientConnection &client, const JsonObject &request) {
   } else if (*cmd == "status") {
     client.send(statusLine(request));
   } else if (const ReaderCommand *readerCommand = findReaderCommand(*cmd)) {
-    client.send(readerCommand->run(request, ReaderStart{"InitReader", startResult_, {}}));
+    if (!permitted(client, request, readerCommand->access)) return;
+    if (!readerCommand->blocks) {
+      client.send(readerCommand->run(request, reader_->status().start));
+    } else if (!worker_->submit(client.id, *readerCommand, request)) {
+      client.send(errorLine(&request, "busy", "too many commands are waiting for the reader; try again later"));
+    }
   } else {
     client.send(errorLine(&request, "unknown_command", "no command \"" + *cmd + "\""));
   }
 }
 
 std::string Server::statusLine(const JsonObject &request) const {
+  const ReaderStatus reader = reader_->status();
   const auto uptime = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-  const bool running =
-      options_.startReader && (startResult_ == READER_OK || startResult_ == READER_ERR_BARCODE_FAILED ||
-                               startResult_ == READER_ERR_RFID_FAILED);
-  return replyTo(&request, "status")
-      .field("reader", running ? "running" : "stopped")
-      .field("start_result", startResult_)
+  JsonWriter writer = replyTo(&request, "status");
+  writer.field("reader", readerStateName(reader.state))
+      .field("start_result", reader.start.result)
       .field("reader_type", GetReaderType())
       .field("active_devices", GetActiveDevice())
       .field("com1_speed", ReaderHostGetLinkSpeed(1))
       .field("com2_speed", ReaderHostGetLinkSpeed(2))
       .field("uptime", std::round(uptime * 1000) / 1000)
-      .field("clients", static_cast<std::int64_t>(clients_.size()))
+      .field("restarts", static_cast<std::int64_t>(reader.restarts));
+  if (reader.state == ReaderState::Restarting) writer.field("retry_in", std::round(reader.retryIn * 1000) / 1000);
+  if (!reader.lastPortError.empty()) writer.field("last_port_error", reader.lastPortError);
+  return writer.field("clients", static_cast<std::int64_t>(clients_.size()))
       .field("connections", static_cast<std::int64_t>(connectionCount_))
+      .field("dropped", static_cast<std::int64_t>(droppedCount_))
       .field("barcodes", static_cast<std::int64_t>(barcodeCount_))
       .field("tags", static_cast<std::int64_t>(tagCount_))
+      .field("tcp_port", tcpPort_.load())
       .line();
 }
 
@@ -250,32 +357,52 @@ void Server::publish(const Announcement &announcement) {
   }
 }
 
-void Server::onBroadcast(const char *message, long wParam, long, void *context) {
-  if (std::strcmp(message, "WM_DECODEDATA") != 0) return;
-  if (wParam != READER_DEVICE_BARCODE && wParam != READER_DEVICE_RFID) return;
-  auto *self = static_cast<Server *>(context);
-  // Read now: the next decode replaces what the queries return.
-  try {
-    Announcement announcement;
-    announcement.time = std::chrono::system_clock::now();
-    announcement.tag = wParam == READER_DEVICE_RFID;
-    if (announcement.tag) {
-      announcement.type = GetDecodeTagType();
-      if (const char *name = readerctl::tagFamilyName(announcement.type)) announcement.typeName = name;
-      announcement.uid = readerctl::readWhole([](char *buffer, int size) { return GetDecodeRfidUID(buffer, size); });
-      announcement.data = readerctl::readWhole([](char *buffer, int size) { return GetDecodeRfidData(buffer, size); });
-    } else {
-      announcement.type = GetDecodeType();
-      if (const char *name = readerctl::decodeTypeName(announcement.type, self->textEngine_))
-        announcement.typeName = name;
-      announcement.data = readerctl::readWhole([](char *buffer, int size) { return GetDecodeData(buffer, size); });
-    }
-    announcement.record = readerctl::readWhole(
-        [wParam](char *buffer, int size) { return GetOutputRecord(static_cast<int>(wParam), buffer, size); });
-    std::lock_guard lock(self->pendingMutex_);
-    self->pending_.push_back(std::move(announcement));
-  } catch (const std::exception &) {
-    // Out of memory: this announcement is lost; nothing may unwind into the library.
+void Server::tell(const ReaderChange &change) {
+  JsonWriter writer;
+  writer.field("event", "reader").field("state", readerStateName(change.state));
+  if (!change.reason.empty()) writer.field("reason", change.reason);
+  const std::string line = writer.line();
+  for (const auto &client : clients_)
+    if (client->open() && (client->barcodes || client->tags)) client->send(line);
+}
+
+void Server::openTcp(std::optional<int> port) {
+  if (tcpFd_ >= 0) ::close(tcpFd_);
+  tcpFd_ = -1;
+  tcpPort_ = 0;
+  if (!port) return;
+  std::string error;
+  tcpFd_ = listenTcpLoopback(*port, error);
+  if (tcpFd_ < 0) {
+    complain(error);
+    return;
+  }
+  tcpPort_ = boundTcpPort(tcpFd_);
+}
+
+void Server::applyReload() {
+  if (options_.configPath.empty()) return;
+  const ServiceConfigLoad load = loadServiceConfig(options_.configPath);
+  for (const std::string &problem : load.problems) complain(problem);
+  const ServerOptions next = ServerOptions::from(load.config);
+  if (next.socketPath != options_.socketPath || next.socketMode != options_.socketMode ||
+      next.socketGroup != options_.socketGroup)
+    complain("the socket's path, mode and group take effect when readerd starts again");
+  options_.controlGroup = next.controlGroup;
+  if (next.queueLimit != options_.queueLimit) {
+    options_.queueLimit = next.queueLimit;
+    for (const auto &client : clients_) client->setQueueLimit(next.queueLimit);
+  }
+  if (next.tcpPort != options_.tcpPort) {
+    options_.tcpPort = next.tcpPort;
+    openTcp(next.tcpPort);
+  }
+  options_.maxRetryDelay = next.maxRetryDelay;
+  reader_->setMaxRetryDelay(next.maxRetryDelay);
+  if (next.readerEnvironment != options_.readerEnvironment) {
+    options_.readerEnvironment = next.readerEnvironment;
+    complain("the reader's settings changed: restarting the reader");
+    reader_->restartWith(next.readerEnvironment);
   }
 }
 

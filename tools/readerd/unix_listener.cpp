@@ -36,12 +36,14 @@ bool answered(const sockaddr_un &address) {
 }  // namespace
 
 std::string defaultSocketPath() {
-  const char *runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] == '/') return std::string(runtime) + "/readerd.sock";
-  return "/run/readerd.sock";
+  for (const char *variable : {"RUNTIME_DIRECTORY", "XDG_RUNTIME_DIR"}) {
+    const char *directory = std::getenv(variable);
+    if (directory != nullptr && directory[0] == '/') return std::string(directory) + "/readerd.sock";
+  }
+  return "/run/readerd/readerd.sock";
 }
 
-int listenUnix(const std::string &path, unsigned mode, std::string &error) {
+int listenUnix(const std::string &path, unsigned mode, std::optional<unsigned> group, std::string &error) {
   sockaddr_un address;
   if (!addressOf(path, address, error)) return -1;
   struct stat existing {};
@@ -69,6 +71,12 @@ int listenUnix(const std::string &path, unsigned mode, std::string &error) {
   if (bound != 0) {
     error = "bind " + path + ": " + std::strerror(bindError);
     ::close(fd);
+    return -1;
+  }
+  if (group && ::chown(path.c_str(), static_cast<uid_t>(-1), static_cast<gid_t>(*group)) != 0) {
+    error = "chown " + path + ": " + std::strerror(errno);
+    ::close(fd);
+    ::unlink(path.c_str());
     return -1;
   }
   if (::chmod(path.c_str(), static_cast<mode_t>(mode)) != 0 || ::listen(fd, 128) != 0) {
