@@ -44,6 +44,7 @@ class ServedReader {
   const std::string &error() const { return error_; }
   const std::string &path() const { return path_; }
   const std::string &directory() const { return directory_; }
+  readerd::Server &server() { return *server_; }
 
  private:
   std::string directory_;

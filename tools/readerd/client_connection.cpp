@@ -44,7 +44,9 @@ bool ClientConnection::send(std::string line) {
 
 void ClientConnection::receive(std::vector<Request> &requests) {
   char buffer[16384];
-  for (;;) {
+  // A few buffers a round, not all there is: a client that writes without
+  // pause must not keep the loop from the others.
+  for (int round = 0; round < kReadsPerRound; ++round) {
     const ssize_t count = ::recv(fd_, buffer, sizeof buffer, 0);
     if (count == 0) {
       close();

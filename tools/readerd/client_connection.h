@@ -20,6 +20,7 @@ class ClientConnection {
  public:
   static constexpr std::size_t kQueueLimit = 1024;      // objects
   static constexpr std::size_t kLineLimit = 64 * 1024;  // bytes of one request
+  static constexpr int kReadsPerRound = 4;              // of 16 KiB each
 
   // Takes the connected, non-blocking descriptor.
   explicit ClientConnection(int fd, std::size_t queueLimit = kQueueLimit);
@@ -37,7 +38,8 @@ class ClientConnection {
   // Reads what has arrived: each whole line (without its '\n') becomes a
   // request; a line longer than the limit becomes one `oversized` request
   // as soon as it passes the limit, and its bytes are skipped up to the
-  // next '\n'. Closes the connection on end of file or an error.
+  // next '\n'. Closes the connection on end of file or an error. Reads at
+  // most kReadsPerRound buffers: the rest waits for the next round.
   struct Request {
     std::string line;
     bool oversized = false;
