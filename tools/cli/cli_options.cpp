@@ -33,8 +33,8 @@ bool isSimulatorOption(const std::string &name) {
 
 // The options that take a value.
 bool takesValue(const std::string &name) {
-  static const char *const kNames[] = {"--engine",  "--module", "--engine-speed", "--model",  "--hw",
-                                       "--hw-info", "--serial", "--barcode",      "--steady", "--tag"};
+  static const char *const kNames[] = {"--engine", "--module",  "--engine-speed", "--model", "--hw",     "--hw-info",
+                                       "--serial", "--barcode", "--steady",       "--tag",   "--readerd"};
   return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
 }
 
@@ -143,6 +143,8 @@ std::optional<CliOptions> parseOptions(int argc, char **argv, std::string &error
         return std::nullopt;
       }
       options.tags.push_back(std::move(*parsed.tag));
+    } else if (arg == "--readerd") {
+      if (!(options.readerdSocket = value("--readerd"))) return std::nullopt;
     } else if (arg == "--serial") {
       if (!(options.serialNumber = value("--serial"))) return std::nullopt;
     } else if (!arg.empty() && arg[0] == '-') {

@@ -14,6 +14,9 @@ struct CliOptions {
   bool useInitReaderEx = false;  // --ex
   bool trace = false;            // --trace: print the serial trace
   bool traffic = false;          // --traffic: print the simulated devices' traffic
+  // --readerd PATH: the socket of a readerd that serves the reader ("": none,
+  // whatever READERD_SOCKET says); nullopt when not given.
+  std::optional<std::string> readerdSocket;
   // The built-in simulated terminal (used when READER_COM1 and READER_COM2
   // are both unset).
   int engineKind = 2;

@@ -78,6 +78,8 @@ constexpr const char *kOptions =
     "  --ex                 start with InitReaderEx (probe the device kinds)\n"
     "  --trace              print every frame sent and received\n"
     "  --traffic            print the simulated devices' traffic log at the end\n"
+    "  --readerd PATH       run the command through the readerd serving the reader on\n"
+    "                       the socket PATH (default: READERD_SOCKET; '' for none)\n"
     "  --version            print readerctl's version and the library's\n"
     "  --help               print all of this\n"
     "\n"
@@ -160,7 +162,13 @@ void printUsage(std::ostream &out) {
          "wait for the user's press. --press and --no-press decide it instead.\n"
          "A text engine in trigger mode 1, 5 or 7 (the simulated one leaves the factory\n"
          "in mode 1) triggers itself: scan and watch then wait for its decodes instead\n"
-         "of pressing the trigger.\n";
+         "of pressing the trigger.\n"
+         "\n"
+         "With --readerd PATH, or READERD_SOCKET naming a socket, every command goes\n"
+         "through that readerd, which owns the reader, and prints what it prints\n"
+         "otherwise. scan, watch and tag watch then press trigger key 1 through readerd\n"
+         "unless given --no-press; --ex, --trace and the simulated terminal's options\n"
+         "do not go with it.\n";
 }
 
 bool printHelp(const std::vector<std::string> &topic, std::ostream &out) {

@@ -8,6 +8,7 @@
 #include "command_help.h"
 #include "info_command.h"
 #include "reader_session.h"
+#include "readerd_session.h"
 #include "result_text.h"
 
 namespace readerctl {
@@ -83,12 +84,33 @@ std::string optionList(const std::vector<std::string> &names) {
   return text;
 }
 
+// The readerd socket to use: --readerd wins over READERD_SOCKET; an empty
+// one is none.
+std::string readerdSocketOf(const CliOptions &given) {
+  if (given.readerdSocket) return *given.readerdSocket;
+  const char *variable = std::getenv("READERD_SOCKET");
+  return variable != nullptr ? variable : "";
+}
+
 // Why the options for the built-in simulated terminal cannot be used;
-// nullopt when they can. Every one of them is refused with real devices:
-// ignored, they would leave a user believing the terminal they describe is
-// the one that answered.
-std::optional<std::string> simulationProblem(const CliOptions &given) {
+// nullopt when they can. Every one of them is refused with real devices and
+// with readerd: ignored, they would leave a user believing the terminal they
+// describe is the one that answered. So are --ex and --trace with readerd,
+// which started the reader and has the trace.
+std::optional<std::string> simulationProblem(const CliOptions &given, const std::string &readerdSocket) {
   const std::vector<std::string> &named = given.simulatorOptions;
+  if (!readerdSocket.empty()) {
+    const std::string served = given.readerdSocket ? "--readerd is given" : "READERD_SOCKET is set";
+    if (!named.empty()) {
+      return optionList(named) + (named.size() == 1 ? " is" : " are") +
+             " for the built-in simulated terminal, which is not used: readerd serves the reader (" + served + ")";
+    }
+    if (given.useInitReaderEx || given.trace) {
+      return std::string(given.useInitReaderEx ? "--ex" : "--trace") +
+             " does not go with readerd, which starts the reader and has its trace (" + served + ")";
+    }
+    return std::nullopt;
+  }
   if (named.empty()) return std::nullopt;
   const bool one = named.size() == 1;
   if (!builtInTerminalAvailable()) {
@@ -152,7 +174,8 @@ std::optional<Invocation> parseInvocation(int argc, char **argv, std::ostream &o
   if (options) {
     invocation.options = std::move(*options);
     if (parseRequest(invocation.options, invocation, problem)) {
-      const std::optional<std::string> unusable = simulationProblem(invocation.options);
+      invocation.readerdSocket = readerdSocketOf(invocation.options);
+      const std::optional<std::string> unusable = simulationProblem(invocation.options, invocation.readerdSocket);
       if (!unusable) return invocation;
       problem = *unusable;
       optionProblem = true;
@@ -167,6 +190,7 @@ std::optional<Invocation> parseInvocation(int argc, char **argv, std::ostream &o
 }
 
 int runInvocation(const Invocation &invocation, std::ostream &out, std::ostream &err, const std::atomic<bool> &stop) {
+  if (!invocation.readerdSocket.empty()) return runThroughReaderd(invocation, invocation.readerdSocket, out, err, stop);
   ReaderSession session(invocation.options, out, err);
   // The notice of the simulated terminal goes with the other notes: standard
   // output holds the results alone (JSON included).

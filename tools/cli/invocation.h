@@ -24,6 +24,9 @@ struct InfoRequest {
 struct Invocation {
   CliOptions options;
   std::variant<InfoRequest, SettingsRequest, ScanRequest, WatchRequest, TagRequest> request;
+  // The socket of the readerd that serves the reader (--readerd, else
+  // READERD_SOCKET); empty: readerctl starts the reader itself.
+  std::string readerdSocket;
   // Standard error is a terminal (main() looks): a long start shows its
   // progress there.
   bool stderrIsTerminal = false;
@@ -39,13 +42,14 @@ struct Invocation {
 // nullopt when there is nothing to run: `status` is then 0 after --help,
 // --version or `help` (the text on `out`), 2 after a usage error (the
 // problem, the relevant usage line and where to find more on `err`).
-// Starts nothing, and reads only READER_COM1 and READER_COM2 of the
-// environment.
+// Starts nothing, and reads only READER_COM1, READER_COM2 and
+// READERD_SOCKET of the environment.
 std::optional<Invocation> parseInvocation(int argc, char **argv, std::ostream &out, std::ostream &err, int &status);
 
 // Starts the reader (on Linux with the built-in simulated terminal when
 // READER_COM1 and READER_COM2 are unset), runs the command on the calling
-// thread and halts the reader. Returns the exit status: 0 done, 1 failed, 2 a usage
+// thread and halts the reader; or, with a readerd socket, runs the command
+// through readerd, which owns the reader. Returns the exit status: 0 done, 1 failed, 2 a usage
 // error only the started reader shows. `stop` ends scan, watch and tag
 // watch.
 int runInvocation(const Invocation &invocation, std::ostream &out, std::ostream &err, const std::atomic<bool> &stop);

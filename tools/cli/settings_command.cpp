@@ -8,54 +8,23 @@
 #include <string_view>
 
 #include "quoted_text.h"
-#include "result_text.h"
 
 namespace readerctl {
 
 namespace {
 
-using Record = std::array<unsigned char, READER_SETTINGS_RECORD_SIZE>;
+using Record = std::array<unsigned char, READER_SETTINGS_RECORD_SIZE>;  // scratch for checking values
 using Action = SettingsRequest::Action;
 
 constexpr int kDone = 0;
 constexpr int kLibraryFailed = 1;
 constexpr int kUsage = 2;
 
-int libraryFailed(const char *call, int code, std::ostream &err) {
-  err << "readerctl settings: " << call << " failed with " << code << ": " << describeResult(code) << "\n";
-  return kLibraryFailed;
-}
-
-int usage(std::ostream &err, const std::string &problem) {
-  err << "readerctl settings: " << problem << "\nsee 'readerctl help settings'\n";
-  return kUsage;
-}
-
-// The fields worth showing: byte 0, the fitted engine's section, the options.
-bool shown(const SettingsField &field, int engineKind) { return field.section == 0 || field.section == engineKind; }
-
 bool isText(const SettingsField &field) { return field.kind == FieldKind::Text; }
 
 // A field's value as a JSON value: a number, or a string for a text field.
 std::string jsonValue(const SettingsField &field, const std::string &valueText) {
   return isText(field) ? jsonQuoted(valueText) : valueText;
-}
-
-void printRecord(const Record &record, bool json, std::ostream &out) {
-  const int engineKind = engineKindOf(record.data());
-  bool first = true;
-  if (json) out << "{";
-  for (const SettingsField &field : settingsFields()) {
-    if (!shown(field, engineKind)) continue;
-    const std::string value = fieldValueText(field, record.data());
-    if (json) {
-      out << (first ? "\n  " : ",\n  ") << jsonQuoted(field.name) << ": " << jsonValue(field, value);
-    } else {
-      out << field.name << "=" << value << "\n";
-    }
-    first = false;
-  }
-  if (json) out << "\n}\n";
 }
 
 // get / defaults: the optional --json is the only argument.
@@ -127,65 +96,6 @@ bool parseResetMask(const std::vector<std::string> &args, int &mask, std::string
   return true;
 }
 
-// get and defaults: one call that fills the record, then the record printed.
-int runPrintingCall(bool json, const char *name, int (*call)(unsigned char *), std::ostream &out, std::ostream &err) {
-  Record record{};
-  const int result = call(record.data());
-  if (result != READER_OK) return libraryFailed(name, result, err);
-  printRecord(record, json, out);
-  return kDone;
-}
-
-// Writes the changes, then reads the record back and shows each changed
-// field as the reader now holds it: the library does not report an engine
-// that refused a group, so the read-back is what tells.
-int runSet(const SettingsRequest &request, std::ostream &out, std::ostream &err) {
-  Record record{};
-  const int read = GetReaderSettings(record.data());
-  if (read != READER_OK) return libraryFailed("GetReaderSettings", read, err);
-  const int engineKind = engineKindOf(record.data());
-  for (const auto &[field, value] : request.changes) {
-    if (field->section != 0 && field->section != engineKind) {
-      return usage(err, field->name + " belongs to the engine of kind " + std::to_string(field->section) +
-                            (engineKind == 0 ? std::string(", but no engine is fitted")
-                                             : ", but the fitted engine is of kind " + std::to_string(engineKind)));
-    }
-    std::string problem;
-    if (!storeFieldValue(*field, value, record.data(), problem)) return usage(err, problem);
-  }
-  const int written = SetReaderSettings(record.data());
-  if (written != READER_OK) return libraryFailed("SetReaderSettings", written, err);
-  Record after{};
-  const int reread = GetReaderSettings(after.data());
-  if (reread != READER_OK) return libraryFailed("GetReaderSettings", reread, err);
-  bool allTaken = true;
-  // JSON: {"fields": {NAME: value now, ...}, "not_taken": {NAME: value written, ...}}.
-  std::string heldJson, notTakenJson;
-  std::vector<const SettingsField *> shownInJson;  // a field named twice is one member
-  for (const auto &[field, value] : request.changes) {
-    const std::string wanted = fieldValueText(*field, record.data());
-    const std::string now = fieldValueText(*field, after.data());
-    if (now != wanted) allTaken = false;
-    if (request.json) {
-      if (std::find(shownInJson.begin(), shownInJson.end(), field) != shownInJson.end()) continue;
-      shownInJson.push_back(field);
-      heldJson += (heldJson.empty() ? "" : ", ") + jsonQuoted(field->name) + ": " + jsonValue(*field, now);
-      if (now != wanted)
-        notTakenJson += (notTakenJson.empty() ? "" : ", ") + jsonQuoted(field->name) + ": " + jsonValue(*field, wanted);
-      continue;
-    }
-    out << field->name << "=" << now;
-    if (now != wanted) out << "  (not taken: " << wanted << " was written)";
-    out << "\n";
-  }
-  if (request.json) out << "{\"fields\": {" << heldJson << "}, \"not_taken\": {" << notTakenJson << "}}\n";
-  if (!allTaken) {
-    err << "readerctl settings: the reader did not take every change\n";
-    return kLibraryFailed;
-  }
-  return kDone;
-}
-
 }  // namespace
 
 bool parseSettingsRequest(const std::vector<std::string> &args, SettingsRequest &request, std::string &problem) {
@@ -210,15 +120,78 @@ bool parseSettingsRequest(const std::vector<std::string> &args, SettingsRequest 
   return false;
 }
 
+int settingsFailed(const std::string &text, std::ostream &err) {
+  err << "readerctl settings: " << text << "\n";
+  return kLibraryFailed;
+}
+
+int settingsUsage(const std::string &problem, std::ostream &err) {
+  err << "readerctl settings: " << problem << "\nsee 'readerctl help settings'\n";
+  return kUsage;
+}
+
+void printSettingsValues(const std::vector<FieldValue> &values, bool json, std::ostream &out) {
+  bool first = true;
+  if (json) out << "{";
+  for (const FieldValue &value : values) {
+    if (json) {
+      out << (first ? "\n  " : ",\n  ") << jsonQuoted(value.field->name) << ": " << jsonValue(*value.field, value.text);
+    } else {
+      out << value.field->name << "=" << value.text << "\n";
+    }
+    first = false;
+  }
+  if (json) out << "\n}\n";
+}
+
+int printSettingsChanges(const std::vector<SettingsChange> &changes, bool json, std::ostream &out, std::ostream &err) {
+  bool allTaken = true;
+  // JSON: {"fields": {NAME: value now, ...}, "not_taken": {NAME: value written, ...}}.
+  std::string heldJson, notTakenJson;
+  std::vector<const SettingsField *> shownInJson;  // a field named twice is one member
+  for (const SettingsChange &change : changes) {
+    const SettingsField *field = change.field;
+    if (!change.taken()) allTaken = false;
+    if (json) {
+      if (std::find(shownInJson.begin(), shownInJson.end(), field) != shownInJson.end()) continue;
+      shownInJson.push_back(field);
+      heldJson += (heldJson.empty() ? "" : ", ") + jsonQuoted(field->name) + ": " + jsonValue(*field, change.now);
+      if (!change.taken())
+        notTakenJson +=
+            (notTakenJson.empty() ? "" : ", ") + jsonQuoted(field->name) + ": " + jsonValue(*field, change.written);
+      continue;
+    }
+    out << field->name << "=" << change.now;
+    if (!change.taken()) out << "  (not taken: " << change.written << " was written)";
+    out << "\n";
+  }
+  if (json) out << "{\"fields\": {" << heldJson << "}, \"not_taken\": {" << notTakenJson << "}}\n";
+  if (!allTaken) {
+    err << "readerctl settings: the reader did not take every change\n";
+    return kLibraryFailed;
+  }
+  return kDone;
+}
+
 int runSettingsRequest(const SettingsRequest &request, std::ostream &out, std::ostream &err) {
   switch (request.action) {
-    case Action::Get: return runPrintingCall(request.json, "GetReaderSettings", GetReaderSettings, out, err);
-    case Action::Defaults:
-      return runPrintingCall(request.json, "GetDllDefaultSettings", GetDllDefaultSettings, out, err);
-    case Action::Set: return runSet(request, out, err);
+    case Action::Get:
+    case Action::Defaults: {
+      SettingsCallFailure failure;
+      const auto values = readSettingsValues(request.action == Action::Defaults, failure);
+      if (!values) return settingsFailed(failureText(failure), err);
+      printSettingsValues(*values, request.json, out);
+      return kDone;
+    }
+    case Action::Set: {
+      const SettingsChangeOutcome outcome = changeSettings(request.changes);
+      if (outcome.failure) return settingsFailed(failureText(*outcome.failure), err);
+      if (!outcome.problem.empty()) return settingsUsage(outcome.problem, err);
+      return printSettingsChanges(outcome.changes, request.json, out, err);
+    }
     case Action::Reset: {
       const int result = ResetReaderToDefault(request.mask);
-      return result == READER_OK ? kDone : libraryFailed("ResetReaderToDefault", result, err);
+      return result == READER_OK ? kDone : settingsFailed(failureText({"ResetReaderToDefault", result}), err);
     }
   }
   return kUsage;
@@ -227,7 +200,7 @@ int runSettingsRequest(const SettingsRequest &request, std::ostream &out, std::o
 int runSettingsCommand(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
   SettingsRequest request;
   std::string problem;
-  if (!parseSettingsRequest(args, request, problem)) return usage(err, problem);
+  if (!parseSettingsRequest(args, request, problem)) return settingsUsage(problem, err);
   return runSettingsRequest(request, out, err);
 }
 

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "settings_exchange.h"
 #include "settings_fields.h"
 
 namespace readerctl {
@@ -38,6 +39,17 @@ bool parseSettingsRequest(const std::vector<std::string> &args, SettingsRequest 
 // done, 1 the library refused (its code explained on `err`), 2 a field of
 // another engine than the one fitted (nothing written).
 int runSettingsRequest(const SettingsRequest &request, std::ostream &out, std::ostream &err);
+
+// The outcomes printed, as `get`, `defaults` and `set` print them. The
+// changes' exit status: 0, or 1 (said on `err`) when the reader did not take
+// one of them.
+void printSettingsValues(const std::vector<FieldValue> &values, bool json, std::ostream &out);
+int printSettingsChanges(const std::vector<SettingsChange> &changes, bool json, std::ostream &out, std::ostream &err);
+
+// A failure, as the settings commands report it: exit status 1 for a call
+// that failed, 2 for a usage problem (with where the usage is).
+int settingsFailed(const std::string &text, std::ostream &err);
+int settingsUsage(const std::string &problem, std::ostream &err);
 
 // Both: 2 with the problem and where the usage is on `err` when the parse
 // fails.

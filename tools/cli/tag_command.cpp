@@ -1,14 +1,8 @@
 #include "tag_command.h"
 
-#include <3100XE_DLL.h>
+#include "tag_exchange.h"
 
 namespace readerctl {
-
-namespace {
-
-constexpr int kModuleTypes = READER_TYPE_HEX_MODULE | READER_TYPE_ASCII_MODULE;
-
-}  // namespace
 
 bool parseTagRequest(const std::vector<std::string> &args, TagRequest &request, std::string &problem) {
   if (args.empty()) {
@@ -37,8 +31,8 @@ bool parseTagRequest(const std::vector<std::string> &args, TagRequest &request, 
 
 int runTagRequest(const TagRequest &request, bool simulated, const std::atomic<bool> &stop, std::ostream &out,
                   std::ostream &err) {
-  if ((GetReaderType() & kModuleTypes) == 0 || (GetActiveDevice() & READER_DEVICE_RFID) == 0) {
-    err << "readerctl: no RFID module is at work\n";
+  if (const std::optional<std::string> idle = moduleNotAtWork()) {
+    err << "readerctl: " << *idle << "\n";
     return 1;
   }
   if (const auto *read = std::get_if<TagReadRequest>(&request)) return runTagReadCommand(*read, out, err);

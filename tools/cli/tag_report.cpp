@@ -42,6 +42,11 @@ std::string uidText(const Tag &tag) {
 
 }  // namespace
 
+std::optional<char> tagTypeChar(int typeCode) {
+  if (!hasChar(typeCode)) return std::nullopt;
+  return static_cast<char>(typeCode);
+}
+
 std::optional<UidParts> uidParts(const Tag &tag) {
   if (!tag.hexModule || tag.typeCode != kIso15693 || tag.uid.size() != kIso15693UidDigits + 2) return std::nullopt;
   for (const char c : tag.uid) {

@@ -30,6 +30,9 @@ struct UidParts {
 // The parts of such a UID; nullopt for every other tag.
 std::optional<UidParts> uidParts(const Tag &tag);
 
+// The tag type code as a letter ('V'); nullopt when it is no printable one.
+std::optional<char> tagTypeChar(int typeCode);
+
 // The fields every JSON object of a tag begins with, without the braces:
 // type_code (number), type_char and family (strings, null without a code or
 // a family), uid (the text as the library gives it), uid_bytes (the tag's

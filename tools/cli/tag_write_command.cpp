@@ -1,13 +1,8 @@
 #include "tag_write_command.h"
 
-#include <3100XE_DLL.h>
-
-#include <array>
-
 #include "hex_bytes.h"
-#include "last_tag.h"
 #include "tag_address.h"
-#include "tag_report.h"
+#include "tag_exchange.h"
 
 namespace readerctl {
 
@@ -70,46 +65,12 @@ bool parseTagWriteRequest(const std::vector<std::string> &args, TagWriteRequest 
 }
 
 int runTagWriteCommand(const TagWriteRequest &request, std::ostream &out, std::ostream &err) {
-  const char *key = request.key ? request.key->c_str() : nullptr;
-  const bool hexModule = (GetReaderType() & READER_TYPE_HEX_MODULE) != 0;
-  if (hexModule) {
-    // A kind-6 module writes only with the air protocol it was last set to,
-    // and a fresh start has set none: find the tag first, as an application
-    // reads a tag before writing to it. The read tries every protocol.
-    std::array<char, 64> uid{};
-    const int found = ReadRfidData(READER_RFID_READ_UID, uid.data(), uid.size(), -1, 1, 0, key);
-    if (found < 0) {
-      err << "readerctl: nothing written: no tag read (ReadRfidData returned " << found << ")\n";
-      return 1;
-    }
-  }
-  const std::string &data = request.data;
-  int written = 0;
-  const int result = WriteRfidData(reinterpret_cast<const unsigned char *>(data.data()), request.start,
-                                   static_cast<int>(data.size()), &written, 0, 0, key);
-  if (result != READER_OK) {
-    err << "readerctl: nothing written: WriteRfidData returned " << result;
-    const int type = GetDecodeTagType();
-    if (hexModule && (type == 'M' || type == 'Z')) {
-      err << " (a kind-6 module cannot write ISO 14443 tags)";
-    } else if (result == READER_ERR_RFID_WRITE) {
-      err << " (no tag in the field, a start outside the tag, or the first block or Mifare sector login refused)";
-    }
-    err << "\n";
+  const TagWriteOutcome outcome = writeTag(request);
+  if (outcome.failure) {
+    err << "readerctl: " << *outcome.failure << "\n";
     return 1;
   }
-  const std::size_t count = written < 0 ? 0 : static_cast<std::size_t>(written);
-  if (request.json) {
-    out << "{" << tagJsonFields(lastTag()) << ", \"start\": " << request.start << ", \"written\": " << count
-        << ", \"requested\": " << data.size() << "}\n";
-  } else {
-    printTagBlock(lastTag(), out);
-    out << "Written:   " << byteRangeText(request.start, count, data.size()) << "\n";
-  }
-  if (count < data.size()) {
-    err << "readerctl: the write ended early: a block or sector login was refused, or the tag's memory ended\n";
-  }
-  return 0;
+  return printTagWrite(request, outcome, out, err);
 }
 
 }  // namespace readerctl

@@ -11,10 +11,14 @@ constexpr int kDispatchSliceMs = 20;
 
 }  // namespace
 
+TriggerPresser::TriggerPresser(Timing timing)
+    : TriggerPresser(timing, Keys{[](bool pressed) { host::triggerKey(kTriggerKey, pressed); },
+                                  [](int timeoutMs) { host::dispatch(timeoutMs); }}) {}
+
 TriggerPresser::~TriggerPresser() {
   if (held_) {
     letUp(Clock::now());
-    host::dispatch(0);
+    keys_.dispatch(0);
   }
 }
 
@@ -37,18 +41,18 @@ bool TriggerPresser::dispatchUntil(const std::function<bool()> &announced, Clock
         press(now);
       }
     }
-    host::dispatch(kDispatchSliceMs);
+    keys_.dispatch(kDispatchSliceMs);
   }
 }
 
 void TriggerPresser::press(Clock::time_point now) {
-  host::triggerKey(kTriggerKey, true);
+  keys_.trigger(true);
   held_ = true;
   pressedAt_ = now;
 }
 
 void TriggerPresser::letUp(Clock::time_point now) {
-  host::triggerKey(kTriggerKey, false);
+  keys_.trigger(false);
   held_ = false;
   releasedAt_ = now;
 }

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <utility>
 
 namespace readerctl {
 
@@ -22,7 +23,17 @@ class TriggerPresser {
     Clock::duration pause;  // from letting the key up to the next press
   };
 
-  explicit TriggerPresser(Timing timing) : timing_(timing) {}
+  // What a press is and how the wait for announcements is made: by default
+  // the host's trigger key and its window messages (host::triggerKey,
+  // host::dispatch); readerd's trigger command and its socket for a
+  // client of readerd.
+  struct Keys {
+    std::function<void(bool pressed)> trigger;
+    std::function<void(int timeoutMs)> dispatch;
+  };
+
+  explicit TriggerPresser(Timing timing);
+  TriggerPresser(Timing timing, Keys keys) : timing_(timing), keys_(std::move(keys)) {}
   ~TriggerPresser();  // lets the key up if it is held
   TriggerPresser(const TriggerPresser &) = delete;
   TriggerPresser &operator=(const TriggerPresser &) = delete;
@@ -38,6 +49,7 @@ class TriggerPresser {
   void letUp(Clock::time_point now);
 
   Timing timing_;
+  Keys keys_;
   bool held_ = false;
   Clock::time_point pressedAt_{};
   Clock::time_point releasedAt_{};

@@ -20,6 +20,12 @@ class JsonWriter {
   JsonWriter &field(std::string_view name, bool value);
   // A value already in JSON form (a number or string taken from a request).
   JsonWriter &rawField(std::string_view name, std::string_view json);
+  // Another writer's object as this member's value.
+  JsonWriter &objectField(std::string_view name, const JsonWriter &object) { return rawField(name, object.object()); }
+  JsonWriter &nullField(std::string_view name) { return rawField(name, "null"); }
+
+  // The object without a line end, to nest it in another.
+  std::string object() const { return text_ + "}"; }
 
   // The object and its line end.
   std::string line() const { return text_ + "}\n"; }
