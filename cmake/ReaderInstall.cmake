@@ -1,8 +1,8 @@
 # Install rules, the pkg-config file, the CMake package and CPack: what an
 # integrator gets from `cmake --install` or the .deb / .zip files. Only the module,
-# its public header, the two tools and their manual pages, completion and
-# licence notice are installed; tests, benchmarks and
-# examples stay in the build tree.
+# its public header, the two tools, the service with its systemd units, udev
+# rules and configuration, their manual pages, completion and licence notice
+# are installed; tests, benchmarks and examples stay in the build tree.
 
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
@@ -12,12 +12,17 @@ set(READER_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/${READER_PACKAGE})
 set(READER_DESCRIPTION
   "Barcode engine and RFID module library of the 3100XE handheld terminal")
 
-# Four components, packaged apart as a distribution would: the runtime
-# module, the development files, readerctl and the simulator.
+# Five components, packaged apart as a distribution would: the runtime
+# module, the development files, readerctl, the simulator and readerd.
 set(READER_DEB_RUNTIME lib3100xe-dll${PROJECT_VERSION_MAJOR})  # after the soname
 set(READER_DEB_DEV lib3100xe-dll-dev)
 set(READER_DEB_TOOLS reader3100xe-tools)
 set(READER_DEB_SIM reader3100xe-sim)
+set(READER_DEB_DAEMON reader3100xe-daemon)
+set(READER_COMPONENTS runtime dev tools sim)
+if(TARGET readerd)
+  list(APPEND READER_COMPONENTS daemon)
+endif()
 
 # Consumers see the module as reader3100xe::reader.
 set_target_properties(reader_dll PROPERTIES EXPORT_NAME reader)
@@ -28,11 +33,14 @@ if(NOT WIN32)
     VERSION ${PROJECT_VERSION}
     SOVERSION ${PROJECT_VERSION_MAJOR})
 endif()
-if(TARGET readerctl AND NOT WIN32)
-  # readerctl finds the module beside it wherever the tree is installed.
-  set_target_properties(readerctl PROPERTIES
-    INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
-endif()
+# readerctl and readerd find the module beside them wherever the tree is
+# installed.
+foreach(tool IN ITEMS readerctl readerd)
+  if(TARGET ${tool} AND NOT WIN32)
+    set_target_properties(${tool} PROPERTIES
+      INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+  endif()
+endforeach()
 
 install(TARGETS reader_dll EXPORT ${READER_PACKAGE}Targets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime   # the DLL
@@ -48,6 +56,31 @@ endif()
 # The simulator drives pseudo-terminals: POSIX only.
 if(TARGET reader-sim AND NOT WIN32)
   install(TARGETS reader-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT sim)
+endif()
+# The service and what deploys it: systemd units, udev rules and the system
+# user, under PREFIX/lib where systemd and udev look (not the multiarch
+# directory), and its configuration file.
+if(TARGET readerd)
+  install(TARGETS readerd RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT daemon)
+  set(READER_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+  install(FILES ${READER_PACKAGING_DIR}/systemd/readerd.service ${READER_PACKAGING_DIR}/systemd/readerd.socket
+    DESTINATION lib/systemd/system COMPONENT daemon)
+  install(FILES ${READER_PACKAGING_DIR}/udev/60-reader3100xe.rules
+    DESTINATION lib/udev/rules.d COMPONENT daemon)
+  install(FILES ${READER_PACKAGING_DIR}/sysusers.d/readerd.conf
+    DESTINATION lib/sysusers.d COMPONENT daemon)
+  # /etc for the /usr prefix (GNUInstallDirs' rule), decided when installing:
+  # cpack installs with the prefix /usr under DESTDIR, an installation into
+  # a prefix of one's own keeps it there (PREFIX/etc).
+  install(CODE "
+    if(CMAKE_INSTALL_PREFIX MATCHES \"^/usr/?$\")
+      set(reader_etc /etc)
+    else()
+      set(reader_etc \"\${CMAKE_INSTALL_PREFIX}/etc\")
+    endif()
+    file(INSTALL DESTINATION \"\${reader_etc}\" TYPE FILE
+         FILES \"${READER_PACKAGING_DIR}/etc/readerd.conf\")"
+    COMPONENT daemon)
 endif()
 
 # pkg-config: the prefix is found from the .pc file's own place, so a tree
@@ -82,6 +115,9 @@ else()
   # section 3 with the development files.
   find_program(READER_GZIP gzip)
   set(READER_MAN_PAGES "readerctl.1 tools" "reader-sim.1 sim" "3100XE_DLL.3 dev")
+  if(TARGET readerd)
+    list(APPEND READER_MAN_PAGES "readerd.8 daemon")
+  endif()
   set(READER_MAN_OUTPUTS)
   foreach(entry IN LISTS READER_MAN_PAGES)
     separate_arguments(entry)
@@ -124,7 +160,7 @@ else()
     "Copyright: 2026 reader3100xe developers\n"
     "License: Expat\n"
     " ${READER_LICENSE_TEXT}\n")
-  foreach(component IN ITEMS runtime dev tools sim)
+  foreach(component IN LISTS READER_COMPONENTS)
     string(TOUPPER ${component} upper)
     install(FILES ${PROJECT_BINARY_DIR}/copyright
       DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${READER_DEB_${upper}} COMPONENT ${component})
@@ -148,7 +184,7 @@ else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
-  set(CPACK_COMPONENTS_ALL runtime dev tools sim)
+  set(CPACK_COMPONENTS_ALL ${READER_COMPONENTS})
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
   set(CPACK_DEBIAN_PACKAGE_SOURCE ${READER_PACKAGE})
@@ -161,7 +197,8 @@ else()
   set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
   set(CPACK_COMPONENT_DEV_DEPENDS runtime)
   set(CPACK_COMPONENT_TOOLS_DEPENDS runtime)
-  foreach(component IN ITEMS runtime dev tools sim)
+  set(CPACK_COMPONENT_DAEMON_DEPENDS runtime)
+  foreach(component IN LISTS READER_COMPONENTS)
     string(TOUPPER ${component} upper)
     set(CPACK_DEBIAN_${upper}_PACKAGE_NAME ${READER_DEB_${upper}})
   endforeach()
@@ -169,6 +206,7 @@ else()
   set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
   set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_SIM_PACKAGE_SECTION devel)
+  set(CPACK_DEBIAN_DAEMON_PACKAGE_SECTION utils)
   set(READER_DEB_ABOUT
     "The flat C interface of the 3100XE handheld terminal's two serial\n"
     "data-capture devices: the barcode scan engine on COM port 1 and the\n"
@@ -192,6 +230,13 @@ else()
     "and RFID reader module on pseudo-terminals, so that applications of the\n"
     "3100XE_DLL library run without the hardware. Barcodes and tags are\n"
     "presented on its command line or through a control FIFO.")
+  string(CONCAT CPACK_DEBIAN_DAEMON_DESCRIPTION
+    "3100XE terminal reader service\n" ${READER_DEB_ABOUT}
+    "\nThis package holds readerd, which keeps the reader started and serves\n"
+    "it to local clients on a Unix socket, one JSON object per line: barcodes\n"
+    "and tags as they are read, settings, tag reads and writes. With it come\n"
+    "its systemd service and socket units, the system user readerd and the\n"
+    "group reader, example udev rules for the devices and /etc/readerd.conf.")
   find_program(READER_DPKG_SHLIBDEPS dpkg-shlibdeps)
   if(READER_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -207,6 +252,13 @@ else()
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
   file(WRITE ${PROJECT_BINARY_DIR}/deb-runtime/triggers "activate-noawait ldconfig\n")
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/deb-runtime/triggers)
+  # The service's configuration is the administrator's once installed; its
+  # maintainer scripts make the user and group, and tell udev and systemd.
+  file(WRITE ${PROJECT_BINARY_DIR}/deb-daemon/conffiles "/etc/readerd.conf\n")
+  set(CPACK_DEBIAN_DAEMON_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/deb-daemon/conffiles
+    ${PROJECT_SOURCE_DIR}/packaging/debian/postinst ${PROJECT_SOURCE_DIR}/packaging/debian/prerm
+    ${PROJECT_SOURCE_DIR}/packaging/debian/postrm)
+  set(CPACK_DEBIAN_DAEMON_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   # CPack writes the -dbgsym packages' md5sums with build-machine paths and
   # gives them no doc folder: mended once they are made.
   set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/ReaderDbgsymRepair.cmake)

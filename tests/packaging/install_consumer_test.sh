@@ -28,11 +28,14 @@ libdir=$(dirname "$(find "$stage" -name reader3100xe.pc -print -quit)")
 [ -d "$libdir" ] || fail "no reader3100xe.pc under $stage"
 libdir=$(dirname "$libdir")
 for f in "$stage/include/3100XE_DLL.h" "$libdir/lib3100XE_DLL.so" "$stage/bin/readerctl" \
-         "$stage/bin/reader-sim"; do
+         "$stage/bin/reader-sim" "$stage/bin/readerd" "$stage/lib/systemd/system/readerd.service" \
+         "$stage/lib/systemd/system/readerd.socket" "$stage/lib/udev/rules.d/60-reader3100xe.rules" \
+         "$stage/lib/sysusers.d/readerd.conf" "$stage/etc/readerd.conf"; do
   [ -e "$f" ] || fail "not installed: ${f#"$stage"/}"
 done
-# The installed tool finds the module beside it without help.
+# The installed tools find the module beside them without help.
 "$stage/bin/readerctl" --help >/dev/null || fail "installed readerctl --help exited with $?"
+"$stage/bin/readerd" --help >/dev/null || fail "installed readerd --help exited with $?"
 export LD_LIBRARY_PATH=$libdir
 
 check() {
@@ -79,8 +82,8 @@ deb() {  # the one package file named $1_*
   echo "${files[0]}"
 }
 runtime=$(deb lib3100xe-dll2) dev=$(deb lib3100xe-dll-dev)
-tools=$(deb reader3100xe-tools) sim=$(deb reader3100xe-sim)
-for dbgsym in lib3100xe-dll2 reader3100xe-tools reader3100xe-sim; do
+tools=$(deb reader3100xe-tools) sim=$(deb reader3100xe-sim) daemon=$(deb reader3100xe-daemon)
+for dbgsym in lib3100xe-dll2 reader3100xe-tools reader3100xe-sim reader3100xe-daemon; do
   ls "$packages/$dbgsym-dbgsym_"*.ddeb >/dev/null 2>&1 || fail "no debug symbols package for $dbgsym"
 done
 
@@ -97,20 +100,36 @@ grep -q '^usr/include/3100XE_DLL.h$' <<<"$dev_files" || fail "-dev lacks the hea
 grep -q '^usr/share/man/man3/3100XE_DLL.3.gz$' <<<"$dev_files" || fail "-dev lacks the manual page"
 grep -q '^usr/bin/readerctl$' <<<"$(contents "$tools")" || fail "tools package lacks readerctl"
 grep -q '^usr/bin/reader-sim$' <<<"$(contents "$sim")" || fail "simulator package lacks reader-sim"
-for package in "$runtime" "$dev" "$tools" "$sim"; do
+# The service's package: the program, where systemd, udev and sysusers look,
+# its configuration as a conffile, and the scripts that make its user.
+daemon_files=$(contents "$daemon")
+for f in usr/bin/readerd usr/lib/systemd/system/readerd.service usr/lib/systemd/system/readerd.socket \
+         usr/lib/udev/rules.d/60-reader3100xe.rules usr/lib/sysusers.d/readerd.conf etc/readerd.conf \
+         usr/share/man/man8/readerd.8.gz; do
+  grep -qx "$f" <<<"$daemon_files" || fail "reader3100xe-daemon lacks $f"
+done
+control=$work/daemon-control
+rm -rf "$control"
+dpkg-deb -e "$daemon" "$control"
+[ "$(cat "$control/conffiles")" = /etc/readerd.conf ] || fail "/etc/readerd.conf is not the daemon's conffile"
+for script in postinst prerm postrm; do
+  [ -x "$control/$script" ] || fail "reader3100xe-daemon has no executable $script"
+  sh -n "$control/$script" || fail "reader3100xe-daemon's $script is not valid sh"
+done
+for package in "$runtime" "$dev" "$tools" "$sim" "$daemon"; do
   name=$(dpkg-deb -f "$package" Package)
   grep -qx "usr/share/doc/$name/copyright" <<<"$(contents "$package")" || fail "$name has no copyright file"
 done
-# -dev and the tools need exactly this runtime.
+# -dev, the tools and the service need exactly this runtime.
 version=$(dpkg-deb -f "$runtime" Version)
-for package in "$dev" "$tools"; do
+for package in "$dev" "$tools" "$daemon"; do
   grep -qF "lib3100xe-dll2 (= $version)" <<<"$(dpkg-deb -f "$package" Depends)" \
     || fail "$(dpkg-deb -f "$package" Package) does not depend on lib3100xe-dll2 (= $version)"
 done
 
 root=$work/unpacked
 rm -rf "$root"
-for package in "$runtime" "$dev" "$tools" "$sim"; do dpkg-deb -x "$package" "$root"; done
+for package in "$runtime" "$dev" "$tools" "$sim" "$daemon"; do dpkg-deb -x "$package" "$root"; done
 module=$(find "$root" -name lib3100XE_DLL.so.2 -print -quit)
 [ -n "$module" ] || fail "no lib3100XE_DLL.so.2 unpacked"
 # Stripped: the debug information is in the -dbgsym package.
@@ -120,6 +139,7 @@ fi
 pcdir=$(dirname "$(find "$root" -name reader3100xe.pc -print -quit)")
 export LD_LIBRARY_PATH=$(dirname "$module")
 "$root/usr/bin/readerctl" --help >/dev/null || fail "packaged readerctl --help exited with $?"
+"$root/usr/bin/readerd" --help >/dev/null || fail "packaged readerd --help exited with $?"
 
 # pkg-config against the unpacked -dev files (the .pc finds its prefix from
 # its own place).
