@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,6 +73,7 @@ TEST(ReaderdAccessTest, OnlyTheControlGroupChangesTheReaderAsTheKernelSaysWhoCon
   options.socketMode = 0666;  // so that the other user can connect at all
   ServedReader served(options);
   ASSERT_TRUE(served.listening()) << served.error();
+  ASSERT_EQ(::chmod(served.directory().c_str(), 0711), 0);  // the socket's directory, for the other user
 
   // A child that becomes nobody (not in the group root) and asks.
   int answers[2];
@@ -82,6 +84,7 @@ TEST(ReaderdAccessTest, OnlyTheControlGroupChangesTheReaderAsTheKernelSaysWhoCon
     ::close(answers[0]);
     if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
     SocketClient client(served.path());
+    if (!client.connected()) ::_exit(4);
     std::string said;
     for (const char *request : {R"({"cmd":"settings_reset","id":1})", R"({"cmd":"settings_set","prefix":"X"})",
                                 R"({"cmd":"tag_write","start":6,"hex":"00"})", R"({"cmd":"status"})"})

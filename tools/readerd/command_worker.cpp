@@ -8,6 +8,13 @@
 
 namespace readerd {
 
+namespace {
+
+// Longer than any start takes (an SSI engine probed at both speeds).
+constexpr std::chrono::seconds kStartPatience{60};
+
+}  // namespace
+
 CommandWorker::CommandWorker(ReaderRunner &reader, std::function<void()> wake)
     : reader_(reader), wake_(std::move(wake)), thread_([this] { run(); }) {}
 
@@ -49,6 +56,7 @@ void CommandWorker::run() {
     }
     std::string line;
     try {
+      reader_.waitWhileStarting(kStartPatience);
       auto lifecycle = reader_.lockLifecycle();
       if (!reader_.running()) {
         line = errorLine(&job.request, "not_running",

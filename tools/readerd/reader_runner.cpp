@@ -134,6 +134,11 @@ bool ReaderRunner::running() const {
   return status_.state == ReaderState::Running;
 }
 
+void ReaderRunner::waitWhileStarting(std::chrono::milliseconds patience) {
+  std::unique_lock lock(mutex_);
+  changed_.wait_for(lock, patience, [&] { return stopping_ || status_.state != ReaderState::Starting; });
+}
+
 void ReaderRunner::change(ReaderState state, std::string reason) {
   {
     std::lock_guard lock(mutex_);
@@ -141,6 +146,7 @@ void ReaderRunner::change(ReaderState state, std::string reason) {
     status_.state = state;
     changes_.push_back({state, std::move(reason)});
   }
+  changed_.notify_all();
   wake_();
 }
 
@@ -228,6 +234,7 @@ void ReaderRunner::run() {
           changes_.push_back({ReaderState::Restarting, "not every device answered the start"});
         }
       }
+      changed_.notify_all();
       wake_();
       if (!pause(retryAt_)) break;
       {

@@ -83,6 +83,9 @@ class ReaderRunner {
   // reader is up (checked with the lock held).
   std::unique_lock<std::mutex> lockLifecycle() { return std::unique_lock(lifecycle_); }
   bool running() const;
+  // Waits while the reader is starting (at most `patience`), so that a
+  // command sent at the service's start is answered after it.
+  void waitWhileStarting(std::chrono::milliseconds patience);
 
  private:
   static void onBroadcast(const char *message, long wParam, long lParam, void *context);

@@ -304,7 +304,9 @@ void Server::command(ClientConnection &client, const JsonObject &request) {
     client.send(statusLine(request));
   } else if (const ReaderCommand *readerCommand = findReaderCommand(*cmd)) {
     if (!permitted(client, request, readerCommand->access)) return;
-    if (!readerCommand->blocks) {
+    // While the reader starts, even the quick ones wait for it on the
+    // command thread: what they report would be half a start.
+    if (!readerCommand->blocks && reader_->status().state != ReaderState::Starting) {
       client.send(readerCommand->run(request, reader_->status().start));
     } else if (!worker_->submit(client.id, *readerCommand, request)) {
       client.send(errorLine(&request, "busy", "too many commands are waiting for the reader; try again later"));
