@@ -3,11 +3,12 @@
 // clients of readerd, beside the same press to the library's own
 // announcement in the same process (the ratio is the service's cost), and
 // the service's CPU time while idle with clients connected. A text engine
-// at 9600 bit/s with the simulator pacing its bytes to the line.
+// with the simulator pacing its bytes to the line.
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -196,17 +197,31 @@ ServedRow served(int clients, int scans, double *idleCpuPercent) {
 
 int main(int argc, char **argv) {
   const int scans = argc > 1 ? std::atoi(argv[1]) : 30;
-  // 16 bytes of decode and its CR, and the "ON" command, at 9600 bit/s.
-  std::printf("press to object, text engine at 9600 bit/s, %d scans a row (imposed: the line, about %.1f ms)\n", scans,
-              bench::byteMs(10 + 4, 9600));
-  const std::vector<double> alone = inProcess(scans);
-  if (alone.empty()) {
+  std::printf("press to object, simulated text engine with paced bytes, %d scans a row\n", scans);
+  // The library's hidden window stays with the thread that first started
+  // it: the in-process row runs in a child, so that readerd's reader thread
+  // is the first to start the reader in this process.
+  double alone[2] = {0, 0};
+  int results[2];
+  if (::pipe(results) != 0) return 1;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const std::vector<double> times = inProcess(scans);
+    const double row[2] = {times.empty() ? 0 : bench::percentile(times, 0.5),
+                           times.empty() ? 0 : bench::percentile(times, 0.99)};
+    [[maybe_unused]] const ssize_t written = ::write(results[1], row, sizeof row);
+    ::_exit(0);
+  }
+  ::close(results[1]);
+  const bool read = ::read(results[0], alone, sizeof alone) == static_cast<ssize_t>(sizeof alone);
+  ::close(results[0]);
+  ::waitpid(child, nullptr, 0);
+  if (!read || alone[0] <= 0) {
     std::printf("the reader did not start\n");
     return 1;
   }
-  const double aloneP50 = bench::percentile(alone, 0.5);
-  std::printf("%-28s p50 %7.2f ms  p99 %7.2f ms\n", "in-process announcement", aloneP50,
-              bench::percentile(alone, 0.99));
+  const double aloneP50 = alone[0];
+  std::printf("%-28s p50 %7.2f ms  p99 %7.2f ms\n", "in-process announcement", alone[0], alone[1]);
   double idle = 0;
   for (int clients : {1, 10, 100}) {
     const ServedRow row = served(clients, scans, clients == 10 ? &idle : nullptr);
