@@ -205,6 +205,18 @@ class ReaderdClient:
                 raise ReaderdError(answer)
             return answer
 
+    def wait_running(self, timeout=60.0):
+        """Waits until readerd's reader is running (it starts the reader
+        when it starts, and again after a device came back). True once it
+        is, False when `timeout` seconds pass first."""
+        deadline = time.monotonic() + timeout
+        while True:
+            if self.request("status").get("reader") == "running":
+                return True
+            if time.monotonic() >= deadline:
+                return False
+            time.sleep(0.05)
+
     def subscribe(self, what="all", timeout=None):
         """Subscribes to `what` ("barcodes", "tags", "all" or "none") at once
         and returns events(timeout)."""

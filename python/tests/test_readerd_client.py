@@ -28,6 +28,11 @@ class ServedTerminalTest(TerminalTestCase):
         except BaseException:
             super().tearDownClass()
             raise
+        with ReaderdClient(cls.readerd.path) as client:
+            running = client.wait_running(60)
+        if not running:
+            cls.tearDownClass()
+            raise RuntimeError("readerd's reader did not start")
 
     @classmethod
     def tearDownClass(cls):

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -13,8 +14,11 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "readerd/socket_client.h"
 #include "support/test_terminal.h"
@@ -43,6 +47,25 @@ class ReaderdProcessTest : public ::testing::Test {
     ::unlink(socketPath_.c_str());
     ::unlink(configPath_.c_str());
     ::rmdir(directory_.c_str());
+  }
+
+  // Starts readerd with at most `descriptors` open files, on its own socket.
+  void startLimited(int descriptors) {
+    pid_ = ::fork();
+    ASSERT_GE(pid_, 0);
+    if (pid_ == 0) {
+      const rlimit limit{static_cast<rlim_t>(descriptors), static_cast<rlim_t>(descriptors)};
+      ::setrlimit(RLIMIT_NOFILE, &limit);
+      ::execl(READERD_PATH, "readerd", "--config", configPath_.c_str(), "--socket", socketPath_.c_str(),
+              static_cast<char *>(nullptr));
+      ::_exit(127);
+    }
+    // Up once the socket answers.
+    for (int i = 0; i < 1000; ++i) {
+      SocketClient probe(socketPath_);
+      if (probe.connected()) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
   }
 
   // Starts readerd as socket activation would: the socket bound and
@@ -119,6 +142,39 @@ TEST_F(ReaderdProcessTest, TakesTheActivatedSocketReloadsOnHangUpAndEndsOnTerm) 
   struct stat socketFile {};
   EXPECT_EQ(::lstat(socketPath_.c_str(), &socketFile), 0);
   EXPECT_TRUE(S_ISSOCK(socketFile.st_mode));
+}
+
+TEST_F(ReaderdProcessTest, OutOfDescriptorsItClosesNewConnectionsAtOnceAndGoesOn) {
+  testing_support::clearReaderEnvironment();
+  startLimited(32);
+  // More clients than it has descriptors for: each is either served or
+  // closed at once, none left waiting in the backlog.
+  std::vector<std::unique_ptr<SocketClient>> clients;
+  int served = 0;
+  int closed = 0;
+  for (int i = 0; i < 48; ++i) {
+    clients.push_back(std::make_unique<SocketClient>(socketPath_));
+    ASSERT_TRUE(clients.back()->connected());
+    ASSERT_TRUE(clients.back()->write("{\"cmd\":\"version\"}\n") || true);
+    const std::optional<std::string> line = clients.back()->readLine();
+    if (line) {
+      ++served;
+    } else {
+      ASSERT_TRUE(clients.back()->closedByPeer()) << "client " << i << " neither served nor closed";
+      ++closed;
+    }
+  }
+  EXPECT_GT(served, 0);
+  EXPECT_GT(closed, 0);
+  clients.clear();
+  // With the others gone, a newcomer is served and told what happened.
+  JsonObject status;
+  for (int i = 0; i < 100 && status.fields.empty(); ++i) {
+    SocketClient again(socketPath_);
+    status = again.request(R"({"cmd":"status"})");
+  }
+  // (A newcomer made while the others were still being closed may be refused too.)
+  EXPECT_GE(status.number("refused").value_or(0), closed);
 }
 
 }  // namespace

@@ -40,6 +40,8 @@ class SocketClient {
   SocketClient &operator=(const SocketClient &) = delete;
 
   bool connected() const { return fd_ >= 0; }
+  // Whether the service closed the connection (rather than said nothing).
+  bool closedByPeer() const { return closedByPeer_; }
   int fd() const { return fd_; }
 
   // Writes all of `bytes` (blocking).
@@ -70,7 +72,10 @@ class SocketClient {
       if (::poll(&watch, 1, static_cast<int>(left.count()) + 1) <= 0) continue;
       char buffer[65536];
       const ssize_t count = ::recv(fd_, buffer, sizeof buffer, 0);
-      if (count <= 0) return std::nullopt;
+      if (count <= 0) {
+        closedByPeer_ = true;
+        return std::nullopt;
+      }
       input_.append(buffer, static_cast<std::size_t>(count));
     }
   }
@@ -91,6 +96,7 @@ class SocketClient {
 
  private:
   int fd_ = -1;
+  bool closedByPeer_ = false;
   std::string input_;
 };
 

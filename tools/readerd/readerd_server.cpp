@@ -59,6 +59,7 @@ ServerOptions ServerOptions::from(const ServiceConfig &config) {
 }
 
 Server::Server(ServerOptions options) : options_(std::move(options)) {
+  spareFd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
   int pipeFds[2];
   if (::pipe2(pipeFds, O_NONBLOCK | O_CLOEXEC) == 0) {
     wakeRead_ = pipeFds[0];
@@ -77,6 +78,7 @@ Server::~Server() {
   if (tcpFd_ >= 0) ::close(tcpFd_);
   if (wakeRead_ >= 0) ::close(wakeRead_);
   if (wakeWrite_ >= 0) ::close(wakeWrite_);
+  if (spareFd_ >= 0) ::close(spareFd_);
 }
 
 bool Server::listen(std::string &error) {
@@ -203,9 +205,20 @@ void Server::acceptClients(int listenFd, bool remote) {
   for (;;) {
     const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
-      // EMFILE and the like: the connection stays in the backlog for a
-      // later round rather than ending the service.
-      return;
+      if ((errno == EMFILE || errno == ENFILE) && spareFd_ >= 0) {
+        // Out of descriptors: a connection left in the backlog would wake
+        // poll() at once, forever. The spare descriptor makes room to take
+        // it and close it, so the client learns at once and the loop sleeps.
+        ::close(spareFd_);
+        // (accept() fails so before it looks at the backlog: it may be empty.)
+        const int refused = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (refused >= 0) ::close(refused);
+        spareFd_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (refused < 0) return;
+        ++refusedCount_;
+        continue;
+      }
+      return;  // EAGAIN: no more waiting; anything else: tried again next round
     }
     auto client = std::make_unique<ClientConnection>(fd, options_.queueLimit);
     client->id = nextClientId_++;
@@ -333,6 +346,7 @@ std::string Server::statusLine(const JsonObject &request) const {
   return writer.field("clients", static_cast<std::int64_t>(clients_.size()))
       .field("connections", static_cast<std::int64_t>(connectionCount_))
       .field("dropped", static_cast<std::int64_t>(droppedCount_))
+      .field("refused", static_cast<std::int64_t>(refusedCount_))
       .field("barcodes", static_cast<std::int64_t>(barcodeCount_))
       .field("tags", static_cast<std::int64_t>(tagCount_))
       .field("tcp_port", tcpPort_.load())

@@ -91,6 +91,7 @@ class Server {
   int tcpFd_ = -1;
   bool ownSocketFile_ = false;  // created here (not passed in): removed at the end
   std::atomic<int> tcpPort_{0};
+  int spareFd_ = -1;  // given up to take a connection when out of descriptors
   int wakeRead_ = -1;
   int wakeWrite_ = -1;
   std::atomic<bool> stopping_{false};
@@ -103,6 +104,7 @@ class Server {
   std::uint64_t tagCount_ = 0;
   std::uint64_t connectionCount_ = 0;
   std::uint64_t droppedCount_ = 0;
+  std::uint64_t refusedCount_ = 0;  // connections closed for want of descriptors
 
   std::unique_ptr<ReaderRunner> reader_;
   std::unique_ptr<CommandWorker> worker_;
