@@ -21,12 +21,7 @@ namespace {
 using readerd::JsonObject;
 using readerd_testing::ServedReader;
 using readerd_testing::SocketClient;
-
-readerd::ServerOptions withoutReader() {
-  readerd::ServerOptions options;
-  options.startReader = false;
-  return options;
-}
+using readerd_testing::withoutReader;
 
 // The first line the service answers `request` with, over TCP to the
 // loopback address.

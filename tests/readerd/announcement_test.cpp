@@ -17,23 +17,8 @@ using readerd_testing::ServedReader;
 using readerd_testing::SocketClient;
 using readersim::barcodeOf;
 
-// The text engine's configuration byte whose upper four bits are its
-// trigger mode.
-constexpr std::size_t kTriggerModeByte = 20;
-
-class ReaderdAnnouncementTest : public ::testing::Test {
+class ReaderdAnnouncementTest : public readerd_testing::TextEngineServiceTest<> {
  protected:
-  void SetUp() override {
-    testing_support::clearReaderEnvironment();
-    readersim::TerminalConfig config = testing_support::quickConfig(2, 0);
-    // Triggered by the key (mode 0), not by itself as it leaves the factory:
-    // readerd does not change settings yet.
-    config.textEngine.block[kTriggerModeByte] &= 0x0F;
-    terminal_ = testing_support::startTerminal(config);
-  }
-  void TearDown() override { testing_support::clearReaderEnvironment(); }
-
-  std::unique_ptr<readersim::Terminal> terminal_;
 };
 
 TEST_F(ReaderdAnnouncementTest, EverySubscriberGetsEachDecodeInOrder) {

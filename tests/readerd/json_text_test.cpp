@@ -83,7 +83,7 @@ TEST(JsonTextTest, TheReaderRefusesWhatJsonDoesNotAllow) {
     EXPECT_FALSE(parse.error.empty()) << line;
   }
   // Nesting is named as such, and the column is given.
-  EXPECT_EQ(parseJsonLine(R"({"a":[1]})").error, "nested objects and arrays are not accepted at column 6");
+  EXPECT_EQ(parseJsonLine(R"({"a":[1]})").error, "nested objects and arrays are not accepted (member \"a\")");
 }
 
 }  // namespace

@@ -22,19 +22,8 @@ using readerd_testing::SocketClient;
 using readerd_testing::subscribeWhenRunning;
 using readersim::barcodeOf;
 
-constexpr std::size_t kTriggerModeByte = 20;  // the text engine's, upper four bits
-
-class ReaderdManyClientsTest : public ::testing::Test {
+class ReaderdManyClientsTest : public readerd_testing::TextEngineServiceTest<> {
  protected:
-  void SetUp() override {
-    testing_support::clearReaderEnvironment();
-    readersim::TerminalConfig config = testing_support::quickConfig(2, 0);
-    config.textEngine.block[kTriggerModeByte] &= 0x0F;  // triggered by the key
-    terminal_ = testing_support::startTerminal(config);
-  }
-  void TearDown() override { testing_support::clearReaderEnvironment(); }
-
-  std::unique_ptr<readersim::Terminal> terminal_;
 };
 
 TEST_F(ReaderdManyClientsTest, EverySubscriberThatKeepsUpGetsEveryDecodeWhileOneNeverReads) {

@@ -20,19 +20,8 @@ using readerd_testing::SocketClient;
 using readerd_testing::subscribeWhenRunning;
 using readersim::barcodeOf;
 
-constexpr std::size_t kTriggerModeByte = 20;  // the text engine's, upper four bits
-
-class ReaderdRestartTest : public ::testing::Test {
+class ReaderdRestartTest : public readerd_testing::TextEngineServiceTest<true> {
  protected:
-  void SetUp() override {
-    testing_support::clearReaderEnvironment();
-    readersim::TerminalConfig config = testing_support::quickConfig(2, 0);
-    config.textEngine.block[kTriggerModeByte] &= 0x0F;  // triggered by the key
-    config.stablePorts = true;                          // so the engine can come back
-    terminal_ = testing_support::startTerminal(config);
-  }
-  void TearDown() override { testing_support::clearReaderEnvironment(); }
-
   static readerd::ServerOptions quickRetries() {
     readerd::ServerOptions options;
     options.firstRetryDelay = std::chrono::milliseconds(50);
@@ -57,8 +46,6 @@ class ReaderdRestartTest : public ::testing::Test {
       if (object.fields.empty() || object.string("event") == "reader") return object;
     }
   }
-
-  std::unique_ptr<readersim::Terminal> terminal_;
 };
 
 TEST_F(ReaderdRestartTest, AVanishedEngineComesBackAndTheSequenceGoesOn) {

@@ -13,12 +13,7 @@ namespace {
 using readerd::JsonObject;
 using readerd_testing::ServedReader;
 using readerd_testing::SocketClient;
-
-readerd::ServerOptions withoutReader() {
-  readerd::ServerOptions options;
-  options.startReader = false;
-  return options;
-}
+using readerd_testing::withoutReader;
 
 TEST(ReaderdRequestLineTest, MalformedLinesGetAnErrorAndTheConnectionStaysUsable) {
   ServedReader served(withoutReader());

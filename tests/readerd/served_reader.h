@@ -5,6 +5,7 @@
 // a real client would.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -53,6 +54,37 @@ class ServedReader {
   bool listening_ = false;
   std::unique_ptr<readerd::Server> server_;
   std::thread thread_;
+};
+
+// A service that starts no reader: for what the protocol does alone.
+inline readerd::ServerOptions withoutReader() {
+  readerd::ServerOptions options;
+  options.startReader = false;
+  return options;
+}
+
+// A simulated text engine that the trigger drives (it leaves the factory
+// triggering itself), without a module; `stablePorts` lets it be plugged in
+// again after it vanished.
+inline readersim::TerminalConfig keyTriggeredTextEngine(bool stablePorts = false) {
+  constexpr std::size_t kTriggerModeByte = 20;  // its upper four bits
+  readersim::TerminalConfig config = testing_support::quickConfig(2, 0);
+  config.textEngine.block[kTriggerModeByte] &= 0x0F;
+  config.stablePorts = stablePorts;
+  return config;
+}
+
+// Tests of a service in front of a key-triggered simulated text engine.
+template <bool kStablePorts = false>
+class TextEngineServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing_support::clearReaderEnvironment();
+    terminal_ = testing_support::startTerminal(keyTriggeredTextEngine(kStablePorts));
+  }
+  void TearDown() override { testing_support::clearReaderEnvironment(); }
+
+  std::unique_ptr<readersim::Terminal> terminal_;
 };
 
 // Subscribes `client` to `what` and, when the reader is not running yet,

@@ -1,7 +1,8 @@
 // Reads one request line: a flat JSON object whose values are strings,
 // numbers, booleans or null. Whitespace anywhere JSON allows it, and a
 // trailing carriage return, are accepted; nested objects and arrays are
-// refused by name, so a client learns what is wrong.
+// refused by name, so a client learns what is wrong. The JSON itself is read
+// by readerctl's reader of readerd's replies: one grammar for both ends.
 #pragma once
 
 #include <map>
@@ -18,7 +19,7 @@ struct JsonValue {
   std::string text;  // String: the decoded bytes
   double number = 0;
   bool boolean = false;
-  std::string json;  // the value as it was written, for echoing it back
+  std::string json;  // the value in JSON, for echoing it back (a number as it was written)
 };
 
 struct JsonObject {
