@@ -2,6 +2,7 @@
 // or sharing one, and lines that are not requests at all, each answered
 // with an error object after which the connection goes on working.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <string>
 
@@ -87,6 +88,24 @@ TEST(ReaderdRequestLineTest, AnOversizedLineIsRefusedOnceAndSkippedWhole) {
   const JsonObject next = client.request(R"({"cmd":"version","id":"next"})");
   EXPECT_EQ(next.string("id"), "next");
   EXPECT_EQ(next.string("reply"), "version");
+}
+
+TEST(ReaderdRequestLineTest, AClientThatStopsWritingStillGetsItsAnswersThenTheEnd) {
+  ServedReader served(withoutReader());
+  ASSERT_TRUE(served.listening()) << served.error();
+  // As `echo ... | socat - UNIX-CONNECT:...` does: the requests (the last
+  // one without its line end), then the write side shut down.
+  SocketClient client(served.path());
+  ASSERT_TRUE(client.write(
+      "{\"cmd\":\"version\",\"id\":1}\n{\"cmd\":\"settings_get\",\"id\":2}\n{\"cmd\":\"status\",\"id\":3}"));
+  ASSERT_EQ(::shutdown(client.fd(), SHUT_WR), 0);
+  EXPECT_EQ(client.read().number("id"), 1);
+  // The command thread answers it (the reader does not run), after the quick ones.
+  const JsonObject second = client.read();
+  const JsonObject third = client.read();
+  EXPECT_EQ(second.number("id").value_or(0) + third.number("id").value_or(0), 5);
+  EXPECT_FALSE(client.readLine());
+  EXPECT_TRUE(client.closedByPeer());
 }
 
 }  // namespace

@@ -49,7 +49,10 @@ void ClientConnection::receive(std::vector<Request> &requests) {
   for (int round = 0; round < kReadsPerRound; ++round) {
     const ssize_t count = ::recv(fd_, buffer, sizeof buffer, 0);
     if (count == 0) {
-      close();
+      // A last request without its line end counts all the same.
+      if (!input_.empty() && !skipping_) requests.push_back({std::move(input_), false});
+      input_.clear();
+      inputEnded_ = true;
       return;
     }
     if (count < 0) {

@@ -31,6 +31,9 @@ class ClientConnection {
   int fd() const { return fd_; }
   bool open() const { return fd_ >= 0; }
   bool wantsWrite() const { return !queue_.empty(); }
+  // The client shut down its writing side (or closed): no more requests,
+  // but the answers to those it sent are still written.
+  bool inputEnded() const { return inputEnded_; }
 
   // Queues one line (an object and its '\n'); false when it was dropped.
   bool send(std::string line);
@@ -38,7 +41,8 @@ class ClientConnection {
   // Reads what has arrived: each whole line (without its '\n') becomes a
   // request; a line longer than the limit becomes one `oversized` request
   // as soon as it passes the limit, and its bytes are skipped up to the
-  // next '\n'. Closes the connection on end of file or an error. Reads at
+  // next '\n'. At end of file the input has ended (inputEnded()); on an
+  // error the connection is closed. Reads at
   // most kReadsPerRound buffers: the rest waits for the next round.
   struct Request {
     std::string line;
@@ -58,8 +62,9 @@ class ClientConnection {
   void setQueueLimit(std::size_t limit) { queueLimit_ = limit; }
 
   std::uint64_t id = 0;
-  bool remote = false;       // a TCP client: read-only
-  std::optional<Peer> peer;  // a local client's credentials
+  std::size_t commandsPending = 0;  // sent to the command thread, not answered yet
+  bool remote = false;              // a TCP client: read-only
+  std::optional<Peer> peer;         // a local client's credentials
 
   // Subscriptions and the client's own announcement count.
   bool barcodes = false;
@@ -78,6 +83,7 @@ class ClientConnection {
   std::optional<std::chrono::steady_clock::time_point> behindSince_;
   std::string input_;
   bool skipping_ = false;  // inside an oversized line
+  bool inputEnded_ = false;
 };
 
 }  // namespace readerd

@@ -152,7 +152,10 @@ void Server::run() {
     fds.push_back({tcpFd_, POLLIN, 0});  // a negative descriptor is passed over
     bool anyBehind = false;
     for (const auto &client : clients_) {
-      fds.push_back({client->fd(), static_cast<short>(POLLIN | (client->wantsWrite() ? POLLOUT : 0)), 0});
+      // Once its input has ended, only the hang-up (always reported) and
+      // room for its answers matter.
+      const short wanted = (client->inputEnded() ? 0 : POLLIN) | (client->wantsWrite() ? POLLOUT : 0);
+      fds.push_back({client->fd(), wanted, 0});
       anyBehind = anyBehind || client->behindSince().has_value();
     }
     // Idle, the loop sleeps until something happens; only while a client
@@ -173,19 +176,32 @@ void Server::run() {
       for (std::size_t i = 0; i < polled; ++i) {
         ClientConnection &client = *clients_[i];
         const short events = fds[i + 3].revents;
-        if (events & (POLLIN | POLLHUP | POLLERR)) {
+        if ((events & (POLLIN | POLLHUP | POLLERR)) && !client.inputEnded()) {
           requests.clear();
           client.receive(requests);
           for (const auto &request : requests) handle(client, request);
         }
+        // Gone altogether (not just done writing): nobody reads the answers.
+        if ((events & (POLLHUP | POLLERR)) && client.inputEnded()) client.close();
       }
     }
     for (const ReaderChange &change : reader_->takeChanges()) tell(change);
     for (const Announcement &announcement : reader_->takeAnnouncements()) publish(announcement);
-    for (CommandWorker::Answer &answer : worker_->takeAnswers())
-      if (ClientConnection *client = clientWithId(answer.client)) client->send(std::move(answer.line));
-    for (const auto &client : clients_)
+    for (CommandWorker::Answer &answer : worker_->takeAnswers()) {
+      if (ClientConnection *client = clientWithId(answer.client)) {
+        --client->commandsPending;
+        client->send(std::move(answer.line));
+      }
+    }
+    for (const auto &client : clients_) {
       if (client->wantsWrite()) client->flush();
+      // A client that said all it had to say (a shut-down write side, as
+      // `echo ... | socat` does) and subscribed to nothing is closed once
+      // every answer is out.
+      if (client->open() && client->inputEnded() && !client->wantsWrite() && client->commandsPending == 0 &&
+          !client->barcodes && !client->tags)
+        client->close();
+    }
     dropStalledClients(std::chrono::steady_clock::now());
     std::erase_if(clients_, [](const auto &client) { return !client->open(); });
   }
@@ -321,7 +337,9 @@ void Server::command(ClientConnection &client, const JsonObject &request) {
     // command thread: what they report would be half a start.
     if (!readerCommand->blocks && reader_->status().state != ReaderState::Starting) {
       client.send(readerCommand->run(request, reader_->status().start));
-    } else if (!worker_->submit(client.id, *readerCommand, request)) {
+    } else if (worker_->submit(client.id, *readerCommand, request)) {
+      ++client.commandsPending;
+    } else {
       client.send(errorLine(&request, "busy", "too many commands are waiting for the reader; try again later"));
     }
   } else {
