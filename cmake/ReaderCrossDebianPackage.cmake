@@ -6,12 +6,18 @@
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpmachine
   OUTPUT_VARIABLE READER_CROSS_TRIPLET OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 find_program(READER_DPKG_ARCHITECTURE dpkg-architecture)
-if(NOT READER_DPKG_ARCHITECTURE)
-  message(FATAL_ERROR "dpkg-architecture (dpkg-dev) names the packages' architecture: install dpkg-dev")
+if(READER_DPKG_ARCHITECTURE)
+  execute_process(COMMAND ${READER_DPKG_ARCHITECTURE} -t ${READER_CROSS_TRIPLET} -qDEB_HOST_ARCH
+    OUTPUT_VARIABLE READER_CROSS_DEB_ARCHITECTURE OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+elseif(READER_CROSS_TRIPLET MATCHES "^aarch64-")
+  set(READER_CROSS_DEB_ARCHITECTURE arm64)
+elseif(READER_CROSS_TRIPLET MATCHES "^arm.*-gnueabihf$")
+  set(READER_CROSS_DEB_ARCHITECTURE armhf)
 endif()
-execute_process(COMMAND ${READER_DPKG_ARCHITECTURE} -t ${READER_CROSS_TRIPLET} -qDEB_HOST_ARCH
-  OUTPUT_VARIABLE READER_CROSS_DEB_ARCHITECTURE OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET
-  COMMAND_ERROR_IS_FATAL ANY)
+if(NOT READER_CROSS_DEB_ARCHITECTURE)
+  message(WARNING "cannot name the Debian architecture of ${READER_CROSS_TRIPLET} (install dpkg-dev): "
+    "packages made from this tree would say the build machine's")
+endif()
 
 # The C library's version, from the toolchain's own header.
 set(glibc_version)
@@ -24,10 +30,12 @@ foreach(root IN LISTS CMAKE_FIND_ROOT_PATH CMAKE_SYSROOT)
     break()
   endif()
 endforeach()
+set(libc "libc6 (>= ${glibc_version})")
 if(NOT glibc_version MATCHES "^[0-9]+\\.[0-9]+$")
-  message(FATAL_ERROR "cannot tell the C library's version of ${READER_CROSS_TRIPLET} "
-    "(no include/features.h under CMAKE_FIND_ROOT_PATH or CMAKE_SYSROOT)")
+  message(WARNING "cannot tell the C library's version of ${READER_CROSS_TRIPLET} (no include/features.h "
+    "under CMAKE_FIND_ROOT_PATH or CMAKE_SYSROOT): its packages depend on any libc6")
+  set(libc libc6)
 endif()
 string(REGEX MATCH "^[0-9]+" gcc_major ${CMAKE_CXX_COMPILER_VERSION})
-set(READER_CROSS_DEB_DEPENDS "libc6 (>= ${glibc_version}), libgcc-s1 (>= 3.0), libstdc++6 (>= ${gcc_major})")
+set(READER_CROSS_DEB_DEPENDS "${libc}, libgcc-s1 (>= 3.0), libstdc++6 (>= ${gcc_major})")
 message(STATUS "Debian packages for ${READER_CROSS_DEB_ARCHITECTURE}: Depends ${READER_CROSS_DEB_DEPENDS}")
