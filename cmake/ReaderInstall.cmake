@@ -238,7 +238,22 @@ else()
     "its systemd service and socket units, the system user readerd and the\n"
     "group reader, example udev rules for the devices and /etc/readerd.conf.")
   find_program(READER_DPKG_SHLIBDEPS dpkg-shlibdeps)
-  if(READER_DPKG_SHLIBDEPS)
+  if(CMAKE_CROSSCOMPILING)
+    # Built for another architecture: dpkg-shlibdeps would look the target's
+    # libraries up in this machine's package database, where only the cross
+    # toolchain's packages hold them (libc6-arm64-cross and so on), and name
+    # those. The binaries need what any program of this compiler needs, the
+    # target's C library, libgcc and libstdc++, at least as new as those of
+    # the cross toolchain they were linked against.
+    include(${CMAKE_CURRENT_LIST_DIR}/ReaderCrossDebianPackage.cmake)
+    foreach(component IN ITEMS runtime tools sim)
+      string(TOUPPER ${component} upper)
+      set(CPACK_DEBIAN_${upper}_PACKAGE_DEPENDS "${READER_CROSS_DEB_DEPENDS}")
+    endforeach()
+    if(READER_CROSS_DEB_ARCHITECTURE)
+      set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${READER_CROSS_DEB_ARCHITECTURE})
+    endif()
+  elseif(READER_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     # readerctl's own module comes from the runtime package (dependency
     # above); dpkg-shlibdeps finds it in the build tree.

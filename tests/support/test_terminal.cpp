@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <stdlib.h>
 
+#include <thread>
+
 namespace testing_support {
 
 std::unique_ptr<readersim::Terminal> startTerminal(const readersim::TerminalConfig &config) {
@@ -32,6 +34,16 @@ int threadCount() {
   while (dirent *entry = readdir(dir))
     if (entry->d_name[0] != '.') ++count;
   closedir(dir);
+  return count;
+}
+
+int threadCountAtMost(int expected, std::chrono::milliseconds patience) {
+  const auto deadline = std::chrono::steady_clock::now() + patience;
+  int count = threadCount();
+  while (count > expected && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    count = threadCount();
+  }
   return count;
 }
 

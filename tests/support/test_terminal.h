@@ -29,6 +29,12 @@ void clearReaderEnvironment();
 // Threads of this process right now.
 int threadCount();
 
+// Threads of this process once they are at most `expected`, or after
+// `patience`. A thread just joined can still be listed for a moment: under
+// qemu-user for a good while, as the emulator ends the joiner's wait before
+// its own thread for the joined one has gone.
+int threadCountAtMost(int expected, std::chrono::milliseconds patience = std::chrono::seconds(10));
+
 // Frames received by a device as it framed them (ignored and garbled ones
 // included), with their host speeds.
 struct ReceivedFrame {

@@ -155,6 +155,9 @@ class EvdevTrigger {
   }
 
   int openNamedDevice() {
+    // A 32-bit build lists with 64-bit cookies (_FILE_OFFSET_BITS=64), else
+    // the listing ends early on many filesystems.
+    static_assert(sizeof(dirent::d_off) == 8, "build with _FILE_OFFSET_BITS=64");
     std::vector<std::string> entries;
     if (DIR *dir = ::opendir(directory_.c_str())) {
       while (const dirent *entry = ::readdir(dir)) {

@@ -53,6 +53,11 @@ bool isRegularFile(const std::string &path) {
   return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
+// A 32-bit build lists directories with 64-bit cookies and inode numbers
+// (the build's _FILE_OFFSET_BITS=64): else listings end early on many
+// filesystems.
+static_assert(sizeof(dirent::d_off) == 8 && sizeof(dirent::d_ino) == 8, "build with _FILE_OFFSET_BITS=64");
+
 // READER_SOUND_DIR/<name>, else <name>.wav; else either matched without
 // regard to case (the library's names come from a system whose file names
 // ignore case).
