@@ -246,7 +246,7 @@ else()
     # target's C library, libgcc and libstdc++, at least as new as those of
     # the cross toolchain they were linked against.
     include(${CMAKE_CURRENT_LIST_DIR}/ReaderCrossDebianPackage.cmake)
-    foreach(component IN ITEMS runtime tools sim)
+    foreach(component IN ITEMS runtime tools sim daemon)
       string(TOUPPER ${component} upper)
       set(CPACK_DEBIAN_${upper}_PACKAGE_DEPENDS "${READER_CROSS_DEB_DEPENDS}")
     endforeach()
