@@ -29,16 +29,11 @@
 #include <vector>
 
 #include "scan_host.h"
+#include "support/scoped_env.h"
 #include "support/test_terminal.h"
+#include "support/thread_named.h"
 #include "support/virtual_x_server.h"
-
-#if __has_include(<X11/Xlib.h>) && __has_include(<X11/Xutil.h>)
-#  include <X11/Xlib.h>
-#  include <X11/Xutil.h>
-#  define HAVE_XLIB_HEADERS 1
-#else
-#  define HAVE_XLIB_HEADERS 0
-#endif
+#include "support/x_focus_window.h"
 
 extern char **environ;
 
@@ -58,68 +53,7 @@ constexpr int kTerminatorCharByte = 348;
 // holds.
 constexpr int kPatienceMs = static_cast<int>(std::chrono::milliseconds(kPatience).count());
 
-// Sets (or, with nullptr, unsets) an environment variable for a scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char *name, const char *value) : name_(name) {
-    if (const char *old = std::getenv(name)) old_ = old;
-    if (value != nullptr)
-      ::setenv(name, value, 1);
-    else
-      ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      ::setenv(name_.c_str(), old_->c_str(), 1);
-    else
-      ::unsetenv(name_.c_str());
-  }
-  ScopedEnv(const ScopedEnv &) = delete;
-  ScopedEnv &operator=(const ScopedEnv &) = delete;
-
- private:
-  std::string name_;
-  std::optional<std::string> old_;
-};
-
 #if HAVE_XLIB_HEADERS
-// The X calls the test makes, loaded as the library loads them: the tests
-// link against no X library either.
-struct XLibraries {
-  void *x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
-  void *xtst = dlopen("libXtst.so.6", RTLD_NOW | RTLD_LOCAL);
-  ~XLibraries() {
-    if (xtst != nullptr) dlclose(xtst);
-    if (x11 != nullptr) dlclose(x11);
-  }
-  template <typename F>
-  F get(void *library, const char *name) const {
-    return reinterpret_cast<F>(library != nullptr ? dlsym(library, name) : nullptr);
-  }
-  decltype(&XOpenDisplay) openDisplay = get<decltype(&XOpenDisplay)>(x11, "XOpenDisplay");
-  decltype(&XCloseDisplay) closeDisplay = get<decltype(&XCloseDisplay)>(x11, "XCloseDisplay");
-  decltype(&XCreateSimpleWindow) createWindow = get<decltype(&XCreateSimpleWindow)>(x11, "XCreateSimpleWindow");
-  decltype(&XSelectInput) selectInput = get<decltype(&XSelectInput)>(x11, "XSelectInput");
-  decltype(&XMapWindow) mapWindow = get<decltype(&XMapWindow)>(x11, "XMapWindow");
-  decltype(&XSetInputFocus) setInputFocus = get<decltype(&XSetInputFocus)>(x11, "XSetInputFocus");
-  decltype(&XSync) sync = get<decltype(&XSync)>(x11, "XSync");
-  decltype(&XPending) pending = get<decltype(&XPending)>(x11, "XPending");
-  decltype(&XNextEvent) nextEvent = get<decltype(&XNextEvent)>(x11, "XNextEvent");
-  decltype(&XConnectionNumber) connectionNumber = get<decltype(&XConnectionNumber)>(x11, "XConnectionNumber");
-  decltype(&XLookupString) lookupString = get<decltype(&XLookupString)>(x11, "XLookupString");
-  decltype(&XDefaultRootWindow) rootWindow = get<decltype(&XDefaultRootWindow)>(x11, "XDefaultRootWindow");
-  decltype(&XKeysymToKeycode) keysymToKeycode = get<decltype(&XKeysymToKeycode)>(x11, "XKeysymToKeycode");
-  decltype(&XStringToKeysym) stringToKeysym = get<decltype(&XStringToKeysym)>(x11, "XStringToKeysym");
-  using FakeKey = int (*)(Display *, unsigned, Bool, unsigned long);
-  FakeKey fakeKey = get<FakeKey>(xtst, "XTestFakeKeyEvent");
-
-  bool ok() const {
-    return openDisplay && closeDisplay && createWindow && selectInput && mapWindow && setInputFocus && sync &&
-           pending && nextEvent && connectionNumber && lookupString && rootWindow && keysymToKeycode &&
-           stringToKeysym && fakeKey;
-  }
-};
-
 // The test's "keyboard": key presses and releases sent to the display
 // through XTest, as a user's fingers would make them.
 class XKeyboard {
@@ -143,75 +77,10 @@ class XKeyboard {
   Display *display_;
 };
 
-// A window of an X application that has the keyboard focus and keeps the
-// text of every key press it receives.
-class FocusWindow {
- public:
-  FocusWindow(const XLibraries &x, const std::string &display) : x_(x), display_(x.openDisplay(display.c_str())) {
-    if (display_ == nullptr) return;
-    window_ = x.createWindow(display_, x.rootWindow(display_), 0, 0, 100, 100, 0, 0, 0);
-    x.selectInput(display_, window_, KeyPressMask | StructureNotifyMask);
-    x.mapWindow(display_, window_);
-    XEvent event;
-    do x.nextEvent(display_, &event);
-    while (event.type != MapNotify);
-    x.setInputFocus(display_, window_, RevertToParent, CurrentTime);
-    x.sync(display_, False);
-  }
-  ~FocusWindow() {
-    if (display_ != nullptr) x_.closeDisplay(display_);
-  }
-  FocusWindow(const FocusWindow &) = delete;
-  FocusWindow &operator=(const FocusWindow &) = delete;
-
-  bool ok() const { return display_ != nullptr; }
-
-  // The text of the key presses received until one gave `end` (kept out of
-  // the text), or everything that came within the patience.
-  std::string receiveUntil(char end) {
-    std::string text;
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    pollfd wait{x_.connectionNumber(display_), POLLIN, 0};
-    for (;;) {
-      while (x_.pending(display_) > 0) {
-        XEvent event;
-        x_.nextEvent(display_, &event);
-        if (event.type != KeyPress) continue;
-        char buffer[16];
-        KeySym keysym = 0;
-        const int n = x_.lookupString(&event.xkey, buffer, sizeof buffer, &keysym, nullptr);
-        for (int i = 0; i < n; ++i) {
-          if (buffer[i] == end) return text;
-          text += buffer[i];
-        }
-      }
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0 || ::poll(&wait, 1, static_cast<int>(left.count())) <= 0) return text + "<no end>";
-    }
-  }
-
- private:
-  const XLibraries &x_;
-  Display *display_;
-  Window window_ = 0;
-};
 #endif
 
 // The system's id of the library's X11 trigger thread ("reader-trigger").
-std::optional<int> triggerThreadId() {
-  std::optional<int> found;
-  if (DIR *tasks = ::opendir("/proc/self/task")) {
-    while (const dirent *entry = ::readdir(tasks)) {
-      if (entry->d_name[0] == '.') continue;
-      std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-      std::string name;
-      if (std::getline(comm, name) && name == "reader-trigger") found = std::stoi(entry->d_name);
-    }
-    ::closedir(tasks);
-  }
-  return found;
-}
+std::optional<int> triggerThreadId() { return threadIdNamed("reader-trigger"); }
 
 // True once the trigger thread waits in its poll on two descriptors (its
 // stop request and the display): it gets there only after its key grabs

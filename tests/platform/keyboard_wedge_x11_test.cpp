@@ -16,14 +16,7 @@
 #include "platform/posix/keyboard_wedge.h"
 #include "platform/posix/terminal_config.h"
 #include "support/virtual_x_server.h"
-
-#if __has_include(<X11/Xlib.h>) && __has_include(<X11/Xutil.h>)
-#  include <X11/Xlib.h>
-#  include <X11/Xutil.h>
-#  define HAVE_XLIB_HEADERS 1
-#else
-#  define HAVE_XLIB_HEADERS 0
-#endif
+#include "support/x_focus_window.h"
 
 namespace {
 
@@ -39,74 +32,8 @@ int count(const std::string &text, const std::string &part) {
 }
 
 #if HAVE_XLIB_HEADERS
-// The Xlib calls our window needs, loaded as the library loads them: the
-// tests link against no X library either.
-struct Xlib {
-  void *library = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
-  template <typename F>
-  F get(const char *name) const {
-    return reinterpret_cast<F>(library != nullptr ? dlsym(library, name) : nullptr);
-  }
-  decltype(&XOpenDisplay) openDisplay = get<decltype(&XOpenDisplay)>("XOpenDisplay");
-  decltype(&XCloseDisplay) closeDisplay = get<decltype(&XCloseDisplay)>("XCloseDisplay");
-  decltype(&XCreateSimpleWindow) createWindow = get<decltype(&XCreateSimpleWindow)>("XCreateSimpleWindow");
-  decltype(&XSelectInput) selectInput = get<decltype(&XSelectInput)>("XSelectInput");
-  decltype(&XMapWindow) mapWindow = get<decltype(&XMapWindow)>("XMapWindow");
-  decltype(&XSetInputFocus) setInputFocus = get<decltype(&XSetInputFocus)>("XSetInputFocus");
-  decltype(&XSync) sync = get<decltype(&XSync)>("XSync");
-  decltype(&XPending) pending = get<decltype(&XPending)>("XPending");
-  decltype(&XNextEvent) nextEvent = get<decltype(&XNextEvent)>("XNextEvent");
-  decltype(&XConnectionNumber) connectionNumber = get<decltype(&XConnectionNumber)>("XConnectionNumber");
-  decltype(&XLookupString) lookupString = get<decltype(&XLookupString)>("XLookupString");
-  decltype(&XDefaultRootWindow) rootWindow = get<decltype(&XDefaultRootWindow)>("XDefaultRootWindow");
-  bool ok() const { return lookupString != nullptr && rootWindow != nullptr; }
-};
-
-// A window that takes the keyboard focus and keeps the text of every key
-// press it receives, as an X application would read it.
-class FocusWindow {
- public:
-  FocusWindow(const Xlib &x, const std::string &display) : x_(x), display_(x.openDisplay(display.c_str())) {
-    if (display_ == nullptr) return;
-    window_ = x.createWindow(display_, x.rootWindow(display_), 0, 0, 100, 100, 0, 0, 0);
-    x.selectInput(display_, window_, KeyPressMask | StructureNotifyMask);
-    x.mapWindow(display_, window_);
-    XEvent event;
-    do x.nextEvent(display_, &event);
-    while (event.type != MapNotify);
-    x.setInputFocus(display_, window_, RevertToParent, CurrentTime);
-    x.sync(display_, False);
-  }
-  ~FocusWindow() {
-    if (display_ != nullptr) x_.closeDisplay(display_);
-  }
-  bool ok() const { return display_ != nullptr; }
-
-  // The text of the key presses received until `length` characters came,
-  // or nothing more came for a generous while.
-  std::string receive(std::size_t length) {
-    std::string text;
-    pollfd wait{x_.connectionNumber(display_), POLLIN, 0};
-    while (text.size() < length) {
-      if (x_.pending(display_) == 0 && ::poll(&wait, 1, 10000) <= 0) break;
-      while (x_.pending(display_) > 0) {
-        XEvent event;
-        x_.nextEvent(display_, &event);
-        if (event.type != KeyPress) continue;
-        char buffer[16];
-        KeySym keysym = 0;
-        int n = x_.lookupString(&event.xkey, buffer, sizeof buffer, &keysym, nullptr);
-        text.append(buffer, static_cast<std::size_t>(n > 0 ? n : 0));
-      }
-    }
-    return text;
-  }
-
- private:
-  const Xlib &x_;
-  Display *display_;
-  Window window_ = 0;
-};
+using testing_support::FocusWindow;
+using testing_support::XLibraries;
 #endif
 
 class X11Wedge : public ::testing::Test {
@@ -116,7 +43,7 @@ class X11Wedge : public ::testing::Test {
     GTEST_SKIP() << "no Xlib headers to build the test's window with";
 #else
     if (!testing_support::xvfbInstalled()) GTEST_SKIP() << "Xvfb is not installed";
-    if (!x_.ok()) GTEST_SKIP() << "libX11.so.6 is not installed";
+    if (!x_.windowsOk()) GTEST_SKIP() << "libX11.so.6 is not installed";
     server_ = std::make_unique<VirtualXServer>();
     ASSERT_FALSE(server_->display().empty()) << "Xvfb did not start";
     displayEnv_ = std::make_unique<ScopedEnv>("DISPLAY", server_->display().c_str());
@@ -126,7 +53,7 @@ class X11Wedge : public ::testing::Test {
   void TearDown() override { stopKeyboardWedge(); }
 
 #if HAVE_XLIB_HEADERS
-  Xlib x_;
+  XLibraries x_;
 #endif
   ScopedEnv keyboard_{"READER_KEYBOARD", "x11"};
   std::unique_ptr<VirtualXServer> server_;

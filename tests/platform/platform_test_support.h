@@ -19,6 +19,8 @@
 #include <string>
 #include <thread>
 
+#include "support/scoped_env.h"
+
 namespace platform_test {
 
 using Clock = std::chrono::steady_clock;
@@ -69,22 +71,7 @@ class Pty {
   std::string slavePath_;
 };
 
-// Sets (or, for nullptr, unsets) an environment variable for the scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char *name, const char *value) : name_(name) {
-    if (const char *old = std::getenv(name)) old_ = old;
-    set(value);
-  }
-  ~ScopedEnv() { set(old_ ? old_->c_str() : nullptr); }
-  ScopedEnv(const ScopedEnv &) = delete;
-  ScopedEnv &operator=(const ScopedEnv &) = delete;
-
- private:
-  void set(const char *value) { value != nullptr ? setenv(name_.c_str(), value, 1) : unsetenv(name_.c_str()); }
-  std::string name_;
-  std::optional<std::string> old_;
-};
+using testing_support::ScopedEnv;
 
 // Runs `call` on its own thread. blocked() waits until that thread sleeps in
 // the kernel (poll, a futex...) for several looks in a row; finish() joins

@@ -15,6 +15,7 @@
 
 #include "3100XE_DLL.h"
 #include "platform/platform_test_support.h"
+#include "support/thread_named.h"
 
 namespace trigger_test {
 
@@ -53,19 +54,7 @@ class MessageLog {
 
 // The system's id of the trigger reader's thread (named "reader-trigger"),
 // if it runs.
-inline std::optional<int> triggerThreadId() {
-  std::optional<int> found;
-  if (DIR *tasks = opendir("/proc/self/task")) {
-    while (const dirent *entry = readdir(tasks)) {
-      if (entry->d_name[0] == '.') continue;
-      std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-      std::string name;
-      if (std::getline(comm, name) && name == "reader-trigger") found = std::stoi(entry->d_name);
-    }
-    closedir(tasks);
-  }
-  return found;
-}
+inline std::optional<int> triggerThreadId() { return testing_support::threadIdNamed("reader-trigger"); }
 
 // Waits until the thread sleeps in the kernel for several looks in a row;
 // false when it did not within the hang guard.

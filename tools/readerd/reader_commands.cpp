@@ -40,9 +40,7 @@ std::string notRunning(const JsonObject &request, const ReaderStart &start) {
 
 // {"error":"reader_failed","id":...,"message":"...","result":N}
 std::string readerFailed(const JsonObject &request, int result, std::string_view message) {
-  std::string line = errorLine(&request, "reader_failed", message);
-  line.insert(line.size() - 2, ",\"result\":" + std::to_string(result));  // before the closing "}\n"
-  return line;
+  return errorTo(&request, "reader_failed", message).field("result", result).line();
 }
 
 // An integer argument: absent gives `fallback`; nullopt for anything but a

@@ -200,11 +200,13 @@ void ReaderRunner::run() {
     if (up) {
       ReaderHostDispatch(kDispatchSliceMs);
       std::string reason;
+      bool reconfigured = false;
       {
         std::lock_guard lock(mutex_);
         if (stopping_) break;
         if (restartRequested_) {
           restartRequested_ = false;
+          reconfigured = true;
           reason = "the configuration changed";
         } else if (portFailed_) {
           reason = status_.lastPortError;
@@ -216,7 +218,7 @@ void ReaderRunner::run() {
       haltReader();
       up = false;
       delay = options_.firstRetryDelay;
-      if (reason == "the configuration changed") {
+      if (reconfigured) {  // started again at once, with the new settings
         change(ReaderState::Starting, reason);
         up = startOnce();
         if (up) change(ReaderState::Running, {});

@@ -17,8 +17,12 @@ JsonWriter answer(const JsonObject *request, const char *kind, std::string_view 
 
 JsonWriter replyTo(const JsonObject *request, std::string_view name) { return answer(request, "reply", name); }
 
+JsonWriter errorTo(const JsonObject *request, std::string_view code, std::string_view message) {
+  return answer(request, "error", code).field("message", message);
+}
+
 std::string errorLine(const JsonObject *request, std::string_view code, std::string_view message) {
-  return answer(request, "error", code).field("message", message).line();
+  return errorTo(request, code, message).line();
 }
 
 }  // namespace readerd

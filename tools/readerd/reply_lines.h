@@ -14,7 +14,11 @@ namespace readerd {
 // {"reply":"<name>","id":...  (the caller adds its fields, then line()).
 JsonWriter replyTo(const JsonObject *request, std::string_view name);
 
-// {"error":"<code>","id":...,"message":"<message>"}\n
+// {"error":"<code>","id":...,"message":"<message>"  (the caller may add
+// fields, then line()).
+JsonWriter errorTo(const JsonObject *request, std::string_view code, std::string_view message);
+
+// The same object with nothing added, and its line end.
 std::string errorLine(const JsonObject *request, std::string_view code, std::string_view message);
 
 }  // namespace readerd
